@@ -1,0 +1,375 @@
+#include "testbed/client/testbed_client.h"
+
+#include <oleauto.h>
+#include <tlhelp32.h>
+
+#include <cwctype>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "testbed/client/json.h"
+
+namespace tavrolin::testbed {
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(25);
+
+class RegKey {
+ public:
+  RegKey() = default;
+  ~RegKey() {
+    if (key_) RegCloseKey(key_);
+  }
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  HKEY* Out() { return &key_; }
+  HKEY Get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+void PutString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void PutDword(HKEY key, const wchar_t* name, DWORD value) {
+  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+std::wstring GetString(HKEY key, const wchar_t* name, const std::wstring& fallback) {
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
+    return fallback;
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
+    return fallback;
+  }
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return value;
+}
+
+DWORD GetDword(HKEY key, const wchar_t* name, DWORD fallback) {
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return fallback;
+  }
+  return value;
+}
+
+std::wstring ModuleDirectory() {
+  wchar_t path[MAX_PATH * 4];
+  DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+  std::wstring p(path, n);
+  size_t slash = p.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring(L".") : p.substr(0, slash);
+}
+
+std::wstring Lower(std::wstring s) {
+  for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+  return s;
+}
+
+// Keeps COM initialised for the scope when the caller had not done it.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT hr_;
+};
+
+bool ActiveObjectPresent() {
+  IUnknown* unknown = nullptr;
+  if (FAILED(GetActiveObject(kStandInClsid, nullptr, &unknown)) || !unknown) return false;
+  unknown->Release();
+  return true;
+}
+
+LogEntry ToEntry(const json::Value& v, const std::string& raw) {
+  LogEntry e;
+  e.raw = raw;
+  if (const json::Value* kind = v.Find("kind"); kind && kind->type == json::Value::Type::String) e.kind = kind->text;
+  e.pid = static_cast<unsigned long>(v.UInt("pid"));
+  e.object = v.Str("object");
+  e.member = v.Str("member");
+  e.flags = static_cast<int>(v.Int("flags"));
+  e.hr = static_cast<long>(v.Int("hr"));
+  e.window = v.Str("window");
+  e.msg = static_cast<unsigned>(v.UInt("msg"));
+  e.wParam = v.UInt("wParam");
+  e.lParam = v.Int("lParam");
+  e.posted = v.Bool("posted");
+  e.event = v.Str("event");
+  e.detail = v.Str("detail");
+  if (const json::Value* args = v.Find("args"); args && args->type == json::Value::Type::Array) {
+    for (const auto& a : args->items) {
+      LogArg arg;
+      arg.name = a.Str("name");
+      arg.position = static_cast<int>(a.Int("pos"));
+      arg.vt = static_cast<VARTYPE>(a.UInt("vt"));
+      arg.value = a.Str("value");
+      e.args.push_back(std::move(arg));
+    }
+  }
+  if (const json::Value* names = v.Find("names"); names && names->type == json::Value::Type::Array) {
+    for (const auto& n : names->items) e.names.push_back(json::FromUtf8(n.text));
+  }
+  return e;
+}
+
+}  // namespace
+
+void Apply(const Settings& s) {
+  RegKey key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Out(),
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  PutString(key.Get(), L"LogFile", s.logFile);
+  PutString(key.Get(), L"OpenFailPattern", s.openFailPattern);
+  PutString(key.Get(), L"RejectPrinterPattern", s.rejectPrinterPattern);
+  PutDword(key.Get(), L"PrintOutFails", s.printOutFails);
+  PutDword(key.Get(), L"NoDialog", s.noDialog);
+  PutDword(key.Get(), L"DialogDelayMs", s.dialogDelayMs);
+  PutDword(key.Get(), L"PdfDelayMs", s.pdfDelayMs);
+  PutDword(key.Get(), L"SaveBeforeEdit", s.saveBeforeEdit);
+  PutString(key.Get(), L"InitialText", s.initialText);
+  PutDword(key.Get(), L"InitialTextSelected", s.initialTextSelected);
+  PutDword(key.Get(), L"RejectCalls", s.rejectCalls);
+  PutString(key.Get(), L"HangMember", s.hangMember);
+  PutDword(key.Get(), L"HangSeconds", s.hangSeconds);
+  PutString(key.Get(), L"DieMember", s.dieMember);
+}
+
+Settings Current() {
+  Settings s;
+  RegKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS) return s;
+  HKEY k = key.Get();
+  s.logFile = GetString(k, L"LogFile", s.logFile);
+  s.openFailPattern = GetString(k, L"OpenFailPattern", s.openFailPattern);
+  s.rejectPrinterPattern = GetString(k, L"RejectPrinterPattern", s.rejectPrinterPattern);
+  s.printOutFails = GetDword(k, L"PrintOutFails", s.printOutFails) != 0;
+  s.noDialog = GetDword(k, L"NoDialog", s.noDialog) != 0;
+  s.dialogDelayMs = GetDword(k, L"DialogDelayMs", s.dialogDelayMs);
+  s.pdfDelayMs = GetDword(k, L"PdfDelayMs", s.pdfDelayMs);
+  s.saveBeforeEdit = GetDword(k, L"SaveBeforeEdit", s.saveBeforeEdit) != 0;
+  s.initialText = GetString(k, L"InitialText", s.initialText);
+  s.initialTextSelected = GetDword(k, L"InitialTextSelected", s.initialTextSelected) != 0;
+  s.rejectCalls = GetDword(k, L"RejectCalls", s.rejectCalls);
+  s.hangMember = GetString(k, L"HangMember", s.hangMember);
+  s.hangSeconds = GetDword(k, L"HangSeconds", s.hangSeconds);
+  s.dieMember = GetString(k, L"DieMember", s.dieMember);
+  return s;
+}
+
+void ResetFaults() {
+  Settings s;
+  s.logFile = Current().logFile;
+  Apply(s);
+}
+
+void Reset() { Apply(Settings{}); }
+
+std::vector<LogEntry> ReadLog(const std::wstring& path) {
+  std::vector<LogEntry> entries;
+  // Opened with full sharing: the stand-ins may be appending at the same moment.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return entries;
+  std::string content;
+  char buffer[16384];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  CloseHandle(file);
+  std::istringstream lines(content);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    json::Value v;
+    if (line.empty() || !json::Parse(line, v) || v.type != json::Value::Type::Object) continue;
+    entries.push_back(ToEntry(v, line));
+  }
+  return entries;
+}
+
+std::vector<LogEntry> WaitForLog(const std::wstring& path,
+                                 const std::function<bool(const std::vector<LogEntry>&)>& done,
+                                 std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    auto entries = ReadLog(path);
+    if (done(entries) || std::chrono::steady_clock::now() >= deadline) return entries;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
+std::vector<LogEntry> CallsOf(const std::vector<LogEntry>& entries, const std::wstring& member) {
+  std::vector<LogEntry> out;
+  for (const auto& e : entries) {
+    if (e.kind == "call" && Lower(e.member) == Lower(member)) out.push_back(e);
+  }
+  return out;
+}
+
+std::vector<LogEntry> MessagesTo(const std::vector<LogEntry>& entries, const std::wstring& window) {
+  std::vector<LogEntry> out;
+  for (const auto& e : entries) {
+    if (e.kind == "msg" && e.window == window) out.push_back(e);
+  }
+  return out;
+}
+
+std::vector<LogEntry> EventsOf(const std::vector<LogEntry>& entries, const std::wstring& event) {
+  std::vector<LogEntry> out;
+  for (const auto& e : entries) {
+    if (e.kind == "event" && e.event == event) out.push_back(e);
+  }
+  return out;
+}
+
+std::wstring ServerPath() {
+  std::wstring key = L"CLSID\\";
+  wchar_t clsid[64];
+  StringFromGUID2(kStandInClsid, clsid, static_cast<int>(std::size(clsid)));
+  key += clsid;
+  key += L"\\LocalServer32";
+  RegKey k;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, k.Out()) == ERROR_SUCCESS) {
+    std::wstring path = GetString(k.Get(), nullptr, L"");
+    if (!path.empty() && path.front() == L'"') {
+      size_t end = path.find(L'"', 1);
+      path = path.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
+    }
+    if (!path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
+  }
+  return ModuleDirectory() + L"\\" + kServerExe;
+}
+
+std::wstring SamplesDirectory() {
+  std::wstring dir = ModuleDirectory();
+  size_t slash = dir.find_last_of(L"\\/");
+  return (slash == std::wstring::npos ? dir : dir.substr(0, slash)) + L"\\samples";
+}
+
+std::vector<DWORD> StandInProcesses() {
+  std::vector<DWORD> pids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, kServerExe) == 0 && entry.th32ProcessID != GetCurrentProcessId()) {
+      pids.push_back(entry.th32ProcessID);
+    }
+  }
+  CloseHandle(snapshot);
+  return pids;
+}
+
+std::size_t KillStandIns() {
+  std::size_t count = 0;
+  for (DWORD pid : StandInProcesses()) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process) continue;
+    if (TerminateProcess(process, 1)) ++count;
+    WaitForSingleObject(process, 2000);
+    CloseHandle(process);
+  }
+  return count;
+}
+
+bool WaitNoStandIns(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!StandInProcesses().empty()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return true;
+}
+
+RunningWord::~RunningWord() { Stop(); }
+
+RunningWord::RunningWord(RunningWord&& other) noexcept : process_(other.process_), processId_(other.processId_) {
+  other.process_ = nullptr;
+  other.processId_ = 0;
+}
+
+RunningWord& RunningWord::operator=(RunningWord&& other) noexcept {
+  if (this != &other) {
+    Stop();
+    process_ = other.process_;
+    processId_ = other.processId_;
+    other.process_ = nullptr;
+    other.processId_ = 0;
+  }
+  return *this;
+}
+
+bool RunningWord::Start(std::chrono::milliseconds timeout) {
+  Stop();
+  std::wstring path = ServerPath();
+  std::wstring commandLine = L"\"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  processId_ = info.dwProcessId;
+
+  ComScope com;
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!Running()) break;
+    if (ActiveObjectPresent()) return true;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  Stop(std::chrono::milliseconds(0));
+  return false;
+}
+
+bool RunningWord::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+void RunningWord::Stop(std::chrono::milliseconds timeout) {
+  if (!process_) return;
+  if (Running() && timeout.count() > 0) {
+    struct Search {
+      DWORD pid;
+    } search{processId_};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(window, &pid);
+          if (pid == reinterpret_cast<Search*>(param)->pid) PostMessageW(window, WM_CLOSE, 0, 0);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    WaitForSingleObject(process_, static_cast<DWORD>(timeout.count()));
+  }
+  if (Running()) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 2000);
+  }
+  CloseHandle(process_);
+  process_ = nullptr;
+  processId_ = 0;
+}
+
+}  // namespace tavrolin::testbed

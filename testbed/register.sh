@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Registers the stand-in Word as "Word.Application" in the current Wine prefix (WINEPREFIX is
+# exported by the caller) and clears the stand-ins' settings, so the demo starts with a working
+# Word and printer. Usage: register.sh <bin dir>. Skips quietly when the server is not built.
+set -euo pipefail
+
+bin=${1:?usage: register.sh <bin dir>}
+exe=$bin/testbed_word.exe
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+clsid='{6B3C1E52-3A0F-4C1B-9E61-5D2A7B8C9F01}'
+
+# Samples live beside bin/ (the build makes them too; this covers a prefix made without a build).
+samples=$(dirname "$bin")/samples
+if [ ! -f "$samples/.made" ] && command -v python3 >/dev/null; then
+  python3 "$here/samples/make_samples.py" "$samples" && touch "$samples/.made" || true
+fi
+
+if [ ! -f "$exe" ]; then
+  echo "testbed: $exe not built yet, not registered" >&2
+  exit 0
+fi
+
+winexe=$(winepath -w "$exe" 2>/dev/null)
+[ -n "$winexe" ] || { echo "testbed: winepath failed for $exe" >&2; exit 1; }
+escaped=${winexe//\\/\\\\}
+
+reg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg"' EXIT
+cat >"$reg" <<REG
+REGEDIT4
+
+[HKEY_CLASSES_ROOT\\Word.Application]
+@="Word stand-in (Tavrolin testbed)"
+
+[HKEY_CLASSES_ROOT\\Word.Application\\CLSID]
+@="$clsid"
+
+[HKEY_CLASSES_ROOT\\CLSID\\$clsid]
+@="Word stand-in (Tavrolin testbed)"
+
+[HKEY_CLASSES_ROOT\\CLSID\\$clsid\\LocalServer32]
+@="$escaped"
+
+[HKEY_CLASSES_ROOT\\CLSID\\$clsid\\ProgID]
+@="Word.Application"
+
+[-HKEY_CURRENT_USER\\Software\\TavrolinTestbed]
+REG
+wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+echo "testbed: registered $winexe as Word.Application" >&2

@@ -1,0 +1,50 @@
+#include "log.h"
+
+#include "testbed/client/json.h"
+#include "testbed/client/testbed_client.h"
+
+namespace tavrolin::testbed {
+
+LogLine::LogLine(const char* kind) {
+  text_ = "{\"pid\":" + std::to_string(GetCurrentProcessId()) + ",\"kind\":\"" + kind + "\"";
+}
+
+LogLine& LogLine::Str(const char* key, const std::wstring& value) { return Raw(key, json::Quote(value)); }
+LogLine& LogLine::Num(const char* key, long long value) { return Raw(key, std::to_string(value)); }
+LogLine& LogLine::UNum(const char* key, unsigned long long value) { return Raw(key, std::to_string(value)); }
+LogLine& LogLine::Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
+
+LogLine& LogLine::Raw(const char* key, const std::string& json) {
+  text_ += ",\"";
+  text_ += key;
+  text_ += "\":";
+  text_ += json;
+  return *this;
+}
+
+void LogLine::Write() {
+  std::wstring path = Current().logFile;
+  if (path.empty()) return;
+  std::string line = text_ + "}\n";
+  // Several stand-in processes share the file: one writer at a time, one write per line.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\TavrolinTestbedLog");
+  if (mutex) WaitForSingleObject(mutex, 5000);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  if (mutex) {
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+  }
+}
+
+void LogEvent(const std::wstring& event, const std::wstring& detail) {
+  LogLine("event").Str("event", event).Str("detail", detail).Write();
+}
+
+}  // namespace tavrolin::testbed

@@ -1,0 +1,318 @@
+#include "printer.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "document_text.h"
+#include "log.h"
+#include "pdf.h"
+
+namespace tavrolin::testbed {
+namespace {
+
+constexpr int kEditId = 1148;
+constexpr int kLabelId = 1090;
+constexpr DWORD kPdfWriteGraceMs = 10000;
+
+// Set when the process is ending: dialogs still waiting close without a PDF.
+HANDLE StopEvent() {
+  static HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return stop;
+}
+
+std::mutex g_jobsMutex;
+std::vector<HANDLE> g_jobs;
+
+struct Job {
+  std::wstring document;
+  Settings settings;
+  HWND dialog = nullptr;
+  HWND edit = nullptr;
+  HWND save = nullptr;
+  HWND cancel = nullptr;
+  bool buttonDown = false;
+  bool saveRequested = false;
+  bool cancelled = false;
+  bool initialSelectionDone = false;
+};
+
+// An in-memory dialog template: DWORD-aligned items after the header.
+class DialogTemplate {
+ public:
+  DialogTemplate(DWORD style, short cx, short cy, const wchar_t* title) {
+    Align(4);
+    DLGTEMPLATE header{};
+    header.style = style;
+    header.cx = cx;
+    header.cy = cy;
+    Append(&header, sizeof header);
+    Word(0);  // no menu
+    Word(0);  // the standard dialog class "#32770"
+    String(title);
+    Word(8);
+    String(L"MS Shell Dlg");
+    countAt_ = offsetof(DLGTEMPLATE, cdit);
+  }
+
+  void Item(WORD classAtom, const wchar_t* text, WORD id, DWORD style, short x, short y, short cx, short cy) {
+    Align(4);
+    DLGITEMTEMPLATE item{};
+    item.style = style | WS_CHILD | WS_VISIBLE;
+    item.x = x;
+    item.y = y;
+    item.cx = cx;
+    item.cy = cy;
+    item.id = id;
+    Append(&item, sizeof item);
+    Word(0xffff);
+    Word(classAtom);
+    String(text);
+    Word(0);  // no creation data
+    ++reinterpret_cast<DLGTEMPLATE*>(bytes_.data())->cdit;
+  }
+
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(bytes_.data()); }
+
+ private:
+  void Append(const void* data, size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    bytes_.insert(bytes_.end(), p, p + size);
+  }
+  void Word(WORD w) { Append(&w, sizeof w); }
+  void String(const wchar_t* s) { Append(s, (wcslen(s) + 1) * sizeof(wchar_t)); }
+  void Align(size_t n) {
+    while (bytes_.size() % n) bytes_.push_back(0);
+  }
+
+  std::vector<unsigned char> bytes_;
+  size_t countAt_ = 0;
+};
+
+const wchar_t* WindowName(const Job& job, HWND window) {
+  if (window == job.edit) return L"edit";
+  if (window == job.save) return L"save";
+  if (window == job.cancel) return L"cancel";
+  if (window == job.dialog) return L"dialog";
+  return nullptr;
+}
+
+void LogMessage(const wchar_t* window, UINT msg, WPARAM wParam, LPARAM lParam, bool posted) {
+  LogLine("msg")
+      .Str("window", window)
+      .Bool("posted", posted)
+      .UNum("msg", msg)
+      .UNum("wParam", static_cast<unsigned long long>(wParam))
+      .Num("lParam", static_cast<long long>(lParam))
+      .Write();
+}
+
+// Messages the window system makes by itself; they say nothing about who drove the dialog.
+bool Generated(UINT msg) { return msg == WM_PAINT || msg == WM_TIMER || msg == 0x118 /* WM_SYSTIMER */; }
+
+LRESULT CALLBACK ControlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* job = static_cast<Job*>(GetPropW(window, L"TestbedJob"));
+  auto original = reinterpret_cast<WNDPROC>(GetPropW(window, L"TestbedProc"));
+  if (job) {
+    // Queued messages are logged by the loop; here only those sent from another thread.
+    if (InSendMessage()) LogMessage(WindowName(*job, window), msg, wParam, lParam, false);
+    // The driver posts a press and a release, never BM_CLICK: that pair is the click.
+    if (window == job->save && msg == WM_LBUTTONDOWN) job->buttonDown = true;
+    if (window == job->save && msg == WM_LBUTTONUP && job->buttonDown) {
+      job->buttonDown = false;
+      job->saveRequested = true;
+    }
+  }
+  return CallWindowProcW(original, window, msg, wParam, lParam);
+}
+
+void Subclass(HWND control, Job* job) {
+  SetPropW(control, L"TestbedJob", job);
+  SetPropW(control, L"TestbedProc", reinterpret_cast<HANDLE>(GetWindowLongPtrW(control, GWLP_WNDPROC)));
+  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc));
+}
+
+void ApplyInitialSelection(Job& job) {
+  SetFocus(job.edit);
+  int length = GetWindowTextLengthW(job.edit);
+  if (job.settings.initialTextSelected) {
+    SendMessageW(job.edit, EM_SETSEL, 0, -1);
+  } else {
+    SendMessageW(job.edit, EM_SETSEL, length, length);
+  }
+}
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* job = reinterpret_cast<Job*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG: {
+      job = reinterpret_cast<Job*>(lParam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      job->dialog = dialog;
+      job->edit = GetDlgItem(dialog, kEditId);
+      job->save = GetDlgItem(dialog, IDOK);
+      job->cancel = GetDlgItem(dialog, IDCANCEL);
+      SetWindowTextW(job->edit, job->settings.initialText.c_str());
+      Subclass(job->edit, job);
+      Subclass(job->save, job);
+      Subclass(job->cancel, job);
+      ApplyInitialSelection(*job);
+      return FALSE;  // focus and selection are set above, not by the dialog manager
+    }
+    case WM_ACTIVATE:
+      // The dialog manager would select the whole box on activation; keep the selection the
+      // test asked for.
+      if (LOWORD(wParam) != WA_INACTIVE && job) SetFocus(job->edit);
+      return TRUE;
+    case WM_COMMAND:
+      if (!job) return FALSE;
+      if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) job->saveRequested = true;
+      if (LOWORD(wParam) == IDCANCEL) job->cancelled = true;
+      return TRUE;
+    case WM_CLOSE:
+      if (job) job->cancelled = true;
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+HWND CreateSaveAsDialog(Job& job) {
+  DialogTemplate t(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 240, 50,
+                   L"Save As");
+  auto label = [&] { t.Item(0x0082, L"File &name:", kLabelId, SS_LEFT, 7, 9, 40, 8); };
+  auto edit = [&] {
+    t.Item(0x0081, L"", kEditId, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 50, 7, 183, 12);
+  };
+  auto save = [&] { t.Item(0x0080, L"&Save", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 127, 28, 50, 14); };
+  auto cancel = [&] { t.Item(0x0080, L"Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 183, 28, 50, 14); };
+  // The template's order is the children's z-order.
+  label();
+  if (job.settings.saveBeforeEdit) {
+    save();
+    edit();
+  } else {
+    edit();
+    save();
+  }
+  cancel();
+  return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), nullptr, DialogProc,
+                                    reinterpret_cast<LPARAM>(&job));
+}
+
+std::vector<std::wstring> PdfLines(const std::wstring& document) {
+  size_t slash = document.find_last_of(L"\\/");
+  std::wstring name = slash == std::wstring::npos ? document : document.substr(slash + 1);
+  std::vector<std::wstring> lines = {L"Source: " + name, L"Path: " + document, L""};
+  bool readable = false;
+  auto paragraphs = DocumentParagraphs(document, readable);
+  if (!readable) lines.push_back(L"(The stand-in printer cannot read the text of this document.)");
+  lines.insert(lines.end(), paragraphs.begin(), paragraphs.end());
+  return lines;
+}
+
+// Returns the full path when the name typed can be saved to; logs why not otherwise.
+bool TargetPath(const std::wstring& typed, std::wstring& path) {
+  if (typed.empty()) {
+    LogEvent(L"save-failed", L"no file name");
+    return false;
+  }
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD n = GetFullPathNameW(typed.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
+  if (n == 0 || n >= std::size(buffer)) {
+    LogEvent(L"save-failed", L"not a valid file name: " + typed);
+    return false;
+  }
+  path.assign(buffer, n);
+  std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (folder.size() > 2 && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+    LogEvent(L"save-failed", L"folder does not exist: " + folder);
+    return false;
+  }
+  return true;
+}
+
+DWORD WINAPI JobThread(void* parameter) {
+  std::unique_ptr<Job> job(static_cast<Job*>(parameter));
+  if (WaitForSingleObject(StopEvent(), job->settings.dialogDelayMs) == WAIT_OBJECT_0) return 0;
+  if (!CreateSaveAsDialog(*job)) {
+    LogEvent(L"dialog-failed", std::to_wstring(GetLastError()));
+    return 0;
+  }
+  // Again after showing: activation may have moved the selection.
+  ApplyInitialSelection(*job);
+  LogEvent(L"dialog-shown", job->document);
+
+  std::wstring target;
+  bool saving = false;
+  while (!saving && !job->cancelled) {
+    HANDLE stop = StopEvent();
+    DWORD wait = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
+    if (wait == WAIT_OBJECT_0) {
+      LogEvent(L"dialog-abandoned", job->document);
+      DestroyWindow(job->dialog);
+      return 0;
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (const wchar_t* name = WindowName(*job, msg.hwnd); name && !Generated(msg.message)) {
+        LogMessage(name, msg.message, msg.wParam, msg.lParam, true);
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      if (job->saveRequested) {
+        job->saveRequested = false;
+        wchar_t text[MAX_PATH * 4] = {};
+        GetWindowTextW(job->edit, text, static_cast<int>(std::size(text)));
+        if (TargetPath(text, target)) {
+          saving = true;
+          break;
+        }
+      }
+    }
+  }
+  DestroyWindow(job->dialog);
+  if (!saving) {
+    LogEvent(L"dialog-cancelled", job->document);
+    return 0;
+  }
+  LogEvent(L"dialog-closed", target);
+  // A slow printer: the PDF appears a while after the dialog has gone.
+  if (job->settings.pdfDelayMs) WaitForSingleObject(StopEvent(), job->settings.pdfDelayMs);
+  std::wstring error;
+  if (!WritePdfFile(target, MakePdf(job->document, PdfLines(job->document)), error)) {
+    LogEvent(L"save-failed", target + L": " + error);
+    return 0;
+  }
+  LogEvent(L"pdf-written", target);
+  return 0;
+}
+
+}  // namespace
+
+void StartPrintJob(const std::wstring& document, const Settings& settings) {
+  auto* job = new Job{document, settings};
+  HANDLE thread = CreateThread(nullptr, 0, JobThread, job, 0, nullptr);
+  if (!thread) {
+    delete job;
+    LogEvent(L"dialog-failed", L"no thread");
+    return;
+  }
+  std::lock_guard lock(g_jobsMutex);
+  g_jobs.push_back(thread);
+}
+
+void StopPrintJobs() {
+  SetEvent(StopEvent());
+  std::lock_guard lock(g_jobsMutex);
+  for (HANDLE thread : g_jobs) {
+    WaitForSingleObject(thread, kPdfWriteGraceMs);
+    CloseHandle(thread);
+  }
+  g_jobs.clear();
+}
+
+}  // namespace tavrolin::testbed

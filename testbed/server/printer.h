@@ -1,0 +1,16 @@
+#pragma once
+// The stand-in "PDF Printer": a print job shows the printer's "Save As" dialog on a thread of
+// its own and writes the PDF to the path typed there once "&Save" is clicked.
+#include <string>
+
+#include "testbed/client/testbed_client.h"
+
+namespace tavrolin::testbed {
+
+inline constexpr wchar_t kPdfPrinter[] = L"PDF Printer";
+
+void StartPrintJob(const std::wstring& document, const Settings& settings);
+// Closes dialogs still waiting for input and waits (bounded) for PDFs already being written.
+void StopPrintJobs();
+
+}  // namespace tavrolin::testbed

@@ -1,0 +1,336 @@
+#include "word_objects.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <memory>
+#include <vector>
+
+#include "dispatch.h"
+#include "log.h"
+#include "printer.h"
+#include "testbed/client/testbed_client.h"
+
+namespace tavrolin::testbed {
+namespace {
+
+constexpr long kErrFileNotFound = 5174;
+constexpr long kErrBadPath = 5273;
+constexpr long kErrCannotOpen = 5121;
+constexpr long kErrOpenFailed = 5792;
+constexpr long kErrPrinter = 5216;
+constexpr long kErrNoDocument = 4248;
+constexpr long kErrBadValue = 5843;
+
+bool Matches(const std::wstring& pattern, const std::wstring& text) {
+  // Case-insensitive wildcard match with * and ?, over the whole text.
+  size_t p = 0, t = 0, star = std::wstring::npos, mark = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && (pattern[p] == L'?' || towlower(pattern[p]) == towlower(text[t]))) {
+      ++p;
+      ++t;
+    } else if (p < pattern.size() && pattern[p] == L'*') {
+      star = p++;
+      mark = t;
+    } else if (star != std::wstring::npos) {
+      p = star + 1;
+      t = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*') ++p;
+  return p == pattern.size();
+}
+
+bool IsPut(WORD flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
+bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0 && !IsPut(flags); }
+bool IsMethod(WORD flags) { return (flags & DISPATCH_METHOD) != 0; }
+
+void ReturnString(VARIANT* result, const std::wstring& value) {
+  if (!result) return;
+  result->vt = VT_BSTR;
+  result->bstrVal = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+}
+
+void ReturnLong(VARIANT* result, long value) {
+  if (!result) return;
+  result->vt = VT_I4;
+  result->lVal = value;
+}
+
+void ReturnObject(VARIANT* result, IDispatch* object) {
+  if (!result) {
+    object->Release();
+    return;
+  }
+  result->vt = VT_DISPATCH;
+  result->pdispVal = object;
+}
+
+struct Printer {
+  const wchar_t* name;
+  const wchar_t* port;
+};
+const Printer kPrinters[] = {{L"Office Laser", L"LPT1:"}, {kPdfPrinter, L"Ne00:"}};
+
+// The "name on port:" form Word reads back; a put accepts it or the bare name.
+const Printer* FindPrinter(const std::wstring& given) {
+  for (const auto& p : kPrinters) {
+    std::wstring full = std::wstring(p.name) + L" on " + p.port;
+    if (_wcsicmp(given.c_str(), p.name) == 0 || _wcsicmp(given.c_str(), full.c_str()) == 0) return &p;
+  }
+  return nullptr;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
+  return n == 0 || n >= std::size(buffer) ? path : std::wstring(buffer, n);
+}
+
+class Application;
+
+class Document final : public DispatchObject {
+ public:
+  Document(Application* app, std::wstring path);
+  ~Document() override;
+
+ protected:
+  const wchar_t* ObjectName() const override { return L"Document"; }
+  const std::vector<Member>& Members() const override {
+    static const std::vector<Member> members = {
+        {L"Name", 0, {}},
+        {L"FullName", 1, {}},
+        {L"Close", 0x451, {L"SaveChanges", L"OriginalFormat", L"RouteDocument"}},
+    };
+    return members;
+  }
+  HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
+
+ private:
+  Application* app_;
+  std::wstring path_;
+};
+
+class Documents final : public DispatchObject {
+ public:
+  explicit Documents(Application* app);
+  ~Documents() override;
+
+ protected:
+  const wchar_t* ObjectName() const override { return L"Documents"; }
+  const std::vector<Member>& Members() const override {
+    static const std::vector<Member> members = {
+        {L"Count", 2, {}},
+        {L"Open",
+         0x13,
+         {L"FileName", L"ConfirmConversions", L"ReadOnly", L"AddToRecentFiles", L"PasswordDocument",
+          L"PasswordTemplate", L"Revert", L"WritePasswordDocument", L"WritePasswordTemplate", L"Format", L"Encoding",
+          L"Visible", L"OpenAndRepair", L"DocumentDirection", L"NoEncodingDialog", L"XMLTransform"}},
+    };
+    return members;
+  }
+  HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
+
+ private:
+  Application* app_;
+};
+
+class Application final : public DispatchObject {
+ public:
+  std::vector<std::wstring> documents;
+
+ protected:
+  const wchar_t* ObjectName() const override { return L"Application"; }
+  const std::vector<Member>& Members() const override {
+    static const std::vector<Member> members = {
+        {L"Name", DISPID_VALUE, {}},
+        {L"Documents", 6, {}},
+        {L"ActivePrinter", 0x42, {}},
+        {L"AutomationSecurity", 0x4e5, {}},
+        {L"Quit", 0x451, {L"SaveChanges", L"OriginalFormat", L"RouteDocument"}},
+        {L"PrintOut",
+         0x1bd,
+         {L"Background", L"Append", L"Range", L"OutputFileName", L"From", L"To", L"Item", L"Copies", L"Pages",
+          L"PageType", L"PrintToFile", L"Collate", L"FileName", L"ActivePrinterMacGX", L"ManualDuplexPrint",
+          L"PrintZoomColumn", L"PrintZoomRow", L"PrintZoomPaperWidth", L"PrintZoomPaperHeight"}},
+    };
+    return members;
+  }
+
+  HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override {
+    std::wstring name = member.name;
+    if (name == L"Name") {
+      if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+      ReturnString(result, L"Microsoft Word");
+      return S_OK;
+    }
+    if (name == L"Documents") {
+      if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+      ReturnObject(result, new Documents(this));
+      return S_OK;
+    }
+    if (name == L"ActivePrinter") return ActivePrinter(flags, args, result, info);
+    if (name == L"AutomationSecurity") return AutomationSecurity(flags, args, result, info);
+    if (name == L"Quit") return Quit(flags, args);
+    if (name == L"PrintOut") return PrintOut(flags, args, info);
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+  void AfterCall() override {
+    if (pendingJob_.empty()) return;
+    StartPrintJob(pendingJob_, Current());
+    pendingJob_.clear();
+  }
+
+ private:
+  HRESULT ActivePrinter(WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
+    if (IsGet(flags)) {
+      ReturnString(result, std::wstring(printer_->name) + L" on " + printer_->port);
+      return S_OK;
+    }
+    if (!IsPut(flags) || !args.PutValue()) return DISP_E_MEMBERNOTFOUND;
+    std::wstring wanted;
+    if (HRESULT hr = args.StringFrom(args.PutValue(), wanted); FAILED(hr)) return hr;
+    const std::wstring& pattern = Current().rejectPrinterPattern;
+    const Printer* printer = FindPrinter(wanted);
+    if (!printer || (!pattern.empty() && Matches(pattern, wanted))) {
+      return WordError(info, kErrPrinter, L"There is a printer error.");
+    }
+    printer_ = printer;
+    return S_OK;
+  }
+
+  HRESULT AutomationSecurity(WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
+    if (IsGet(flags)) {
+      ReturnLong(result, security_);
+      return S_OK;
+    }
+    if (!IsPut(flags) || !args.PutValue()) return DISP_E_MEMBERNOTFOUND;
+    long value = 0;
+    if (HRESULT hr = args.IntFrom(args.PutValue(), value); FAILED(hr)) return hr;
+    // msoAutomationSecurityLow, ByUI, ForceDisable.
+    if (value < 1 || value > 3) return WordError(info, kErrBadValue, L"The value is out of range.");
+    security_ = value;
+    return S_OK;
+  }
+
+  HRESULT Quit(WORD flags, const Args& args) {
+    if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+    long save = 0, format = 0;
+    long route = 0;
+    if (HRESULT hr = args.Int(0, save); FAILED(hr)) return hr;
+    if (HRESULT hr = args.Int(1, format); FAILED(hr)) return hr;
+    if (HRESULT hr = args.Int(2, route); FAILED(hr)) return hr;
+    LogEvent(L"quit", std::to_wstring(save));
+    PostThreadMessageW(mainThread_, kQuitRequested, 0, 0);
+    return S_OK;
+  }
+
+  HRESULT PrintOut(WORD flags, const Args& args, EXCEPINFO* info) {
+    if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+    // Parameters Word takes as text; the rest are numbers or booleans.
+    static const size_t kTextParams[] = {3, 4, 5, 8, 12, 13};
+    std::wstring fileName;
+    for (size_t i = 0; i < 19; ++i) {
+      bool text = std::find(std::begin(kTextParams), std::end(kTextParams), i) != std::end(kTextParams);
+      std::wstring s;
+      long n = 0;
+      HRESULT hr = text ? args.String(i, s) : args.Int(i, n);
+      if (FAILED(hr)) return hr;
+      if (i == 12) fileName = s;
+    }
+    std::wstring document = fileName.empty() ? (documents.empty() ? L"" : documents.back()) : FullPath(fileName);
+    if (document.empty()) {
+      return WordError(info, kErrNoDocument, L"This command is not available because no document is open.");
+    }
+    if (Current().printOutFails) return WordError(info, kErrPrinter, L"There is a printer error.");
+    LogEvent(L"printed", printer_->name);
+    if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) pendingJob_ = document;
+    return S_OK;
+  }
+
+  const Printer* printer_ = &kPrinters[0];
+  long security_ = 1;
+  DWORD mainThread_ = GetCurrentThreadId();
+  std::wstring pendingJob_;
+};
+
+Document::Document(Application* app, std::wstring path) : app_(app), path_(std::move(path)) { app_->AddRef(); }
+Document::~Document() { app_->Release(); }
+
+HRESULT Document::Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
+  std::wstring name = member.name;
+  if (name == L"Name" || name == L"FullName") {
+    if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+    size_t slash = path_.find_last_of(L"\\/");
+    ReturnString(result, name == L"FullName" || slash == std::wstring::npos ? path_ : path_.substr(slash + 1));
+    return S_OK;
+  }
+  if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+  long save = 0;
+  if (HRESULT hr = args.Int(0, save); FAILED(hr)) return hr;
+  auto& docs = app_->documents;
+  auto it = std::find(docs.begin(), docs.end(), path_);
+  if (it == docs.end()) return WordError(info, kErrNoDocument, L"This document has already been closed.");
+  docs.erase(it);
+  return S_OK;
+}
+
+Documents::Documents(Application* app) : app_(app) { app_->AddRef(); }
+Documents::~Documents() { app_->Release(); }
+
+HRESULT Documents::Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
+  if (std::wstring(member.name) == L"Count") {
+    if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+    ReturnLong(result, static_cast<long>(app_->documents.size()));
+    return S_OK;
+  }
+  if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+  if (!args.Get(0)) return DISP_E_PARAMNOTOPTIONAL;
+  std::wstring given;
+  if (HRESULT hr = args.String(0, given); FAILED(hr)) return hr;
+  for (size_t i = 1; i < 16; ++i) {
+    static const size_t kTextParams[] = {4, 5, 7, 8};
+    bool text = std::find(std::begin(kTextParams), std::end(kTextParams), i) != std::end(kTextParams);
+    std::wstring s;
+    long n = 0;
+    if (HRESULT hr = text ? args.String(i, s) : args.Int(i, n); FAILED(hr)) return hr;
+  }
+  std::wstring path = FullPath(given);
+  const std::wstring& pattern = Current().openFailPattern;
+  if (!pattern.empty() && Matches(pattern, given)) {
+    return WordError(info, kErrOpenFailed,
+                     L"Word experienced an error trying to open the file.\rTry these suggestions.\r"
+                     L"* Check the file permissions for the document or drive.\r"
+                     L"* Make sure there is sufficient free memory and disk space.\r"
+                     L"* Open the file with the Text Recovery converter.\r(" + path + L")");
+  }
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (given.empty() || attributes == INVALID_FILE_ATTRIBUTES) {
+    return WordError(info, kErrFileNotFound,
+                     L"Sorry, we couldn't find your file. Was it moved, renamed, or deleted?\r(" + path + L")");
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return WordError(info, kErrBadPath,
+                     L"The document name or path is not valid.\rTry these suggestions.\r"
+                     L"* Check the file permissions for the document or drive.\r"
+                     L"* Use the File Open dialog box to locate the document.\r(" + path + L")");
+  }
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return WordError(info, kErrCannotOpen,
+                     L"Word cannot open the document: user does not have access privileges (" + path + L")");
+  }
+  CloseHandle(file);
+  app_->documents.push_back(path);
+  ReturnObject(result, new Document(app_, path));
+  return S_OK;
+}
+
+}  // namespace
+
+IDispatch* CreateApplication() { return new Application(); }
+
+}  // namespace tavrolin::testbed
