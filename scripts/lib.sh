@@ -1,0 +1,67 @@
+# Shared by run.sh, test.sh and bench.sh: packages, builds, the private Wine prefix.
+# shellcheck shell=bash
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+NATIVE_DIR=$BUILD_DIR/native
+WIN_DIR=$BUILD_DIR/win
+BIN_DIR=$WIN_DIR/bin
+
+PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  xvfb xauth x11-apps x11-utils xdotool imagemagick poppler-utils fonts-liberation procps)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build_native() {
+  log "native build (logic and unit tests)"
+  cmake -S "$ROOT" -B "$NATIVE_DIR" -G Ninja >/dev/null
+  cmake --build "$NATIVE_DIR" -j "$(nproc)"
+}
+
+build_win() {
+  log "Windows build (mingw-w64)"
+  cmake -S "$ROOT" -B "$WIN_DIR" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  cmake --build "$WIN_DIR" -j "$(nproc)"
+}
+
+wine_env() {
+  export WINEPREFIX=$BUILD_DIR/wine
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+}
+
+# Creates the prefix once and registers the stand-ins (needs a display).
+prepare_prefix() {
+  wine_env
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix $WINEPREFIX"
+    wineboot --init >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  if [ -x "$ROOT/testbed/register.sh" ]; then
+    "$ROOT/testbed/register.sh" "$BIN_DIR"
+  fi
+  wineserver -w
+}
+
+stop_wine() {
+  wine_env
+  wineserver -k 2>/dev/null || true
+}

@@ -1,0 +1,126 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/control_ids.h"
+#include "common/messages.h"
+#include "common/win/window.h"
+#include "common/window_pointer.h"
+
+namespace tavrolin {
+
+inline constexpr wchar_t kHelpText[] = L"Anti-virus programs can interfere when exporting to PDF.";
+
+class Form1;
+class DocListFeature;
+class ExportFeature;
+class AddFolderFeature;
+
+// Each feature defines its state, its maker and its part of the deleter in its own file.
+struct FeatureDeleter {
+  void operator()(DocListFeature* feature) const;
+  void operator()(ExportFeature* feature) const;
+  void operator()(AddFolderFeature* feature) const;
+};
+template <typename T>
+using FeaturePtr = std::unique_ptr<T, FeatureDeleter>;
+FeaturePtr<DocListFeature> MakeDocListFeature(Form1& form);
+FeaturePtr<ExportFeature> MakeExportFeature(Form1& form);
+FeaturePtr<AddFolderFeature> MakeAddFolderFeature(Form1& form);
+
+// The program's only window. Event procedures keep the names of the controls and their events;
+// each feature's procedures live in the file of that feature (form1_*.cpp).
+class Form1 final : public WindowPointer, public Messages {
+ public:
+  // Creates the window and runs Form_Load; the window is not shown yet.
+  static std::unique_ptr<Form1> Create(HINSTANCE instance);
+  ~Form1() override;
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  void Show(int showCommand);
+  HWND hwnd() const { return hwnd_; }
+
+  // WindowPointer: the window-wide `MousePointer`.
+  int MousePointer() const override { return mousePointer_; }
+  void SetMousePointer(int value) override;
+  BusyMark& Busy() { return busy_; }
+
+  // Messages: boxes captioned with the program's title.
+  void Notify(const std::wstring& text) override;
+  Answer AskYesNo(const std::wstring& text) override;
+
+  // The list's own pointer (shown while the window's pointer is the default): 0 as the control
+  // has it by default, 1 the arrow, 99 `listMouseIcon`.
+  void SetListPointer(int value, HCURSOR icon);
+
+  void SetProgressValue(float value);
+  float ProgressValue() const { return progressValue_; }
+
+  HWND Command1 = nullptr;
+  HWND Check1 = nullptr;
+  HWND Check2 = nullptr;
+  HWND ListView1 = nullptr;
+  HWND Check4 = nullptr;
+  HWND ProgressBar1 = nullptr;
+  HWND Check3 = nullptr;
+
+ private:
+  Form1() = default;
+  static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnSetCursor(HWND over, UINT hitTest);
+  void ShowCurrentPointer();
+  void CreateControls();
+  HWND CreateCheck(int id, const wchar_t* caption, int left, int top, int width, int height,
+                   int iconId);
+  int Px(int twips) const;
+
+  // The button pattern: true (and the value back at 0) when the press should run its action.
+  static bool TakePress(HWND button);
+
+  // Event procedures of the window.
+  void Form_Load();
+  void Form_Unload();
+  void Form_MouseMove();
+  void Check1_MouseMove();
+  void Check2_MouseMove();
+  void Check3_MouseMove();
+  void Check4_MouseMove();
+  void Check3_Click();
+  // Defined with their features.
+  void Check1_Click();
+  void Check2_Click();
+  void Check4_Click();
+  bool OnListViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  LRESULT OnListViewNotify(NMHDR* header);
+
+  void VisitHomePageOccasionally();
+
+  HWND hwnd_ = nullptr;
+  int dpi_ = 96;
+  int mousePointer_ = kPointerDefault;
+  win::UniqueCursor mouseIcon_;  // "HAND-M.CUR", when present
+  int listMousePointer_ = 0;
+  HCURSOR listMouseIcon_ = nullptr;
+  BusyMark busy_{*this};
+  float progressValue_ = 0;
+  win::UniqueFont buttonFont_;
+  win::UniqueFont listFont_;
+  win::UniqueIcon windowIcon_;
+  HWND toolTip_ = nullptr;
+
+  // Feature state, owned here for the window's whole life.
+  FeaturePtr<DocListFeature> docList_;
+  FeaturePtr<ExportFeature> export_;
+  FeaturePtr<AddFolderFeature> addFolder_;
+  friend class DocListFeature;
+  friend class ExportFeature;
+  friend class AddFolderFeature;
+};
+
+}  // namespace tavrolin

@@ -1,0 +1,30 @@
+#pragma once
+#include <functional>
+
+namespace tavrolin {
+
+// The one UI thread's view of time and of its window events. Every long wait goes through it so
+// that the window stays responsive and a test can run scripted events in the middle of a wait.
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  // Processes the window events that are pending, then returns; never blocks.
+  virtual void DoEvents() = 0;
+  // Blocks until a window event arrives or `maxSeconds` pass, whichever comes first.
+  virtual void Idle(double maxSeconds) = 0;
+  // Seconds on a monotonic clock.
+  virtual double Now() = 0;
+};
+
+// How long an idle poll blocks between two tests of its condition.
+inline constexpr double kPollSeconds = 0.01;
+
+// Waits `seconds` while processing window events. 0 or less returns at once without processing
+// any event. Measured on the monotonic clock, so a wait across midnight ends on time.
+void WaitSeconds(EventPump& pump, double seconds);
+
+// Processes events until `done` gives true or `timeoutSeconds` pass. Returns whether `done` was
+// met. `done` is tested first, so a condition that already holds processes no event.
+bool WaitUntil(EventPump& pump, const std::function<bool()>& done, double timeoutSeconds);
+
+}  // namespace tavrolin

@@ -1,0 +1,25 @@
+#pragma once
+#include <functional>
+#include <string_view>
+
+namespace tavrolin {
+
+struct Point {
+  int x = 0;
+  int y = 0;
+};
+
+// Top-left corner that centres an outer size on a screen, computed in single precision and
+// never clamped: a window larger than the screen gets a negative position.
+Point CenteredPosition(int screenWidth, int screenHeight, int windowWidth, int windowHeight);
+
+// Twips (1/1440 inch) to pixels at `dpi` dots per inch; 15 twips a pixel at 96.
+int TwipsToPixels(int twips, int dpi);
+
+// The home page that about one start in a hundred opens.
+inline constexpr std::wstring_view kHomePage = L"https://www.tavrolin.example/";
+
+// Draws n = floor(r * 100) + 1 from r in [0, 1); true when n is 7.
+bool ShouldVisitHomePage(const std::function<double()>& uniform01);
+
+}  // namespace tavrolin

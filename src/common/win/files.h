@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+namespace tavrolin::win {
+
+// True exactly when the file system can tell the last change of the entry at `path`; never fails.
+bool FileExists(const std::wstring& path);
+
+// The folder of the running executable, without a trailing backslash.
+std::wstring ProgramDirectory();
+
+}  // namespace tavrolin::win

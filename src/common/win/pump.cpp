@@ -1,0 +1,58 @@
+#include "common/win/pump.h"
+
+#include <cmath>
+
+namespace tavrolin::win {
+namespace {
+HWND navigationWindow = nullptr;
+}
+
+void SetNavigationWindow(HWND window) { navigationWindow = window; }
+
+void HandleMessage(MSG& msg) {
+  if (msg.message == WM_QUIT) ExitProcess(static_cast<UINT>(msg.wParam));
+  if (navigationWindow && IsWindow(navigationWindow) &&
+      IsDialogMessageW(navigationWindow, &msg)) {
+    return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) return got == 0 ? static_cast<int>(msg.wParam) : 1;
+    HandleMessage(msg);
+  }
+}
+
+void Win32Pump::DoEvents() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) HandleMessage(msg);
+}
+
+void Win32Pump::Idle(double maxSeconds) {
+  if (!(maxSeconds > 0)) return;
+  const auto ms = static_cast<DWORD>(std::ceil(maxSeconds * 1000.0));
+  MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+double Win32Pump::Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / frequency;
+}
+
+Win32Pump& UiPump() {
+  static Win32Pump pump;
+  return pump;
+}
+
+}  // namespace tavrolin::win

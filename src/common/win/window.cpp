@@ -1,0 +1,40 @@
+#include "common/win/window.h"
+
+#include "common/placement.h"
+
+namespace tavrolin::win {
+
+void CenterForm(HWND window) {
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  const Point at = CenteredPosition(screenWidth, screenHeight, width, height);
+  SetWindowPos(window, nullptr, at.x, outer.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::string ToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), n,
+                      nullptr, nullptr);
+  return result;
+}
+
+UniqueCursor LoadPointerFile(const std::wstring& path) {
+  auto cursor = static_cast<HCURSOR>(
+      LoadImageW(nullptr, path.c_str(), IMAGE_CURSOR, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+  if (!cursor) {
+    // An .ico file holds an icon, which serves as a pointer just as well.
+    cursor = static_cast<HCURSOR>(
+        LoadImageW(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+  }
+  return UniqueCursor(cursor);
+}
+
+}  // namespace tavrolin::win

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "driver/driver.h"
+
+using namespace e2e;
+
+namespace {
+
+struct Expected {
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;
+  RECT rect;  // in the client area, pixels at 96 DPI
+};
+
+// Tab order is creation order: the rows below are in it.
+const Expected kControls[] = {
+    {tavrolin::kIdCommand1, L"Button", L"Command1", {-48, 176, -7, 209}},
+    {tavrolin::kIdCheck1, L"Button", L"Add Word File(s)", {8, 120, 153, 193}},
+    {tavrolin::kIdCheck2, L"Button", L"Export to PDF", {312, 120, 457, 193}},
+    {tavrolin::kIdListView1, L"SysListView32", L"", {8, 8, 457, 113}},
+    {tavrolin::kIdCheck4, L"Button", L" Add All Word Files In Folder", {160, 120, 305, 193}},
+    {tavrolin::kIdProgressBar1, L"msctls_progress32", L"", {8, 200, 457, 225}},
+    {tavrolin::kIdCheck3, L"Button", L"Help", {8, 232, 457, 257}},
+};
+
+HWND FocusOf(const App& app) {
+  GUITHREADINFO info{sizeof(info)};
+  GetGUIThreadInfo(GetWindowThreadProcessId(app.Window(), nullptr), &info);
+  return info.hwndFocus;
+}
+
+void PressKey(WORD key) {
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = key;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+POINT CentreOf(HWND control) {
+  RECT r = WindowRectOnScreen(control);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  App app;
+};
+
+TEST_F(MainWindow, LaysOutTheWindowAndItsControlsAsDesigned) {
+  ASSERT_TRUE(app.Started());
+  HWND form = app.Window();
+  EXPECT_EQ(WindowText(form), L"Tavrolin");
+  EXPECT_EQ(TopLevelWindows(app.Pid(), L"TavrolinForm1").size(), 1u);
+
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 465);
+  EXPECT_EQ(client.bottom, 265);
+
+  RECT outer = WindowRectOnScreen(form);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_NEAR(outer.left, (screenWidth - (outer.right - outer.left)) / 2, 1);
+  EXPECT_NEAR(outer.top, (screenHeight - (outer.bottom - outer.top)) / 2, 1);
+  EXPECT_FALSE(GetWindowLongW(form, GWL_STYLE) & WS_THICKFRAME) << "the window is not resizable";
+
+  std::vector<HWND> tabOrder;
+  for (const auto& want : kControls) {
+    HWND control = app.Control(want.id);
+    ASSERT_NE(control, nullptr) << want.id;
+    EXPECT_EQ(ClassName(control), want.className) << want.id;
+    if (want.id != tavrolin::kIdListView1) EXPECT_EQ(WindowText(control), want.text);
+    const RECT r = RectInParent(control);
+    EXPECT_EQ(r.left, want.rect.left) << want.id;
+    EXPECT_EQ(r.top, want.rect.top) << want.id;
+    EXPECT_EQ(r.right, want.rect.right) << want.id;
+    EXPECT_EQ(r.bottom, want.rect.bottom) << want.id;
+    tabOrder.push_back(control);
+  }
+  // Z-order of the children is the tab order.
+  std::vector<HWND> zOrder;
+  for (HWND child : Children(form)) {
+    for (HWND c : tabOrder) {
+      if (c == child) zOrder.push_back(child);
+    }
+  }
+  EXPECT_EQ(zOrder, tabOrder);
+
+  HWND list = app.Control(tavrolin::kIdListView1);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+  const auto columns = ListViewColumns(list);
+  ASSERT_EQ(columns.size(), 1u);
+  EXPECT_EQ(columns[0].first, L"Word File(s)");
+  EXPECT_EQ(columns[0].second, 380);
+
+  HWND progress = app.Control(tavrolin::kIdProgressBar1);
+  EXPECT_EQ(SendMessageW(progress, PBM_GETRANGE, TRUE, 0), 0);
+  EXPECT_EQ(SendMessageW(progress, PBM_GETRANGE, FALSE, 0), 100);
+  EXPECT_EQ(SendMessageW(progress, PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(progress, PBM_GETBKCOLOR, 0, 0), static_cast<LRESULT>(RGB(255, 255, 255)));
+
+  for (int id : {tavrolin::kIdCheck1, tavrolin::kIdCheck2, tavrolin::kIdCheck3, tavrolin::kIdCheck4}) {
+    HWND button = app.Control(id);
+    const LONG style = GetWindowLongW(button, GWL_STYLE);
+    EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX) << id;
+    EXPECT_TRUE(style & BS_PUSHLIKE) << id;
+    EXPECT_EQ(ButtonValue(button), BST_UNCHECKED) << id;
+  }
+
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(form) != FALSE; }, 10));
+  EXPECT_TRUE(SaveScreenshot(form, ScreenshotDir() + L"\\main_window.bmp"));
+}
+
+TEST_F(MainWindow, TabMovesTheFocusInTheDesignedOrder) {
+  ASSERT_TRUE(app.Started());
+  SetForegroundWindow(app.Window());
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(tavrolin::kIdCommand1); }, 10))
+      << "the unseen Command1 holds the focus at start";
+  const int order[] = {tavrolin::kIdCheck1, tavrolin::kIdCheck2, tavrolin::kIdListView1,
+                       tavrolin::kIdCheck4, tavrolin::kIdCheck3, tavrolin::kIdCommand1};
+  for (int id : order) {
+    PressKey(VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(app) == app.Control(id); }, 10)) << "expected " << id;
+  }
+}
+
+TEST_F(MainWindow, HelpShowsOneMessageAndTheButtonSpringsBack) {
+  ASSERT_TRUE(app.Started());
+  HWND help = app.Control(tavrolin::kIdCheck3);
+  PressButton(help);
+  auto box = WaitForMessageBox(app.Pid(), 20);
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->caption, L"Tavrolin");
+  EXPECT_EQ(box->text, L"Anti-virus programs can interfere when exporting to PDF.");
+  ASSERT_EQ(box->buttons.size(), 1u);
+  EXPECT_EQ(box->buttons[0], L"OK");
+  EXPECT_FALSE(box->hasIcon);
+  EXPECT_EQ(TopLevelWindows(app.Pid(), L"#32770").size(), 1u);
+  EXPECT_EQ(ButtonValue(help), BST_UNCHECKED);
+  SaveScreenshot(nullptr, ScreenshotDir() + L"\\help_message.bmp");
+  ASSERT_TRUE(AnswerMessageBox(*box, L"OK"));
+  EXPECT_TRUE(WaitFor([&] { return TopLevelWindows(app.Pid(), L"#32770").empty(); }, 10));
+  EXPECT_EQ(ButtonValue(help), BST_UNCHECKED);
+  EXPECT_TRUE(app.Running());
+}
+
+// Cursor handles are private to a process, so the shape shown is compared with the one seen
+// over the bare window, and the setting is read from the window.
+TEST_F(MainWindow, HoverShowsTheHandOverButtonsAndTheArrowElsewhere) {
+  ASSERT_TRUE(app.Started());
+  SetForegroundWindow(app.Window());
+  HWND form = app.Window();
+  const RECT client = ClientRectOnScreen(form);
+  const POINT bare{client.left + 461, client.top + 116};  // the gap right of the list
+
+  auto moveTo = [](POINT p) {
+    MoveMouseTo(p.x, p.y);
+    return WaitFor([&] {
+      POINT at{};
+      GetCursorPos(&at);
+      return at.x == p.x && at.y == p.y;
+    }, 10);
+  };
+  ASSERT_TRUE(moveTo(bare));
+  ASSERT_TRUE(WaitFor([&] { return CurrentCursor() != nullptr; }, 10));
+  const HCURSOR arrow = CurrentCursor();
+  EXPECT_EQ(MousePointerOf(form), 0);
+
+  HCURSOR hand = nullptr;
+  for (int id : {tavrolin::kIdCheck1, tavrolin::kIdCheck2, tavrolin::kIdCheck4, tavrolin::kIdCheck3}) {
+    ASSERT_TRUE(moveTo(CentreOf(app.Control(id))));
+    EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 99; }, 10)) << "button " << id;
+    EXPECT_TRUE(WaitFor([&] { return CurrentCursor() != arrow; }, 10)) << "the hand over " << id;
+    if (!hand) hand = CurrentCursor();
+    EXPECT_EQ(CurrentCursor(), hand);
+    ASSERT_TRUE(moveTo(bare));
+    EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10))
+        << "the arrow again after " << id;
+  }
+
+  // From "Help" straight onto the progress bar: the bar has no rule, so the hand stays.
+  ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdCheck3))));
+  ASSERT_TRUE(WaitFor([&] { return CurrentCursor() == hand; }, 10));
+  ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdProgressBar1))));
+  EXPECT_EQ(MousePointerOf(form), 99);
+  EXPECT_EQ(CurrentCursor(), hand);
+
+  // The list applies the window rule.
+  ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdListView1))));
+  EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10));
+}
+
+TEST_F(MainWindow, ClosingTheWindowEndsTheProgram) {
+  ASSERT_TRUE(app.Started());
+  EXPECT_TRUE(app.Close(30));
+}
+
+}  // namespace
