@@ -6,6 +6,7 @@
 
 #include "app/control_ids.h"
 #include "common/messages.h"
+#include "doclist/document_list.h"
 #include "common/win/window.h"
 #include "common/window_pointer.h"
 
@@ -55,6 +56,9 @@ class Form1 final : public WindowPointer, public Messages {
   // The list's own pointer (shown while the window's pointer is the default): 0 as the control
   // has it by default, 1 the arrow, 99 `listMouseIcon`.
   void SetListPointer(int value, HCURSOR icon);
+
+  // The document list, owned by the list's feature (form1_doclist.cpp).
+  DocumentList& Documents();
 
   void SetProgressValue(float value);
   float ProgressValue() const { return progressValue_; }

@@ -9,6 +9,7 @@ namespace tavrolin {
 class DocListFeature {
  public:
   explicit DocListFeature(Form1& form) : form_(form) {}
+  DocumentList documents;
 
  private:
   Form1& form_;
@@ -18,6 +19,8 @@ FeaturePtr<DocListFeature> MakeDocListFeature(Form1& form) {
   return FeaturePtr<DocListFeature>(new DocListFeature(form));
 }
 void FeatureDeleter::operator()(DocListFeature* feature) const { delete feature; }
+
+DocumentList& Form1::Documents() { return docList_->documents; }
 
 void Form1::Check1_Click() {
   if (!TakePress(Check1)) return;
