@@ -1,0 +1,221 @@
+#include "export/export_run.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <exception>
+
+#include "common/paths.h"
+
+namespace tavrolin {
+namespace {
+
+constexpr wchar_t kNoFiles[] = L"No files added.";
+constexpr wchar_t kDone[] = L"Done.";
+constexpr wchar_t kAskStop[] = L"An export is running. Do you want to stop it?";
+
+std::wstring Widen(const char* text) {
+  std::wstring result;
+  for (const char* p = text; *p; ++p) result += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+  return result;
+}
+
+std::wstring SecondsText(double seconds) {
+  wchar_t buffer[32];
+  std::swprintf(buffer, 32, L"%g", seconds);
+  return buffer;
+}
+
+std::wstring ExportedText(int exported, int bound) {
+  return L"Documents exported: " + std::to_wstring(exported) + L" of " + std::to_wstring(bound) +
+         L".";
+}
+
+}  // namespace
+
+// A step of one document that failed, in words the user can act on.
+struct ExportRunner::Failure {
+  std::wstring step;
+  std::wstring member;  // Word's member, when Word refused
+  std::wstring reason;
+};
+
+float ProgressPercent(int position, int count) {
+  if (count <= 0) return 100.0f;
+  const double percent = static_cast<double>(position) / static_cast<double>(count) * 100.0;
+  return static_cast<float>(std::clamp(percent, 0.0, 100.0));
+}
+
+void ExportRunner::Press() {
+  if (running_) {
+    AskToStop();
+    return;
+  }
+  running_ = true;
+  stopRequested_ = false;
+  struct Reset {
+    bool& running;
+    ~Reset() { running = false; }
+  } reset{running_};
+  lastOutcome_ = Run();
+}
+
+void ExportRunner::AskToStop() {
+  if (stopRequested_) return;
+  if (ports_.messages.AskYesNo(kAskStop) == Answer::Yes) stopRequested_ = true;
+}
+
+void ExportRunner::ThrowIfStopped() const {
+  if (stopRequested_) throw StopRequested();
+}
+
+void ExportRunner::QuitQuietly(std::unique_ptr<WordApplication>& word) {
+  if (!word) return;
+  try {
+    ports_.word.Quit(*word);
+  } catch (...) {
+    // The run already ends with a message; the port bounds the call and drops the instance.
+  }
+  word.reset();
+}
+
+ExportOutcome ExportRunner::Run() {
+  BusyScope busy(ports_.busy);
+  const DocumentList& documents = ports_.documents;
+  if (documents.Count() <= 0) {
+    ports_.messages.Notify(kNoFiles);
+    return ExportOutcome::NoFiles;
+  }
+
+  int bound = 0;
+  int exported = 0;
+  std::wstring documentPath;
+  std::unique_ptr<WordApplication> word;
+  std::vector<std::wstring> skipped;
+  std::optional<Failure> failure;
+  bool stopped = false;
+  const auto stopRequested = [this] { return stopRequested_; };
+
+  // Names the step that is about to run, so that a failure can say what it was doing.
+  std::wstring step = L"checking whether Word is running";
+  try {
+    if (ports_.word.ConfirmWordClosed()) return ExportOutcome::Declined;
+    busy.Refresh();
+
+    bound = documents.Count();
+    for (int i = 1; i <= bound; ++i) {
+      ThrowIfStopped();
+      // Items may have been removed during a wait: nothing is left to read at this position.
+      if (i > documents.Count()) break;
+      documentPath = documents.Text(i);
+      busy.Refresh();
+
+      // Its own output path: deleting it would destroy the document itself.
+      if (HasPdfExtension(documentPath)) {
+        skipped.push_back(documentPath);
+        ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
+        continue;
+      }
+
+      const std::wstring outputPath = OutputPathFor(documentPath);
+      step = L"deleting the old PDF " + outputPath;
+      if (ports_.files.Exists(outputPath)) {
+        std::wstring reason;
+        if (!ports_.files.Delete(outputPath, reason)) throw Failure{step, L"", reason};
+      }
+      busy.Refresh();
+
+      step = L"opening the document in Word";
+      word = ports_.word.OpenWordDocument(documentPath);
+      busy.Refresh();
+      ThrowIfStopped();
+
+      step = L"printing on \"PDF Printer\"";
+      ports_.word.PrintToPdfPrinter(*word, outputPath, stopRequested);
+      busy.Refresh();
+      ThrowIfStopped();
+
+      step = L"waiting for the PDF " + outputPath;
+      const bool written = WaitUntil(
+          ports_.pump, [&] { return stopRequested_ || ports_.files.Exists(outputPath); },
+          bounds_.pdfSeconds);
+      ThrowIfStopped();
+      if (!written) {
+        throw Failure{step, L"",
+                      L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
+                          L" seconds after the printer's dialog was completed."};
+      }
+      ++exported;
+
+      ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
+      // The one second before Word is told to quit; a stop cuts it short.
+      WaitUntil(ports_.pump, stopRequested, 1.0);
+      ThrowIfStopped();
+
+      step = L"closing Word";
+      // Out of hand first: a Quit that failed is not asked again, its bound is spent.
+      const std::unique_ptr<WordApplication> quitting = std::move(word);
+      ports_.word.Quit(*quitting);
+      busy.Refresh();
+    }
+  } catch (const StopRequested&) {
+    stopped = true;
+  } catch (const Failure& f) {
+    failure = f;
+  } catch (const AutomationError& e) {
+    failure = Failure{step, e.member(), e.reason()};
+  } catch (const std::exception& e) {
+    failure = Failure{step, L"", Widen(e.what())};
+  }
+
+  if (stopped || failure) {
+    QuitQuietly(word);
+    ports_.progress.SetProgressValue(0);
+    if (stopped) {
+      ports_.messages.Notify(L"The export was stopped.\n\n" + ExportedText(exported, bound));
+      return ExportOutcome::Stopped;
+    }
+    std::wstring text = L"The export stopped";
+    if (!documentPath.empty()) text += L" at this document:\n" + documentPath;
+    text += L"\n\nStep: " + failure->step;
+    if (!failure->member.empty()) text += L" (Word's " + failure->member + L")";
+    text += L"\nReason: " + (failure->reason.empty() ? L"unknown" : failure->reason);
+    if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
+    ports_.messages.Notify(text);
+    return ExportOutcome::Failed;
+  }
+
+  ports_.progress.SetProgressValue(0);
+  if (!skipped.empty()) {
+    std::wstring text = L"These documents were not exported because they are PDF files already:\n";
+    for (const auto& path : skipped) text += L"\n" + path;
+    ports_.messages.Notify(text);
+  }
+  ports_.messages.Notify(kDone);
+  return ExportOutcome::Done;
+}
+
+TestBounds ParseTestBounds(const std::wstring& text) {
+  TestBounds bounds;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const auto end = std::min(text.find(L';', start), text.size());
+    const std::wstring pair = text.substr(start, end - start);
+    start = end + 1;
+    const auto eq = pair.find(L'=');
+    if (eq == std::wstring::npos) continue;
+    std::wstring name = pair.substr(0, eq);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    const std::wstring value = pair.substr(eq + 1);
+    wchar_t* rest = nullptr;
+    const double seconds = std::wcstod(value.c_str(), &rest);
+    if (value.empty() || rest == value.c_str() || *rest != L'\0' || !(seconds > 0)) continue;
+    if (name == L"dialog") bounds.dialog = seconds;
+    if (name == L"pdf") bounds.pdf = seconds;
+    if (name == L"call") bounds.call = seconds;
+  }
+  return bounds;
+}
+
+}  // namespace tavrolin

@@ -1,0 +1,438 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "export/export_run.h"
+#include "fakes/fake_pump.h"
+
+namespace tavrolin {
+namespace {
+
+using testing::FakePump;
+
+// One journal for every fake, so that tests can check the order across them.
+using Journal = std::vector<std::wstring>;
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+std::size_t IndexOf(const Journal& journal, const std::wstring& entry) {
+  return static_cast<std::size_t>(std::find(journal.begin(), journal.end(), entry) -
+                                  journal.begin());
+}
+
+class FakeFiles final : public FileSystem {
+ public:
+  explicit FakeFiles(Journal& journal) : journal_(journal) {}
+  bool Exists(const std::wstring& path) override { return files.count(path) > 0; }
+  bool Delete(const std::wstring& path, std::wstring& reason) override {
+    journal_.push_back(L"delete " + path);
+    if (auto it = undeletable.find(path); it != undeletable.end()) {
+      reason = it->second;
+      return false;
+    }
+    files.erase(path);
+    return true;
+  }
+  std::set<std::wstring> files;
+  std::map<std::wstring, std::wstring> undeletable;  // path -> reason
+
+ private:
+  Journal& journal_;
+};
+
+class FakeApplication final : public WordApplication {
+ public:
+  explicit FakeApplication(std::wstring document) : document(std::move(document)) {}
+  std::wstring document;
+};
+
+// Word and its printer: the PDF appears `pdfDelay` seconds after the dialog was completed.
+class FakeWord final : public Word {
+ public:
+  FakeWord(Journal& journal, FakePump& pump, FakeFiles& files)
+      : journal_(journal), pump_(pump), files_(files) {}
+
+  bool ConfirmWordClosed() override {
+    journal_.push_back(L"confirm");
+    return declines;
+  }
+  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& path) override {
+    journal_.push_back(L"open " + path);
+    if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
+    ++live;
+    maxLive = std::max(maxLive, live);
+    return std::make_unique<FakeApplication>(path);
+  }
+  void PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
+                         const std::function<bool()>& stopRequested) override {
+    const auto& document = static_cast<FakeApplication&>(word).document;
+    journal_.push_back(L"print " + document + L" -> " + outputPath);
+    if (document == printFails) throw AutomationError(L"PrintOut", L"The printer is offline.");
+    // The search for the dialog, as the real port does it: pumped, and cut short by a stop.
+    const double start = pump_.Now();
+    while (pump_.Now() - start < dialogSeconds) {
+      pump_.DoEvents();
+      if (stopRequested()) throw StopRequested();
+      pump_.Idle(kPollSeconds);
+    }
+    if (document == noPdf) return;
+    pump_.At(pump_.Now() + pdfDelay, [this, outputPath] { files_.files.insert(outputPath); });
+  }
+  void Quit(WordApplication& word) override {
+    const auto& document = static_cast<FakeApplication&>(word).document;
+    journal_.push_back(L"quit " + document);
+    --live;
+    if (document == quitFails) throw AutomationError(L"Quit", L"The call timed out.");
+  }
+
+  bool declines = false;
+  double dialogSeconds = 0;
+  double pdfDelay = 0.5;
+  std::wstring openFails, printFails, quitFails, noPdf;
+  int live = 0;
+  int maxLive = 0;
+
+ private:
+  Journal& journal_;
+  FakePump& pump_;
+  FakeFiles& files_;
+};
+
+class FakePointer final : public WindowPointer {
+ public:
+  int MousePointer() const override { return value; }
+  void SetMousePointer(int v) override { value = v; }
+  int value = kPointerDefault;
+};
+
+class FakeProgress final : public ProgressBar {
+ public:
+  explicit FakeProgress(Journal& journal) : journal_(journal) {}
+  void SetProgressValue(float v) override {
+    value = v;
+    values.push_back(v);
+    journal_.push_back(L"progress");
+  }
+  float value = 0;
+  std::vector<float> values;
+
+ private:
+  Journal& journal_;
+};
+
+struct Shown {
+  std::wstring text;
+  int pointer;
+  float progress;
+};
+
+class FakeMessages final : public Messages {
+ public:
+  FakeMessages(Journal& journal, FakePointer& pointer, FakeProgress& progress)
+      : journal_(journal), pointer_(pointer), progress_(progress) {}
+  void Notify(const std::wstring& text) override {
+    journal_.push_back(L"notify " + text);
+    shown.push_back({text, pointer_.value, progress_.value});
+  }
+  Answer AskYesNo(const std::wstring& text) override {
+    journal_.push_back(L"ask");
+    asked.push_back(text);
+    return answer;
+  }
+  std::vector<Shown> shown;
+  std::vector<std::wstring> asked;
+  Answer answer = Answer::Yes;
+
+ private:
+  Journal& journal_;
+  FakePointer& pointer_;
+  FakeProgress& progress_;
+};
+
+// Everything a run talks to, wired together.
+struct Rig {
+  void Add(std::initializer_list<const wchar_t*> paths) {
+    for (const auto* path : paths) documents.Append(path);
+  }
+  // The opened documents in order.
+  std::vector<std::wstring> Opened() const {
+    std::vector<std::wstring> result;
+    for (const auto& entry : journal) {
+      if (entry.rfind(L"open ", 0) == 0) result.push_back(entry.substr(5));
+    }
+    return result;
+  }
+  const std::wstring& LastMessage() const { return messages.shown.back().text; }
+
+  Journal journal;
+  FakePump pump;
+  DocumentList documents;
+  FakeFiles files{journal};
+  FakeWord word{journal, pump, files};
+  FakePointer pointer;
+  BusyMark busy{pointer};
+  FakeProgress progress{journal};
+  FakeMessages messages{journal, pointer, progress};
+  ExportBounds bounds;
+  ExportRunner runner{{documents, word, files, progress, messages, busy, pump}, bounds};
+};
+
+class ExportRunTest : public ::testing::Test, public Rig {};
+
+TEST_F(ExportRunTest, EmptyListSaysNoFilesAddedAndNeverAsksAboutWord) {
+  runner.Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::NoFiles);
+  EXPECT_EQ(journal, Journal{L"notify No files added."});
+  EXPECT_EQ(messages.shown[0].pointer, kPointerHourglass) << "the hourglass stays while it is open";
+  EXPECT_EQ(pointer.value, kPointerDefault);
+  EXPECT_FALSE(runner.Running());
+}
+
+TEST_F(ExportRunTest, DecliningWithWordRunningTouchesNothing) {
+  Add({L"C:\\Docs\\a.docx"});
+  files.files = {L"C:\\Docs\\a.pdf"};
+  word.declines = true;
+  runner.Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Declined);
+  EXPECT_EQ(journal, Journal{L"confirm"}) << "no file deleted, no Word, no message, no progress";
+  EXPECT_EQ(files.files.count(L"C:\\Docs\\a.pdf"), 1u);
+  EXPECT_EQ(pointer.value, kPointerDefault);
+}
+
+TEST_F(ExportRunTest, ExportsInListOrderBesideEachDocumentOneWordAtATime) {
+  Add({L"C:\\Docs\\Report.final.docx", L"D:\\Letters\\Offer.DOC", L"C:\\My.Folder\\Readme",
+       L"C:\\Docs\\README"});
+  runner.Press();
+
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done);
+  const Journal expectedPrints = {
+      L"print C:\\Docs\\Report.final.docx -> C:\\Docs\\Report.final.pdf",
+      L"print D:\\Letters\\Offer.DOC -> D:\\Letters\\Offer.pdf",
+      L"print C:\\My.Folder\\Readme -> C:\\My.Folder\\Readme.pdf",
+      L"print C:\\Docs\\README -> C:\\Docs\\README.pdf",
+  };
+  Journal prints;
+  for (const auto& e : journal) {
+    if (e.rfind(L"print ", 0) == 0) prints.push_back(e);
+  }
+  EXPECT_EQ(prints, expectedPrints);
+  for (int i = 1; i <= documents.Count(); ++i) {
+    const auto path = documents.Text(i);
+    EXPECT_LT(IndexOf(journal, L"quit " + path), journal.size()) << "every instance is quit";
+    if (i < documents.Count()) {
+      EXPECT_LT(IndexOf(journal, L"quit " + path), IndexOf(journal, L"open " + documents.Text(i + 1)))
+          << "quit before the next is opened";
+    }
+  }
+  EXPECT_EQ(word.maxLive, 1);
+  EXPECT_EQ(word.live, 0);
+  EXPECT_EQ(LastMessage(), L"Done.");
+  EXPECT_EQ(pointer.value, kPointerDefault);
+}
+
+TEST_F(ExportRunTest, ProgressIsAThirdPerDocumentAndZeroWhenDoneShows) {
+  Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+  runner.Press();
+  EXPECT_EQ(progress.values, (std::vector<float>{33.333332f, 66.666664f, 100.0f, 0.0f}));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, L"Done.");
+  EXPECT_EQ(messages.shown[0].progress, 0.0f);
+  EXPECT_EQ(messages.shown[0].pointer, kPointerHourglass) << "default only after it is closed";
+  // 100 shows during the last document's one-second wait, before Word is told to quit.
+  EXPECT_LT(IndexOf(journal, L"progress"), IndexOf(journal, L"quit C:\\a.docx"));
+}
+
+TEST_F(ExportRunTest, DocumentAddedDuringTheFirstWaitCountsButIsNotExported) {
+  Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+  word.pdfDelay = 2;
+  pump.At(0.5, [&] { documents.Append(L"C:\\added.docx"); });
+  runner.Press();
+  EXPECT_EQ(progress.values, (std::vector<float>{25.0f, 50.0f, 75.0f, 0.0f}));
+  EXPECT_EQ(Opened(), (std::vector<std::wstring>{L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"}));
+  EXPECT_EQ(LastMessage(), L"Done.");
+}
+
+TEST_F(ExportRunTest, OldPdfIsDeletedBeforeWordStartsAndTheWaitEndsOnTheNewOne) {
+  Add({L"C:\\Docs\\Report.final.docx"});
+  files.files = {L"C:\\Docs\\Report.final.pdf"};
+  word.pdfDelay = 3;
+  runner.Press();
+  EXPECT_LT(IndexOf(journal, L"delete C:\\Docs\\Report.final.pdf"),
+            IndexOf(journal, L"open C:\\Docs\\Report.final.docx"));
+  EXPECT_GE(pump.now, 3.0 + 1.0) << "waited for the new file, then one second";
+  EXPECT_EQ(files.files.count(L"C:\\Docs\\Report.final.pdf"), 1u);
+  EXPECT_EQ(LastMessage(), L"Done.");
+}
+
+TEST_F(ExportRunTest, PdfDocumentsAreSkippedUntouchedAndListedBeforeDone) {
+  Add({L"C:\\a.docx", L"C:\\Scans\\b.PdF", L"C:\\c.pdf"});
+  files.files = {L"C:\\Scans\\b.PdF", L"C:\\c.pdf"};
+  runner.Press();
+  EXPECT_EQ(Opened(), std::vector<std::wstring>{L"C:\\a.docx"});
+  EXPECT_EQ(IndexOf(journal, L"delete C:\\Scans\\b.PdF"), journal.size());
+  EXPECT_EQ(IndexOf(journal, L"delete C:\\c.pdf"), journal.size());
+  EXPECT_EQ(files.files.count(L"C:\\Scans\\b.PdF"), 1u);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_TRUE(Contains(messages.shown[0].text, L"\nC:\\Scans\\b.PdF\nC:\\c.pdf"));
+  EXPECT_EQ(messages.shown[1].text, L"Done.");
+  EXPECT_EQ(progress.values.back(), 0.0f);
+  EXPECT_EQ(progress.values.size(), 4u) << "skipped documents still move the bar";
+}
+
+TEST_F(ExportRunTest, ListThatShrinksDuringTheRunEndsNormally) {
+  Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+  word.pdfDelay = 2;
+  // During the second document's wait only the first item remains: 2 / 1 would be 200 %.
+  pump.At(4.0, [&] {
+    documents.Remove(3);
+    documents.Remove(2);
+  });
+  runner.Press();
+  EXPECT_EQ(Opened(), (std::vector<std::wstring>{L"C:\\a.docx", L"C:\\b.docx"}));
+  EXPECT_EQ(progress.values, (std::vector<float>{33.333332f, 100.0f, 0.0f}));
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done);
+  EXPECT_EQ(LastMessage(), L"Done.");
+}
+
+TEST_F(ExportRunTest, ListsLongerThanSixteenBitPositionsAreExportedWhole) {
+  constexpr int kCount = 32769;
+  for (int i = 0; i < kCount; ++i) documents.Append(L"C:\\d" + std::to_wstring(i) + L".docx");
+  word.pdfDelay = 0;
+  runner.Press();
+  EXPECT_EQ(Opened().size(), static_cast<std::size_t>(kCount));
+  EXPECT_EQ(progress.values[kCount - 1], 100.0f);
+  EXPECT_EQ(LastMessage(), L"Done.");
+}
+
+// Every failure: one message naming the document, the step and the reason, the instance in
+// hand told to quit, the bar at 0, the pointer back, and nothing after that document.
+TEST_F(ExportRunTest, FailuresEndTheRunAtTheDocumentAndSaySoSoundly) {
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;
+    std::wstring step;
+    std::wstring reason;
+    bool quitsB;  // whether b's instance existed and is told to quit
+  };
+  const Case cases[] = {
+      {"old PDF cannot be deleted",
+       [](Rig& t) {
+         t.files.files.insert(L"C:\\b.pdf");
+         t.files.undeletable[L"C:\\b.pdf"] = L"Access is denied.";
+       },
+       L"deleting the old PDF C:\\b.pdf", L"Access is denied.", false},
+      {"document does not open", [](Rig& t) { t.word.openFails = L"C:\\b.docx"; },
+       L"opening the document in Word (Word's Documents.Open)", L"The file is corrupt.", false},
+      {"printing fails", [](Rig& t) { t.word.printFails = L"C:\\b.docx"; },
+       L"printing on \"PDF Printer\" (Word's PrintOut)", L"The printer is offline.", true},
+      {"the PDF never appears", [](Rig& t) { t.word.noPdf = L"C:\\b.docx"; },
+       L"waiting for the PDF C:\\b.pdf", L"within 300 seconds", true},
+      {"Quit fails", [](Rig& t) { t.word.quitFails = L"C:\\b.docx"; },
+       L"closing Word (Word's Quit)", L"The call timed out.", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig t;
+    t.Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+    c.arrange(t);
+    t.runner.Press();
+
+    EXPECT_EQ(t.runner.LastOutcome(), ExportOutcome::Failed);
+    ASSERT_EQ(t.messages.shown.size(), 1u);
+    const auto& text = t.messages.shown[0].text;
+    EXPECT_TRUE(Contains(text, L"C:\\b.docx")) << text;
+    EXPECT_TRUE(Contains(text, L"Step: " + c.step)) << text;
+    EXPECT_TRUE(Contains(text, c.reason)) << text;
+    const bool bWritten = c.step.rfind(L"closing", 0) == 0;
+    EXPECT_TRUE(Contains(text, bWritten ? L"Documents exported: 2 of 3." : L"Documents exported: 1 of 3."))
+        << text;
+    EXPECT_EQ(t.messages.shown[0].progress, 0.0f);
+    EXPECT_EQ(t.pointer.value, kPointerDefault);
+    EXPECT_EQ(IndexOf(t.journal, L"open C:\\c.docx"), t.journal.size()) << "no later document";
+    const auto quits = std::count(t.journal.begin(), t.journal.end(), L"quit C:\\b.docx");
+    EXPECT_EQ(quits, c.quitsB ? 1 : 0) << "told once to quit, never twice";
+    EXPECT_FALSE(t.runner.Running());
+  }
+}
+
+TEST_F(ExportRunTest, TheWaitForThePdfEndsAtItsBound) {
+  Add({L"C:\\a.docx"});
+  word.noPdf = L"C:\\a.docx";
+  runner.Press();
+  EXPECT_GE(pump.now, 300.0);
+  EXPECT_LT(pump.now, 300.5);
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Failed);
+}
+
+// Pressing the button again during a run asks whether to stop it; Yes stops at once.
+TEST_F(ExportRunTest, PressDuringTheRunAsksToStopAndYesEndsTheWaitAtOnce) {
+  Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+  word.pdfDelay = 100;
+  word.noPdf = L"C:\\b.docx";
+  pump.At(110, [&] { runner.Press(); });
+  runner.Press();
+
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Stopped);
+  EXPECT_EQ(messages.asked.size(), 1u);
+  EXPECT_NEAR(pump.now, 110, 0.1) << "the wait ended at once";
+  EXPECT_EQ(Opened(), (std::vector<std::wstring>{L"C:\\a.docx", L"C:\\b.docx"})) << "no second run";
+  EXPECT_EQ(journal[journal.size() - 3], L"quit C:\\b.docx");
+  EXPECT_EQ(LastMessage(), L"The export was stopped.\n\nDocuments exported: 1 of 3.");
+  EXPECT_EQ(progress.value, 0.0f);
+  EXPECT_EQ(pointer.value, kPointerDefault);
+  EXPECT_FALSE(runner.Running());
+}
+
+TEST_F(ExportRunTest, StopReachesTheWaitsInsideWordAndTheOneSecondWait) {
+  for (const double at : {0.5, 2.5}) {  // in the dialog search; in the second after the PDF
+    SCOPED_TRACE(at);
+    Rig t;
+    t.Add({L"C:\\a.docx", L"C:\\b.docx"});
+    t.word.dialogSeconds = 1;
+    t.word.pdfDelay = 1;
+    t.pump.At(at, [&] { t.runner.Press(); });
+    t.runner.Press();
+    EXPECT_EQ(t.runner.LastOutcome(), ExportOutcome::Stopped);
+    EXPECT_EQ(t.Opened(), std::vector<std::wstring>{L"C:\\a.docx"});
+    EXPECT_EQ(t.word.live, 0) << "its instance was told to quit";
+    EXPECT_TRUE(Contains(t.LastMessage(), at < 1 ? L"exported: 0 of 2" : L"exported: 1 of 2"));
+  }
+}
+
+TEST_F(ExportRunTest, NoToTheStopQuestionLetsTheRunGoOn) {
+  Add({L"C:\\a.docx", L"C:\\b.docx"});
+  word.pdfDelay = 2;
+  messages.answer = Answer::No;
+  pump.At(1, [&] { runner.Press(); });
+  runner.Press();
+  EXPECT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done);
+  EXPECT_EQ(Opened().size(), 2u);
+  // And a later press starts a new run.
+  runner.Press();
+  EXPECT_EQ(Opened().size(), 4u);
+}
+
+TEST(ProgressPercent, IsCappedAtTheBarsRange) {
+  EXPECT_EQ(ProgressPercent(1, 3), 33.333332f);
+  EXPECT_EQ(ProgressPercent(3, 3), 100.0f);
+  EXPECT_EQ(ProgressPercent(2, 1), 100.0f);
+  EXPECT_EQ(ProgressPercent(1, 0), 100.0f);
+}
+
+TEST(ParseTestBounds, ReadsKnownPositiveSecondsAndIgnoresTheRest) {
+  const auto b = ParseTestBounds(L"dialog=5;PDF=0.5;call=20");
+  EXPECT_EQ(b.dialog, 5.0);
+  EXPECT_EQ(b.pdf, 0.5);
+  EXPECT_EQ(b.call, 20.0);
+  const auto bad = ParseTestBounds(L"dialog=;pdf=-1;call=2x;other=3;junk");
+  EXPECT_FALSE(bad.dialog || bad.pdf || bad.call);
+  EXPECT_FALSE(ParseTestBounds(L"").pdf);
+}
+
+}  // namespace
+}  // namespace tavrolin
