@@ -1,0 +1,117 @@
+#include "doclist/folder_scan.h"
+
+#include "common/paths.h"
+
+namespace tavrolin {
+namespace {
+
+std::wstring WithTrailingBackslash(std::wstring path) {
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return path;
+}
+
+bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
+
+// Folders that the scan enters: visible, ordinary folders.
+bool IsEnteredFolder(std::uint32_t attributes) {
+  if (!(attributes & kAttributeFolder)) return false;
+  return !(attributes & (kAttributeHidden | kAttributeSystem | kAttributeReparsePoint));
+}
+
+}  // namespace
+
+void ScanPump::Point() {
+  if (interval_ > 0 && pumped_ && pump_.Now() - last_ < interval_) return;
+  pump_.DoEvents();
+  if (afterPump_) afterPump_();
+  pumped_ = true;
+  if (interval_ > 0) last_ = pump_.Now();
+}
+
+std::wstring PatternFor(const std::wstring& extension) { return L"*." + extension; }
+
+void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, DirectoryLister& lister,
+                       ScanPump& pump) {
+  // Level by level instead of one call per level: the same order, and no stack depth that
+  // grows with the tree.
+  std::size_t levelBegin = 0;
+  std::size_t levelEnd = folders.size();
+  while (levelBegin < levelEnd) {
+    std::vector<std::wstring> found;
+    for (std::size_t i = levelBegin; i < levelEnd; ++i) {
+      // A copy: the folder list may move while found folders are appended below.
+      const std::wstring folder = WithTrailingBackslash(folders[i]);
+      auto listing = lister.List(folder, L"*");
+      pump.Point();
+      if (!listing) continue;
+      DirectoryEntry entry;
+      while (listing->Next(entry)) {
+        pump.Point();
+        if (IsDotEntry(entry.name) || !IsEnteredFolder(entry.attributes)) continue;
+        found.push_back(folder + entry.name + L'\\');
+      }
+    }
+    for (auto& folder : found) {
+      pump.Point();
+      folders.push_back(std::move(folder));
+    }
+    if (!recursive) return;
+    levelBegin = levelEnd;
+    levelEnd = folders.size();
+  }
+}
+
+std::vector<std::wstring> ListFilesInFolder(DirectoryLister& lister, std::wstring folder,
+                                            const std::wstring& pattern, ScanPump* pump) {
+  std::vector<std::wstring> names;
+  // Room for 100 names to begin with; it grows by half when full rather than by a fixed step,
+  // so that a folder of 100,000 files is not copied over and over.
+  names.reserve(100);
+  folder = WithTrailingBackslash(std::move(folder));
+  auto listing = lister.List(folder, pattern);
+  if (!listing) return names;
+  DirectoryEntry entry;
+  while (listing->Next(entry)) {
+    // A huge folder would otherwise freeze the window while it is listed.
+    if (pump) pump->Point();
+    if (entry.attributes & kAttributeFolder) continue;
+    names.push_back(std::move(entry.name));
+  }
+  names.shrink_to_fit();
+  return names;
+}
+
+std::wstring JoinDocumentPath(const std::wstring& folder, const std::wstring& name) {
+  return CollapseDoubleBackslashes(folder + L'\\' + name);
+}
+
+void AddFilesInFolderTree(const std::wstring& picked, const std::wstring& extension,
+                          DirectoryLister& lister, ScanPump& pump,
+                          const std::function<void(std::wstring)>& append) {
+  // Collapsed at once, so that a drive root ("C:\") is the entry "C:\" and not "C:\\".
+  std::vector<std::wstring> folders{CollapseDoubleBackslashes(picked + L'\\')};
+  CollectSubfolders(folders, true, lister, pump);
+  const std::wstring pattern = PatternFor(extension);
+  for (const auto& entry : folders) {
+    const std::wstring folder = entry.substr(0, entry.size() - 1);
+    for (const auto& name : ListFilesInFolder(lister, folder, pattern, &pump)) {
+      if (name.empty() || name.front() == L'~') continue;
+      append(JoinDocumentPath(folder, name));
+      pump.Point();
+    }
+  }
+}
+
+void AddAllFilesInFolder(AddFolderPorts& ports) {
+  const std::wstring extension = ports.prompts.AskText(kExtensionPrompt, kDefaultExtension);
+  if (extension.empty()) return;
+  const std::wstring picked = ports.prompts.BrowseForFolder(kFolderPrompt);
+  if (picked.empty()) return;
+
+  BusyScope busy(ports.busy);
+  // Events may move the pointer while they run; the hourglass comes back after each pump.
+  ScanPump pump(ports.pump, ports.pumpIntervalSeconds, [&busy] { busy.Refresh(); });
+  AddFilesInFolderTree(picked, extension, ports.lister, pump, ports.append);
+}
+
+}  // namespace tavrolin
