@@ -10,9 +10,11 @@ void DocumentList::SetText(int position, std::wstring text) {
 }
 
 std::optional<int> DocumentList::PositionOf(ItemId id) const {
-  const auto it = std::find_if(items_.begin(), items_.end(),
-                               [id](const Item& item) { return item.id == id; });
-  if (it == items_.end()) return std::nullopt;
+  // Items are only appended (with growing ids) or removed, never moved: the gesture swaps texts.
+  // So ids ascend along the list and a binary search finds one even in a very long list.
+  const auto it = std::lower_bound(items_.begin(), items_.end(), id,
+                                   [](const Item& item, ItemId wanted) { return item.id < wanted; });
+  if (it == items_.end() || it->id != id) return std::nullopt;
   return static_cast<int>(it - items_.begin()) + 1;
 }
 

@@ -23,9 +23,11 @@ class DocumentList {
   std::optional<int> PositionOf(ItemId id) const;
 
   void Append(std::wstring path);
+  // Removes the item at `position`; positions outside the list are ignored.
   void Remove(int position);
 
   std::optional<int> Selected() const { return selected_; }
+  // Selects one item or none; a position outside the list selects none.
   void Select(std::optional<int> position);
 
   // Called after every change, so that a view can follow.
