@@ -1,0 +1,263 @@
+#include "export/win/late_binding.h"
+
+#include <cmath>
+#include <cstdio>
+#include <deque>
+
+#include "export/win/message_filter.h"
+
+namespace tavrolin::win {
+namespace {
+
+constexpr double kRetryPauseSeconds = 0.25;
+
+bool IsBusy(HRESULT hr) { return hr == RPC_E_SERVERCALL_RETRYLATER || hr == RPC_E_CALL_REJECTED; }
+
+std::wstring Hex(HRESULT hr) {
+  wchar_t text[16];
+  std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+  return text;
+}
+
+std::wstring Seconds(double seconds) {
+  const long whole = std::lround(seconds);
+  if (std::fabs(seconds - whole) < 1e-9) return std::to_wstring(whole) + (whole == 1 ? L" second" : L" seconds");
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%.1f seconds", seconds);
+  return text;
+}
+
+std::wstring SystemText(HRESULT hr) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                           text.back() == L'.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+std::wstring MemberName(const std::wstring& member) {
+  return member.empty() ? L"(default member)" : member;
+}
+
+// The arguments of one attempt, as DISPPARAMS wants them: in reverse order, named ones first.
+class ArgPack {
+ public:
+  explicit ArgPack(const std::vector<Arg>& args) : variants_(args.size()) {
+    const std::size_t n = args.size();
+    for (std::size_t i = 0; i < n; ++i) Fill(args[n - 1 - i], *variants_[i].get());
+  }
+  VARIANTARG* data() { return variants_.empty() ? nullptr : variants_[0].get(); }
+
+ private:
+  void Fill(const Arg& arg, VARIANT& v) {
+    switch (arg.type) {
+      case ArgType::Bstr:
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocStringLen(arg.text.data(), static_cast<UINT>(arg.text.size()));
+        break;
+      case ArgType::BstrByRef:
+        targets_.emplace_back(arg.text);
+        v.vt = VT_BYREF | VT_BSTR;
+        v.pbstrVal = targets_.back().Address();
+        break;
+      case ArgType::I2:
+        v.vt = VT_I2;
+        v.iVal = static_cast<SHORT>(arg.number);
+        break;
+      case ArgType::I4:
+        v.vt = VT_I4;
+        v.lVal = arg.number;
+        break;
+      case ArgType::Bool:
+        v.vt = VT_BOOL;
+        v.boolVal = arg.number ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
+    }
+  }
+
+  // Variant is exactly one VARIANT, so the vector's storage is the array DISPPARAMS points at.
+  std::vector<Variant> variants_;
+  std::deque<Bstr> targets_;  // stable addresses for by-reference strings
+};
+static_assert(sizeof(Variant) == sizeof(VARIANT));
+
+}  // namespace
+
+std::wstring ExcepInfo::Description() {
+  if (info_.pfnDeferredFillIn) {
+    info_.pfnDeferredFillIn(&info_);
+    info_.pfnDeferredFillIn = nullptr;
+  }
+  return info_.bstrDescription ? std::wstring(info_.bstrDescription, SysStringLen(info_.bstrDescription))
+                               : std::wstring();
+}
+
+void ExcepInfo::Clear() {
+  if (info_.bstrSource) SysFreeString(info_.bstrSource);
+  if (info_.bstrDescription) SysFreeString(info_.bstrDescription);
+  if (info_.bstrHelpFile) SysFreeString(info_.bstrHelpFile);
+  info_ = EXCEPINFO{};
+}
+
+std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription, const CallBounds& bounds) {
+  if (!serverDescription.empty()) return serverDescription;
+  switch (hr) {
+    case RPC_E_CALL_CANCELED:
+      return L"Word did not answer within " + Seconds(bounds.callSeconds) + L", so the call was cancelled.";
+    case RPC_E_SERVERCALL_RETRYLATER:
+    case RPC_E_CALL_REJECTED:
+      return L"Word was busy and refused the call for " + Seconds(bounds.busyRetrySeconds) + L".";
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+      return L"Word closed unexpectedly (" + Hex(hr) + L").";
+    case REGDB_E_CLASSNOTREG:
+    case CO_E_CLASSSTRING:
+      return L"Word is not installed: its automation class is not registered (" + Hex(hr) + L").";
+    case MK_E_UNAVAILABLE:
+      return L"No running instance was found (" + Hex(hr) + L").";
+    default:
+      break;
+  }
+  const std::wstring text = SystemText(hr);
+  return (text.empty() ? L"The call failed" : text) + L" (" + Hex(hr) + L").";
+}
+
+LateBound::LateBound(ComPtr<IDispatch> object, EventPump& pump, CallBounds bounds)
+    : object_(std::move(object)), pump_(pump), bounds_(bounds) {}
+
+void LateBound::Invoke(const std::wstring& member, WORD flags, const std::vector<Arg>& args, VARIANT* result) {
+  const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+  std::size_t positional = 0;
+  while (positional < args.size() && args[positional].name.empty()) ++positional;
+  for (std::size_t i = positional; i < args.size(); ++i) {
+    if (args[i].name.empty() && !put) {
+      throw AutomationError(MemberName(member), L"A positional argument follows a named one.");
+    }
+  }
+  // One look-up for the member and every argument name.
+  std::vector<std::wstring> names = {member};
+  if (!put) {
+    for (std::size_t i = positional; i < args.size(); ++i) names.push_back(args[i].name);
+  }
+  std::vector<LPOLESTR> namePointers;
+  for (auto& name : names) namePointers.push_back(name.data());
+  const UINT named = put ? 1 : static_cast<UINT>(args.size() - positional);
+
+  const double start = pump_.Now();
+  for (;;) {
+    std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
+    HRESULT hr = S_OK;
+    if (member.empty()) {
+      ids[0] = DISPID_VALUE;
+    } else {
+      CallWatch watch;
+      hr = object_->GetIDsOfNames(IID_NULL, namePointers.data(), static_cast<UINT>(namePointers.size()),
+                                  LOCALE_USER_DEFAULT, ids.data());
+    }
+    ExcepInfo info;
+    if (SUCCEEDED(hr)) {
+      ArgPack pack(args);
+      // rgvarg[j] holds args[n-1-j]; the named ones are the first `named` slots.
+      std::vector<DISPID> namedIds(named);
+      for (UINT j = 0; j < named; ++j) {
+        namedIds[j] = put ? DISPID_PROPERTYPUT : ids[1 + (args.size() - 1 - j - positional)];
+      }
+      DISPPARAMS params{pack.data(), named ? namedIds.data() : nullptr, static_cast<UINT>(args.size()), named};
+      UINT argError = 0;
+      if (result) VariantClear(result);
+      CallWatch watch;
+      hr = object_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, info.get(), &argError);
+    } else if (hr == DISP_E_UNKNOWNNAME) {
+      for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (ids[i] != DISPID_UNKNOWN) continue;
+        throw AutomationError(MemberName(member),
+                              i == 0 ? L"Word does not know this member."
+                                     : L"Word does not know its argument \"" + names[i] + L"\".");
+      }
+    }
+    if (SUCCEEDED(hr)) return;
+    if (IsBusy(hr) && pump_.Now() - start < bounds_.busyRetrySeconds) {
+      WaitSeconds(pump_, kRetryPauseSeconds);
+      continue;
+    }
+    const bool exception = hr == DISP_E_EXCEPTION;
+    const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
+    throw AutomationError(MemberName(member),
+                          DescribeFailure(reported, exception ? info.Description() : L"", bounds_));
+  }
+}
+
+std::wstring LateBound::GetString(const std::wstring& member) {
+  Variant value;
+  Invoke(member, DISPATCH_PROPERTYGET, {}, value.get());
+  VARIANT* v = value.get();
+  const VARTYPE type = v->vt;
+  const bool refused = type == VT_DISPATCH || type == VT_UNKNOWN || type == VT_ERROR || type == VT_NULL ||
+                       (type & VT_ARRAY) != 0;
+  if (refused || FAILED(VariantChangeType(v, v, 0, VT_BSTR))) {
+    throw AutomationError(MemberName(member), L"Word gave no text for it.");
+  }
+  return v->bstrVal ? std::wstring(v->bstrVal, SysStringLen(v->bstrVal)) : std::wstring();
+}
+
+std::unique_ptr<Dispatch> LateBound::GetDispatch(const std::wstring& member) {
+  Variant value;
+  Invoke(member, DISPATCH_PROPERTYGET, {}, value.get());
+  VARIANT* v = value.get();
+  ComPtr<IDispatch> object;
+  if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
+    v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.Out()));
+  }
+  if (!object) throw AutomationError(MemberName(member), L"Word gave no object for it.");
+  return std::make_unique<LateBound>(std::move(object), pump_, bounds_);
+}
+
+void LateBound::Put(const std::wstring& member, const Arg& value) {
+  Invoke(member, DISPATCH_PROPERTYPUT, {value}, nullptr);
+}
+
+void LateBound::CallMethod(const std::wstring& member, const std::vector<Arg>& args) {
+  Variant ignored;
+  Invoke(member, DISPATCH_METHOD, args, ignored.get());
+}
+
+std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  ComPtr<IDispatch> object;
+  if (SUCCEEDED(hr)) {
+    CallWatch watch;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
+  }
+  if (FAILED(hr) || !object) {
+    throw AutomationError(progId, hr == CO_E_SERVER_EXEC_FAILURE
+                                      ? L"Word could not be started (" + Hex(hr) + L")."
+                                      : DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds_));
+  }
+  return std::make_unique<LateBound>(std::move(object), pump_, bounds_);
+}
+
+std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progId) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  ComPtr<IUnknown> running;
+  ComPtr<IDispatch> object;
+  if (SUCCEEDED(hr)) hr = GetActiveObject(clsid, nullptr, running.Out());
+  if (SUCCEEDED(hr)) {
+    CallWatch watch;
+    hr = running.As(object);
+  }
+  if (FAILED(hr) || !object) throw AutomationError(progId, DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds_));
+  return std::make_unique<LateBound>(std::move(object), pump_, bounds_);
+}
+
+}  // namespace tavrolin::win
