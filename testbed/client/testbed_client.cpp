@@ -4,7 +4,6 @@
 #include <tlhelp32.h>
 
 #include <cwctype>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -263,6 +262,112 @@ std::wstring SamplesDirectory() {
   std::wstring dir = ModuleDirectory();
   size_t slash = dir.find_last_of(L"\\/");
   return (slash == std::wstring::npos ? dir : dir.substr(0, slash)) + L"\\samples";
+}
+
+namespace {
+
+// Wine's own mapping from a Windows path to the host's.
+std::string UnixPath(const std::wstring& path) {
+  using Fn = char*(CDECL*)(LPCWSTR);
+  auto fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!fn) return {};
+  char* unix = fn(path.c_str());
+  if (!unix) return {};
+  std::string out = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return out;
+}
+
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::wstring TempOutput();
+std::string ReadAndDelete(const std::wstring& path);
+
+// Runs `script` with the host's /bin/sh; its exit code, or -1. Wine gives no usable handle for
+// a host process, so the script reports its exit code through a file that appears when done.
+int RunHostShell(const std::string& script, DWORD timeoutMs = 60000) {
+  std::wstring done = TempOutput();
+  DeleteFileW(done.c_str());
+  std::string unixDone = UnixPath(done);
+  if (unixDone.empty()) return -1;
+  std::string full = "(" + script + "); echo $? > " + ShellQuote(unixDone + ".partial") + " && mv " +
+                     ShellQuote(unixDone + ".partial") + " " + ShellQuote(unixDone);
+  std::wstring quoted;
+  for (wchar_t c : json::FromUtf8(full)) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  std::wstring commandLine = L"Z:\\bin\\sh -c \"" + quoted + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &info)) {
+    return -1;
+  }
+  if (info.hThread) CloseHandle(info.hThread);
+  if (info.hProcess) CloseHandle(info.hProcess);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (std::chrono::steady_clock::now() >= deadline) return -1;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return std::atoi(ReadAndDelete(done).c_str());
+}
+
+std::string ReadAndDelete(const std::wstring& path) {
+  std::string content;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    char buffer[16384];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    CloseHandle(file);
+  }
+  DeleteFileW(path.c_str());
+  return content;
+}
+
+std::wstring TempOutput() {
+  wchar_t dir[MAX_PATH];
+  wchar_t file[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  GetTempFileNameW(dir, L"tbp", 0, file);
+  return file;
+}
+
+}  // namespace
+
+bool PdfInfoAccepts(const std::wstring& pdf, int* pages) {
+  std::string unixPdf = UnixPath(pdf);
+  std::wstring output = TempOutput();
+  std::string unixOutput = UnixPath(output);
+  if (unixPdf.empty() || unixOutput.empty()) return false;
+  int code = RunHostShell("pdfinfo " + ShellQuote(unixPdf) + " > " + ShellQuote(unixOutput) + " 2>&1");
+  std::string info = ReadAndDelete(output);
+  if (pages) {
+    *pages = 0;
+    size_t at = info.find("Pages:");
+    if (at != std::string::npos) *pages = std::atoi(info.c_str() + at + 6);
+  }
+  return code == 0;
+}
+
+std::wstring PdfText(const std::wstring& pdf) {
+  std::string unixPdf = UnixPath(pdf);
+  std::wstring output = TempOutput();
+  std::string unixOutput = UnixPath(output);
+  if (unixPdf.empty() || unixOutput.empty()) return {};
+  int code = RunHostShell("pdftotext -enc UTF-8 " + ShellQuote(unixPdf) + " " + ShellQuote(unixOutput));
+  std::string text = ReadAndDelete(output);
+  if (code != 0) return {};
+  return json::FromUtf8(text);
 }
 
 std::vector<DWORD> StandInProcesses() {

@@ -144,6 +144,13 @@ std::wstring ServerPath();
 // Folder of the sample documents the build makes (bin\..\samples), without trailing backslash.
 std::wstring SamplesDirectory();
 
+// Checks of a written PDF with the host's poppler tools, run through Wine. The PDF's Unix
+// path comes from Wine's own mapping; every run is bounded.
+// True when pdfinfo accepts the file; `pages` receives its page count.
+bool PdfInfoAccepts(const std::wstring& pdf, int* pages = nullptr);
+// The text pdftotext extracts (UTF-8 decoded); empty on failure.
+std::wstring PdfText(const std::wstring& pdf);
+
 // Process ids of every stand-in process now running.
 std::vector<DWORD> StandInProcesses();
 // Ends every stand-in process; returns how many were asked to end.

@@ -61,7 +61,17 @@ ULONGLONG g_lastActivity = 0;
 
 }  // namespace
 
+bool g_rejectionPending = false;
+
+bool TakeRejection() {
+  bool pending = g_rejectionPending;
+  g_rejectionPending = false;
+  return pending;
+}
+
 ULONGLONG LastActivity() { return g_lastActivity; }
+
+void MarkCallRejected() { g_rejectionPending = true; }
 
 void EndWhenUnused(DWORD thread) { g_endThread = thread; }
 
@@ -160,19 +170,19 @@ HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!names || !ids || count == 0) return E_INVALIDARG;
-  HRESULT hr = S_OK;
+  HRESULT hr = TakeRejection() ? RPC_E_SERVERCALL_RETRYLATER : S_OK;
   const Member* found = nullptr;
   for (const auto& m : Members()) {
     if (SameName(m.name, names[0])) found = &m;
   }
   ids[0] = found ? found->id : DISPID_UNKNOWN;
-  if (!found) hr = DISP_E_UNKNOWNNAME;
+  if (!found && hr == S_OK) hr = DISP_E_UNKNOWNNAME;
   for (UINT i = 1; i < count; ++i) {
     ids[i] = DISPID_UNKNOWN;
     for (size_t p = 0; found && p < found->params.size(); ++p) {
       if (SameName(found->params[p], names[i])) ids[i] = static_cast<DISPID>(p);
     }
-    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+    if (ids[i] == DISPID_UNKNOWN && hr == S_OK) hr = DISP_E_UNKNOWNNAME;
   }
   std::string list = "[";
   for (UINT i = 0; i < count; ++i) list += (i ? "," : "") + json::Quote(names[i] ? names[i] : L"");
@@ -234,6 +244,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   logged += "]";
 
   if (!member) hr = DISP_E_MEMBERNOTFOUND;
+  if (TakeRejection()) hr = RPC_E_SERVERCALL_RETRYLATER;
   if (SUCCEEDED(hr)) {
     Settings settings = Current();
     if (!settings.hangMember.empty() && SameName(settings.hangMember.c_str(), member->name)) {

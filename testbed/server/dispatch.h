@@ -50,6 +50,10 @@ HRESULT WordError(EXCEPINFO* info, long code, const std::wstring& description);
 void ObjectCreated();
 // From now on, the last object going away posts WM_QUIT to `thread` (the embedded server).
 void EndWhenUnused(DWORD thread);
+// The message filter rejected the incoming call. Wine lets a call through even when the filter
+// answers SERVERCALL_RETRYLATER, so the call itself then fails with RPC_E_SERVERCALL_RETRYLATER,
+// which is what the caller sees on Windows.
+void MarkCallRejected();
 // When the last automation call arrived (GetTickCount64), for the unused-server watchdog.
 ULONGLONG LastActivity();
 void ObjectDestroyed();

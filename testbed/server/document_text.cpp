@@ -360,7 +360,7 @@ std::vector<std::wstring> DocxParagraphs(const std::string& xml) {
     size_t close = xml.find('>', i);
     if (close == std::string::npos) break;
     std::string tag = xml.substr(i + 1, close - i - 1);
-    std::string tagName = tag.substr(0, tag.find_first_of(" /"));
+    std::string tagName = tag.substr(0, tag.find_first_of(" /", 1));
     i = close + 1;
     if (tagName == "w:p") {
       inParagraph = true;

@@ -66,10 +66,14 @@ class MessageFilter final : public IMessageFilter {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override {
-    if (!info || info->iid != IID_IDispatch) return SERVERCALL_ISHANDLED;
+    // Only GetIDsOfNames and Invoke: reference counting must never be refused.
+    if (!info || info->iid != IID_IDispatch || (info->wMethod != 5 && info->wMethod != 6)) {
+      return SERVERCALL_ISHANDLED;
+    }
     if (rejected_ < Current().rejectCalls) {
       ++rejected_;
       LogEvent(L"rejected-call", std::to_wstring(rejected_));
+      MarkCallRejected();
       return SERVERCALL_RETRYLATER;
     }
     return SERVERCALL_ISHANDLED;

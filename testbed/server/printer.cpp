@@ -181,7 +181,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
 
 HWND CreateSaveAsDialog(Job& job) {
   DialogTemplate t(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 240, 50,
-                   L"Save As");
+                   L"");
   auto label = [&] { t.Item(0x0082, L"File &name:", kLabelId, SS_LEFT, 7, 9, 40, 8); };
   auto edit = [&] {
     t.Item(0x0081, L"", kEditId, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 50, 7, 183, 12);
@@ -244,6 +244,8 @@ DWORD WINAPI JobThread(void* parameter) {
   }
   // Again after showing: activation may have moved the selection.
   ApplyInitialSelection(*job);
+  // Titled only now, so whoever looks for "Save As" finds it with all its controls.
+  SetWindowTextW(job->dialog, L"Save As");
   LogEvent(L"dialog-shown", job->document);
 
   std::wstring target;

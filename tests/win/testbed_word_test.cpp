@@ -1,0 +1,443 @@
+// The stand-in Word as a COM server: creation, the running instance, its late-bound surface,
+// the call log and the faults a test can choose.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "testbed/client/automation.h"
+#include "testbed/client/testbed_client.h"
+
+namespace tb = tavrolin::testbed;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One COM reference, released at the end of the scope.
+class Ref {
+ public:
+  Ref() = default;
+  explicit Ref(IDispatch* p) : p_(p) {}
+  ~Ref() { Reset(); }
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+  void Reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+  IDispatch** Out() {
+    Reset();
+    return &p_;
+  }
+  IDispatch* get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  IDispatch* p_ = nullptr;
+};
+
+std::wstring MakeTempDir() {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  std::wstring dir = std::wstring(base) + L"testbed_word_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                     std::to_wstring(GetTickCount64());
+  CreateDirectoryW(dir.c_str(), nullptr);
+  return dir;
+}
+
+void WriteFile(const std::wstring& path, const std::string& content) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  ::WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+class StandInWord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
+    dir_ = MakeTempDir();
+    settings_.logFile = dir_ + L"\\calls.log";
+    tb::Apply(settings_);
+    document_ = dir_ + L"\\memo.txt";
+    WriteFile(document_, "Memo\r\nBring the keys.\r\n");
+  }
+
+  void TearDown() override {
+    tb::Reset();
+    CoUninitialize();
+    bool none = tb::WaitNoStandIns(15s);
+    if (!none) tb::KillStandIns();
+    EXPECT_TRUE(none) << "stand-in processes outlived their last reference";
+  }
+
+  void Apply() { tb::Apply(settings_); }
+  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
+
+  Ref Create() {
+    Ref word;
+    HRESULT hr = tb::CreateWord(word.Out());
+    EXPECT_EQ(S_OK, hr);
+    return word;
+  }
+
+  // Opens the document as the product does: one positional by-reference string.
+  Ref Open(IDispatch* word, const std::wstring& path, HRESULT* hrOut = nullptr, std::wstring* description = nullptr) {
+    auto docs = tb::Call(word, L"Documents", DISPATCH_PROPERTYGET);
+    EXPECT_EQ(S_OK, docs.hr);
+    Ref documents(docs.TakeObject());
+    tb::ArgList args;
+    args.StrByRef(L"", path);
+    auto opened = tb::Call(documents.get(), L"Open", DISPATCH_METHOD, args);
+    if (hrOut) *hrOut = opened.hr;
+    if (description) *description = opened.description;
+    return Ref(opened.TakeObject());
+  }
+
+  static void AddPrintOutArgs(tb::ArgList& a) {
+    a.Str(L"FileName", L"").I4(L"Range", 0).I4(L"Item", 0).I2(L"Copies", 1).Str(L"Pages", L"").I4(L"PageType", 0);
+    a.Bool(L"ManualDuplexPrint", false).Bool(L"Collate", true).Bool(L"Background", true).Bool(L"PrintToFile", false);
+    a.I2(L"PrintZoomColumn", 0).I2(L"PrintZoomRow", 0).I2(L"PrintZoomPaperWidth", 0).I2(L"PrintZoomPaperHeight", 0);
+  }
+
+  tb::Settings settings_;
+  std::wstring dir_;
+  std::wstring document_;
+};
+
+TEST_F(StandInWord, EachCreationStartsItsOwnHiddenProcess) {
+  Ref first = Create();
+  Ref second = Create();
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(L"Microsoft Word", tb::CallId(first.get(), DISPID_VALUE, DISPATCH_PROPERTYGET).Text());
+  EXPECT_EQ(L"Microsoft Word", tb::CallId(second.get(), DISPID_VALUE, DISPATCH_PROPERTYGET).Text());
+
+  auto calls = tb::CallsOf(Log(), L"Name");
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_NE(calls[0].pid, calls[1].pid);
+  EXPECT_EQ(L"Application", calls[0].object);
+  EXPECT_EQ(DISPATCH_PROPERTYGET, calls[0].flags);
+
+  // Started by COM: no visible window of its own.
+  for (auto pid : {calls[0].pid, calls[1].pid}) {
+    struct Find {
+      DWORD pid;
+      bool visible = false;
+    } find{pid};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+          auto* f = reinterpret_cast<Find*>(p);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(w, &owner);
+          if (owner == f->pid && IsWindowVisible(w)) f->visible = true;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    EXPECT_FALSE(find.visible) << "process " << pid;
+  }
+  first.Reset();
+  second.Reset();
+  EXPECT_TRUE(tb::WaitNoStandIns(15s)) << "releasing the last reference ends the server";
+}
+
+TEST_F(StandInWord, HandStartedInstanceIsTheRunningWord) {
+  CLSID clsid;
+  ASSERT_EQ(S_OK, CLSIDFromProgID(L"Word.Application", &clsid));
+  IUnknown* none = nullptr;
+  EXPECT_TRUE(FAILED(GetActiveObject(clsid, nullptr, &none)));
+
+  tb::RunningWord running;
+  ASSERT_TRUE(running.Start());
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(S_OK, GetActiveObject(clsid, nullptr, &unknown));
+  Ref word;
+  ASSERT_EQ(S_OK, unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(word.Out())));
+  unknown->Release();
+  EXPECT_EQ(L"Microsoft Word", tb::CallId(word.get(), DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD).Text());
+  auto calls = tb::CallsOf(Log(), L"Name");
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_EQ(running.ProcessId(), calls[0].pid);
+
+  // A new Word is still a process of its own, not the running one.
+  Ref fresh = Create();
+  tb::CallId(fresh.get(), DISPID_VALUE, DISPATCH_PROPERTYGET);
+  calls = tb::CallsOf(Log(), L"Name");
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_NE(running.ProcessId(), calls[1].pid);
+
+  word.Reset();
+  fresh.Reset();
+  running.Stop();
+  EXPECT_FALSE(running.Running());
+  EXPECT_TRUE(FAILED(GetActiveObject(clsid, nullptr, &none)));
+}
+
+TEST_F(StandInWord, LogShowsNamesOrderAndVariantTypesAsSent) {
+  Ref word = Create();
+  Ref document = Open(word.get(), document_);
+  ASSERT_TRUE(document);
+
+  auto saved = tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYGET);
+  EXPECT_EQ(L"Office Laser on LPT1:", saved.Text());
+  tb::ArgList put;
+  put.Str(L"", L"PDF Printer");
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, put).hr);
+  EXPECT_EQ(L"PDF Printer on Ne00:", tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYGET).Text());
+  settings_.noDialog = true;  // this test is about the log, not the printer
+  Apply();
+  tb::ArgList print;
+  AddPrintOutArgs(print);
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD, print).hr);
+  tb::ArgList back;
+  back.Str(L"", saved.Text());
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, back).hr);
+  tb::ArgList quit;
+  quit.Bool(L"Savechanges", false);
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"Quit", DISPATCH_METHOD, quit).hr);
+
+  auto log = Log();
+  std::vector<std::wstring> members;
+  for (const auto& e : log) {
+    if (e.kind == "call") members.push_back(e.member);
+  }
+  EXPECT_EQ((std::vector<std::wstring>{L"Documents", L"Open", L"ActivePrinter", L"ActivePrinter", L"ActivePrinter",
+                                       L"PrintOut", L"ActivePrinter", L"Quit"}),
+            members);
+
+  auto open = tb::CallsOf(log, L"Open");
+  ASSERT_EQ(1u, open.size());
+  ASSERT_EQ(1u, open[0].args.size());
+  EXPECT_EQ(L"", open[0].args[0].name);
+  EXPECT_EQ(VT_BYREF | VT_BSTR, open[0].args[0].vt);
+  EXPECT_EQ(document_, open[0].args[0].value);
+  EXPECT_EQ(L"Documents", open[0].object);
+
+  auto puts = tb::CallsOf(log, L"ActivePrinter");
+  ASSERT_EQ(4u, puts.size());
+  EXPECT_EQ(DISPATCH_PROPERTYPUT, puts[1].flags);
+  ASSERT_EQ(1u, puts[1].args.size());
+  EXPECT_EQ(VT_BSTR, puts[1].args[0].vt);
+  EXPECT_EQ(L"PDF Printer", puts[1].args[0].value);
+
+  auto printOut = tb::CallsOf(log, L"PrintOut");
+  ASSERT_EQ(1u, printOut.size());
+  EXPECT_EQ(DISPATCH_METHOD, printOut[0].flags);
+  struct Expected {
+    const wchar_t* name;
+    VARTYPE vt;
+    const wchar_t* value;
+  };
+  const Expected expected[] = {
+      {L"FileName", VT_BSTR, L""},        {L"Range", VT_I4, L"0"},
+      {L"Item", VT_I4, L"0"},             {L"Copies", VT_I2, L"1"},
+      {L"Pages", VT_BSTR, L""},           {L"PageType", VT_I4, L"0"},
+      {L"ManualDuplexPrint", VT_BOOL, L"0"}, {L"Collate", VT_BOOL, L"-1"},
+      {L"Background", VT_BOOL, L"-1"},    {L"PrintToFile", VT_BOOL, L"0"},
+      {L"PrintZoomColumn", VT_I2, L"0"},  {L"PrintZoomRow", VT_I2, L"0"},
+      {L"PrintZoomPaperWidth", VT_I2, L"0"}, {L"PrintZoomPaperHeight", VT_I2, L"0"},
+  };
+  ASSERT_EQ(std::size(expected), printOut[0].args.size());
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(expected[i].name, printOut[0].args[i].name);
+    EXPECT_EQ(expected[i].vt, printOut[0].args[i].vt);
+    EXPECT_EQ(expected[i].value, printOut[0].args[i].value);
+  }
+
+  // Names are matched case-insensitively, and the log keeps the caller's spelling.
+  std::vector<std::wstring> quitNames;
+  for (const auto& e : log) {
+    if (e.kind == "names" && !e.names.empty() && e.names[0] == L"Quit") quitNames = e.names;
+  }
+  EXPECT_EQ((std::vector<std::wstring>{L"Quit", L"Savechanges"}), quitNames);
+  auto quitCall = tb::CallsOf(log, L"Quit");
+  ASSERT_EQ(1u, quitCall.size());
+  ASSERT_EQ(1u, quitCall[0].args.size());
+  EXPECT_EQ(L"SaveChanges", quitCall[0].args[0].name);
+  EXPECT_EQ(VT_BOOL, quitCall[0].args[0].vt);
+
+  // Quit ends the process although references are still held.
+  EXPECT_TRUE(tb::WaitNoStandIns(15s));
+}
+
+TEST_F(StandInWord, RefusesUnknownNamesAndWrongTypes) {
+  Ref word = Create();
+  wchar_t name[] = L"Frobnicate";
+  LPOLESTR names[] = {name};
+  DISPID id = 0;
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, word.get()->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
+  EXPECT_EQ(DISPID_UNKNOWN, id);
+
+  tb::ArgList unknownArg;
+  unknownArg.I2(L"Copiez", 1);
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD, unknownArg).hr);
+
+  // Open takes the file name by name as well, by value, in any letter case.
+  auto docs = tb::Call(word.get(), L"documents", DISPATCH_PROPERTYGET);
+  Ref documents(docs.TakeObject());
+  ASSERT_TRUE(documents);
+  tb::ArgList named;
+  named.Str(L"filename", document_);
+  EXPECT_EQ(S_OK, tb::Call(documents.get(), L"OPEN", DISPATCH_METHOD, named).hr);
+
+  tb::ArgList object;
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_DISPATCH;
+  v.pdispVal = word.get();
+  word.get()->AddRef();
+  object.Raw(L"", v);
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, tb::Call(documents.get(), L"Open", DISPATCH_METHOD, object).hr);
+
+  tb::ArgList copies;
+  copies.Str(L"Copies", L"many");
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD, copies).hr);
+  tb::ArgList security;
+  security.Str(L"", L"low");
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, tb::Call(word.get(), L"AutomationSecurity", DISPATCH_PROPERTYPUT, security).hr);
+  tb::ArgList secure;
+  secure.I4(L"", 3);
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"AutomationSecurity", DISPATCH_PROPERTYPUT, secure).hr);
+
+  tb::ArgList unknownPrinter;
+  unknownPrinter.Str(L"", L"No Such Printer");
+  auto rejected = tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, unknownPrinter);
+  EXPECT_EQ(DISP_E_EXCEPTION, rejected.hr);
+  EXPECT_EQ(L"There is a printer error.", rejected.description);
+
+  // The rejected calls are in the log with their result.
+  auto calls = tb::CallsOf(Log(), L"AutomationSecurity");
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, calls[0].hr);
+  EXPECT_EQ(VT_BSTR, calls[0].args[0].vt);
+  EXPECT_EQ(S_OK, calls[1].hr);
+}
+
+TEST_F(StandInWord, OpenFailsLikeWordForMissingFolderLockedAndChosenPaths) {
+  Ref word = Create();
+  struct Case {
+    std::wstring path;
+    const wchar_t* words;
+  };
+  std::wstring locked = dir_ + L"\\locked.docx";
+  WriteFile(locked, "x");
+  HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+  std::wstring chosen = dir_ + L"\\broken-report.txt";
+  WriteFile(chosen, "fine on disk");
+  settings_.openFailPattern = L"*BROKEN*";
+  Apply();
+
+  const Case cases[] = {
+      {dir_ + L"\\missing.docx", L"couldn't find your file"},
+      {dir_, L"not valid"},
+      {locked, L"access privileges"},
+      {chosen, L"error trying to open the file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+    HRESULT hr = S_OK;
+    std::wstring description;
+    Ref document = Open(word.get(), c.path, &hr, &description);
+    EXPECT_EQ(DISP_E_EXCEPTION, hr);
+    EXPECT_FALSE(document);
+    EXPECT_NE(std::wstring::npos, description.find(c.words)) << std::string(description.begin(), description.end());
+    EXPECT_NE(std::wstring::npos, description.find(c.path));
+  }
+  CloseHandle(hold);
+  HRESULT hr = E_FAIL;
+  Ref fine = Open(word.get(), document_, &hr);
+  EXPECT_EQ(S_OK, hr);
+}
+
+TEST_F(StandInWord, PrinterAndPrintOutFaults) {
+  Ref word = Create();
+  Ref document = Open(word.get(), document_);
+  settings_.rejectPrinterPattern = L"PDF*";
+  Apply();
+  tb::ArgList pdf;
+  pdf.Str(L"", L"PDF Printer");
+  EXPECT_EQ(DISP_E_EXCEPTION, tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, pdf).hr);
+
+  settings_.rejectPrinterPattern.clear();
+  settings_.printOutFails = true;
+  Apply();
+  tb::ArgList pdfAgain;
+  pdfAgain.Str(L"", L"PDF Printer");
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, pdfAgain).hr);
+  tb::ArgList print;
+  AddPrintOutArgs(print);
+  auto failed = tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD, print);
+  EXPECT_EQ(DISP_E_EXCEPTION, failed.hr);
+  EXPECT_EQ(L"Microsoft Word", failed.source);
+  EXPECT_TRUE(tb::EventsOf(Log(), L"dialog-shown").empty());
+}
+
+TEST_F(StandInWord, PrintOutWithoutADocumentFails) {
+  Ref word = Create();
+  tb::ArgList print;
+  AddPrintOutArgs(print);
+  auto result = tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD, print);
+  EXPECT_EQ(DISP_E_EXCEPTION, result.hr);
+  EXPECT_NE(std::wstring::npos, result.description.find(L"no document is open"));
+}
+
+TEST_F(StandInWord, RejectsIncomingCallsTheChosenNumberOfTimes) {
+  settings_.rejectCalls = 2;
+  Apply();
+  Ref word = Create();
+  std::vector<HRESULT> results;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    auto name = tb::CallId(word.get(), DISPID_VALUE, DISPATCH_PROPERTYGET);
+    results.push_back(name.hr);
+    if (SUCCEEDED(name.hr)) {
+      EXPECT_EQ(L"Microsoft Word", name.Text());
+      break;
+    }
+  }
+  EXPECT_EQ((std::vector<HRESULT>{RPC_E_SERVERCALL_RETRYLATER, RPC_E_SERVERCALL_RETRYLATER, S_OK}), results);
+  auto log = Log();
+  EXPECT_EQ(2u, tb::EventsOf(log, L"rejected-call").size());
+  auto calls = tb::CallsOf(log, L"Name");
+  ASSERT_EQ(3u, calls.size());
+  EXPECT_EQ(RPC_E_SERVERCALL_RETRYLATER, calls[0].hr);
+  EXPECT_EQ(S_OK, calls[2].hr);
+}
+
+TEST_F(StandInWord, HangingCallBlocksForTheChosenTime) {
+  settings_.hangMember = L"Documents";
+  settings_.hangSeconds = 2;
+  Apply();
+  Ref word = Create();
+  auto start = std::chrono::steady_clock::now();
+  auto docs = tb::Call(word.get(), L"Documents", DISPATCH_PROPERTYGET);
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(S_OK, docs.hr);
+  EXPECT_GE(took, 1900ms);
+  EXPECT_EQ(1u, tb::EventsOf(Log(), L"hang").size());
+}
+
+TEST_F(StandInWord, ServerDiesInTheMiddleOfACall) {
+  settings_.dieMember = L"Open";
+  Apply();
+  Ref word = Create();
+  HRESULT hr = S_OK;
+  Open(word.get(), document_, &hr);
+  EXPECT_TRUE(hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == RPC_E_DISCONNECTED ||
+              hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED))
+      << std::hex << hr;
+  EXPECT_TRUE(tb::WaitNoStandIns(15s));
+  EXPECT_EQ(1u, tb::EventsOf(Log(), L"die").size());
+  EXPECT_TRUE(tb::CallsOf(Log(), L"Open").empty());
+}
+
+}  // namespace
+
+// The Win32 tests are linked as Unicode programs (-municode), whose entry point is wmain.
+int wmain(int argc, wchar_t** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
