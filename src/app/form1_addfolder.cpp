@@ -1,11 +1,26 @@
 // Adding a folder's part of the window: " Add All Word Files In Folder".
+#include <new>
+
 #include "app/form1.h"
+#include "common/win/pump.h"
+#include "doclist/folder_scan.h"
+#include "doclist/win/folder_win.h"
 
 namespace tavrolin {
 
 class AddFolderFeature {
  public:
   explicit AddFolderFeature(Form1& form) : form_(form) {}
+
+  // Everything of one press lives in this call, so that a press during another scan's pumped
+  // events runs a scan of its own and leaves the outer one intact.
+  void Run() {
+    win::Win32FolderPrompts prompts(form_.hwnd());
+    win::Win32DirectoryLister lister;
+    AddFolderPorts ports{prompts, lister, win::UiPump(), form_.Busy(),
+                         [this](std::wstring path) { form_.Documents().Append(std::move(path)); }};
+    AddAllFilesInFolder(ports);
+  }
 
  private:
   Form1& form_;
@@ -18,6 +33,12 @@ void FeatureDeleter::operator()(AddFolderFeature* feature) const { delete featur
 
 void Form1::Check4_Click() {
   if (!TakePress(Check4)) return;
+  try {
+    addFolder_->Run();
+  } catch (const std::bad_alloc&) {
+    // What was added stays in the list; the hourglass has already been taken down.
+    Notify(L"Not all files of the folder could be added: the computer ran out of memory.");
+  }
 }
 
 }  // namespace tavrolin
