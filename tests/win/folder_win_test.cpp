@@ -1,0 +1,277 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "common/win/pump.h"
+#include "doclist/folder_scan.h"
+#include "doclist/win/folder_win.h"
+
+namespace tavrolin::win {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::UnorderedElementsAre;
+
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(ListablePath(dir + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = dir + L"\\" + name;
+      SetFileAttributesW(ListablePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileW(ListablePath(path).c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  SetFileAttributesW(ListablePath(dir).c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(ListablePath(dir).c_str());
+}
+
+// A fresh folder under the temporary folder, removed with everything in it at the end.
+class TempTree {
+ public:
+  TempTree() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    root_ = std::wstring(temp) + L"tavrolin-folder-" + std::to_wstring(GetCurrentProcessId()) +
+            L"-" + std::to_wstring(GetTickCount64());
+    CreateDirectoryW(root_.c_str(), nullptr);
+  }
+  ~TempTree() { RemoveTree(root_); }
+  const std::wstring& root() const { return root_; }
+
+  std::wstring Folder(const std::wstring& relative, DWORD attributes = 0) {
+    const std::wstring path = root_ + L"\\" + relative;
+    EXPECT_TRUE(CreateDirectoryW(ListablePath(path).c_str(), nullptr)) << GetLastError();
+    if (attributes) SetFileAttributesW(ListablePath(path).c_str(), attributes);
+    return path;
+  }
+  std::wstring File(const std::wstring& relative, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    const std::wstring path = root_ + L"\\" + relative;
+    HANDLE file = CreateFileW(ListablePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              attributes, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+    CloseHandle(file);
+    return path;
+  }
+
+ private:
+  std::wstring root_;
+};
+
+std::vector<std::wstring> AddAll(const std::wstring& picked, const std::wstring& extension) {
+  Win32DirectoryLister lister;
+  ScanPump pump(UiPump(), kScanPumpIntervalSeconds);
+  std::vector<std::wstring> added;
+  AddFilesInFolderTree(picked, extension, lister, pump,
+                       [&](std::wstring path) { added.push_back(std::move(path)); });
+  return added;
+}
+
+DWORD AttributesOf(const std::wstring& path) {
+  return GetFileAttributesW(ListablePath(path).c_str());
+}
+
+TEST(FolderListing, HiddenAndSystemFilesAreAddedButSuchFoldersNotEntered) {
+  TempTree tree;
+  const auto plain = tree.File(L"plain.doc");
+  const auto hidden = tree.File(L"hidden.doc", FILE_ATTRIBUTE_HIDDEN);
+  const auto system = tree.File(L"system.doc", FILE_ATTRIBUTE_SYSTEM);
+  const auto readOnly = tree.File(L"readonly.doc", FILE_ATTRIBUTE_READONLY);
+  tree.File(L"~$plain.doc");
+  tree.File(L"notes.txt");
+  tree.Folder(L"Visible");
+  const auto inVisible = tree.File(L"Visible\\in.doc");
+  tree.Folder(L"Hidden", FILE_ATTRIBUTE_HIDDEN);
+  const auto inHidden = tree.File(L"Hidden\\in.doc");
+  tree.Folder(L"System", FILE_ATTRIBUTE_SYSTEM);
+  tree.File(L"System\\in.doc");
+  // The attributes really are on disk, or this test would prove nothing.
+  ASSERT_TRUE(AttributesOf(hidden) & FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(AttributesOf(system) & FILE_ATTRIBUTE_SYSTEM);
+  ASSERT_TRUE(AttributesOf(tree.root() + L"\\Hidden") & FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(AttributesOf(tree.root() + L"\\System") & FILE_ATTRIBUTE_SYSTEM);
+
+  const auto added = AddAll(tree.root(), L"doc");
+  ASSERT_EQ(added.size(), 5u);
+  EXPECT_THAT(std::vector<std::wstring>(added.begin(), added.begin() + 4),
+              UnorderedElementsAre(plain, hidden, system, readOnly));
+  EXPECT_EQ(added.back(), inVisible);
+
+  // A hidden folder that is picked itself is scanned.
+  EXPECT_THAT(AddAll(tree.root() + L"\\Hidden", L"doc"), ElementsAre(inHidden));
+}
+
+TEST(FolderListing, ThePatternIsThePlatformsOwnWithTheExtensionAsTyped) {
+  TempTree tree;
+  const auto doc = tree.File(L"a.doc");
+  const auto docx = tree.File(L"b.docx");
+  const auto dot = tree.File(L"c.dot");
+  const auto upper = tree.File(L"E.DOC");
+  const auto txt = tree.File(L"d.txt");
+
+  EXPECT_THAT(AddAll(tree.root(), L"do*"), UnorderedElementsAre(doc, docx, dot, upper));
+  EXPECT_THAT(AddAll(tree.root(), L".doc"), IsEmpty());
+  const auto plain = AddAll(tree.root(), L"doc");
+  EXPECT_THAT(plain, Contains(doc));
+  EXPECT_THAT(plain, Contains(upper));
+  EXPECT_THAT(plain, Not(Contains(dot)));
+  EXPECT_THAT(plain, Not(Contains(txt)));
+  EXPECT_THAT(AddAll(tree.root() + L"\\missing", L"doc"), IsEmpty());
+}
+
+TEST(FolderListing, NamesOutsideTheAnsiCodePageAndLongPathsArriveWhole) {
+  TempTree tree;
+  tree.Folder(L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u6587\u4ef6");
+  const auto unicode =
+      tree.File(L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u6587\u4ef6\\"
+                L"\u00dcbersicht \u2260 \u5831\u544a.doc");
+  std::wstring deep;
+  for (int level = 0; level < 9; ++level) {
+    deep += (level ? L"\\" : L"") + std::wstring(30, static_cast<wchar_t>(L'k' + level));
+    tree.Folder(deep);
+  }
+  const auto deepFile = tree.File(deep + L"\\deep.doc");
+  ASSERT_GT(deepFile.size(), static_cast<std::size_t>(MAX_PATH));
+
+  const auto added = AddAll(tree.root(), L"doc");
+  EXPECT_THAT(added, UnorderedElementsAre(unicode, deepFile));
+  for (const auto& path : added) EXPECT_NE(AttributesOf(path), INVALID_FILE_ATTRIBUTES);
+}
+
+// Runs `answer` on the dialog that the calling thread shows next (waiting at most 20 s for it).
+class DialogAnswerer {
+ public:
+  explicit DialogAnswerer(std::function<void(HWND)> answer)
+      : uiThread_(GetCurrentThreadId()), thread_([this, answer] {
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+          while (std::chrono::steady_clock::now() < deadline) {
+            HWND dialog = FindDialog();
+            if (dialog && IsWindowVisible(dialog)) {
+              answer(dialog);
+              return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+          found_ = false;
+        }) {}
+  ~DialogAnswerer() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool found() {
+    thread_.join();
+    thread_ = std::thread();
+    return found_;
+  }
+
+ private:
+  HWND FindDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        uiThread_,
+        [](HWND window, LPARAM out) {
+          wchar_t name[64] = {};
+          GetClassNameW(window, name, 64);
+          if (std::wstring(name) != L"#32770") return TRUE;
+          *reinterpret_cast<HWND*>(out) = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+  }
+  DWORD uiThread_;
+  bool found_ = true;
+  std::thread thread_;
+};
+
+std::wstring Text(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+void Press(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+TEST(InputBox, ShowsPromptAndSelectedDefaultAndReturnsTheAnswer) {
+  struct Seen {
+    std::wstring caption, prompt, edit, ok, cancel;
+    DWORD selStart = 99, selEnd = 99;
+    bool editFocused = false;
+  } seen;
+  {
+    DialogAnswerer answerer([&](HWND dialog) {
+      seen.caption = Text(dialog);
+      seen.prompt = Text(GetDlgItem(dialog, kInputBoxPromptId));
+      HWND edit = GetDlgItem(dialog, kInputBoxEditId);
+      seen.edit = Text(edit);
+      SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&seen.selStart),
+                   reinterpret_cast<LPARAM>(&seen.selEnd));
+      GUITHREADINFO info{};
+      info.cbSize = sizeof(info);
+      GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+      seen.editFocused = info.hwndFocus == edit;
+      seen.ok = Text(GetDlgItem(dialog, IDOK));
+      seen.cancel = Text(GetDlgItem(dialog, IDCANCEL));
+      Press(dialog, IDOK);
+    });
+    EXPECT_EQ(InputBox(nullptr, L"Enter file extension to load:", L"doc"), L"doc");
+    EXPECT_TRUE(answerer.found());
+  }
+  EXPECT_EQ(seen.caption, L"Tavrolin");
+  EXPECT_EQ(seen.prompt, L"Enter file extension to load:");
+  EXPECT_EQ(seen.edit, L"doc");
+  EXPECT_EQ(seen.selStart, 0u);
+  EXPECT_EQ(seen.selEnd, 3u);
+  EXPECT_TRUE(seen.editFocused);
+  EXPECT_EQ(seen.ok, L"OK");
+  EXPECT_EQ(seen.cancel, L"Cancel");
+
+  const std::pair<std::wstring, int> answers[] = {
+      {L" do* ", IDOK}, {L"", IDOK}, {L"docx", IDCANCEL}};
+  for (const auto& [typed, button] : answers) {
+    DialogAnswerer answerer([&, button = button, typed = typed](HWND dialog) {
+      SetDlgItemTextW(dialog, kInputBoxEditId, typed.c_str());
+      Press(dialog, button);
+    });
+    const std::wstring expected = button == IDOK ? typed : L"";
+    EXPECT_EQ(InputBox(nullptr, L"Enter file extension to load:", L"doc"), expected) << typed;
+  }
+}
+
+TEST(FolderPicker, ShowsThePromptAndCancelGivesNoFolder) {
+  bool promptShown = false;
+  DialogAnswerer answerer([&](HWND dialog) {
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM shown) {
+          if (Text(child) == L"Please select folder to add:") *reinterpret_cast<bool*>(shown) = true;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&promptShown));
+    Press(dialog, IDCANCEL);
+  });
+  EXPECT_EQ(BrowseForFolder(nullptr, L"Please select folder to add:"), L"");
+  EXPECT_TRUE(answerer.found());
+  EXPECT_TRUE(promptShown);
+}
+
+}  // namespace
+}  // namespace tavrolin::win
