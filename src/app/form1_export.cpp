@@ -1,14 +1,78 @@
 // The export run's part of the window: "Export to PDF".
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
 #include "app/form1.h"
+#include "common/win/pump.h"
+#include "export/export_run.h"
+#include "export/win/files_win.h"
+#include "export/win/word_automation_win.h"
 
 namespace tavrolin {
+namespace {
 
-class ExportFeature {
+// Shortened waits for the automated tests, read once at start-up; not a user setting and not
+// documented as one. Example: TAVROLIN_TEST_BOUNDS=dialog=5;pdf=10;call=20 (seconds).
+constexpr wchar_t kTestBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
+
+std::wstring EnvironmentText(const wchar_t* name) {
+  const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return {};
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
+  value.resize(length < size ? length : 0);
+  return value;
+}
+
+}  // namespace
+
+class ExportFeature final : public ProgressBar {
  public:
-  explicit ExportFeature(Form1& form) : form_(form) {}
+  explicit ExportFeature(Form1& form) : form_(form) {
+    const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
+    if (test.pdf) bounds_.pdfSeconds = *test.pdf;
+    if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
+    if (test.call) {
+      wordBounds_.callSeconds = *test.call;
+      if (wordBounds_.busyRetrySeconds > *test.call) wordBounds_.busyRetrySeconds = *test.call;
+    }
+  }
+
+  // A press during a run goes to that run, which asks whether to stop it.
+  void Press() {
+    if (runner_) {
+      runner_->Press();
+      return;
+    }
+    // Word's automation (and its message filter) exists only while a run does.
+    std::unique_ptr<win::WordAutomation> word;
+    try {
+      word = std::make_unique<win::WordAutomation>(form_.hwnd(), form_, form_.Busy(),
+                                                   win::UiPump(), wordBounds_);
+    } catch (const std::exception&) {
+      form_.Notify(L"The export could not start: Word's automation is not available.");
+      return;
+    }
+    runner_ = std::make_unique<ExportRunner>(
+        ExportPorts{form_.Documents(), *word, files_, *this, form_, form_.Busy(), win::UiPump()},
+        bounds_);
+    struct Release {
+      ExportFeature& feature;
+      ~Release() { feature.runner_.reset(); }
+    } release{*this};
+    runner_->Press();
+  }
+
+  void SetProgressValue(float value) override { form_.SetProgressValue(value); }
 
  private:
   Form1& form_;
+  ExportBounds bounds_;
+  WordBounds wordBounds_;
+  win::Files files_;
+  std::unique_ptr<ExportRunner> runner_;
 };
 
 FeaturePtr<ExportFeature> MakeExportFeature(Form1& form) {
@@ -18,6 +82,7 @@ void FeatureDeleter::operator()(ExportFeature* feature) const { delete feature; 
 
 void Form1::Check2_Click() {
   if (!TakePress(Check2)) return;
+  export_->Press();
 }
 
 }  // namespace tavrolin
