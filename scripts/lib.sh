@@ -55,6 +55,12 @@ prepare_prefix() {
     wineboot --init >/dev/null 2>&1 || true
     wineserver -w
   fi
+  if [ ! -f "$WINEPREFIX/.tavrolin-prepared" ]; then
+    # A crashing test program must not wait for someone to close a crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+    wineserver -w
+    touch "$WINEPREFIX/.tavrolin-prepared"
+  fi
   if [ -x "$ROOT/testbed/register.sh" ]; then
     "$ROOT/testbed/register.sh" "$BIN_DIR"
   fi
