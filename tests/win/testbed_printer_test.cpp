@@ -27,6 +27,19 @@ bool PollUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   return true;
 }
 
+// Removes a flat folder of test files.
+void RemoveFolder(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(dir.c_str());
+}
+
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string Ansi(const std::wstring& text) {
@@ -77,6 +90,7 @@ class StandInPrinter : public ::testing::Test {
     bool none = tb::WaitNoStandIns(15s);
     if (!none) tb::KillStandIns();
     EXPECT_TRUE(none) << "stand-in processes outlived the test";
+    RemoveFolder(dir_);
   }
 
   void Apply() { tb::Apply(settings_); }
@@ -244,7 +258,7 @@ TEST_F(StandInPrinter, NoDialogForAnotherPrinterOrWhenChosen) {
 
 TEST_F(StandInPrinter, DialogAndPdfComeAfterTheChosenDelays) {
   settings_.dialogDelayMs = 1500;
-  settings_.pdfDelayMs = 1500;
+  settings_.pdfDelayMs = 3000;
   Apply();
   ASSERT_EQ(S_OK, Print(Sample(L"report.docx")));
   auto printed = std::chrono::steady_clock::now();
@@ -307,8 +321,3 @@ TEST_F(StandInPrinter, InitialTextIsReplacedOnlyWhenSelected) {
 }
 
 }  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

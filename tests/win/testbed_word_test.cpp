@@ -47,6 +47,19 @@ std::wstring MakeTempDir() {
   return dir;
 }
 
+// Removes a flat folder of test files.
+void RemoveFolder(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(dir.c_str());
+}
+
 void WriteFile(const std::wstring& path, const std::string& content) {
   HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
@@ -72,6 +85,7 @@ class StandInWord : public ::testing::Test {
     bool none = tb::WaitNoStandIns(15s);
     if (!none) tb::KillStandIns();
     EXPECT_TRUE(none) << "stand-in processes outlived their last reference";
+    RemoveFolder(dir_);
   }
 
   void Apply() { tb::Apply(settings_); }
@@ -435,9 +449,3 @@ TEST_F(StandInWord, ServerDiesInTheMiddleOfACall) {
 }
 
 }  // namespace
-
-// The Win32 tests are linked as Unicode programs (-municode), whose entry point is wmain.
-int wmain(int argc, wchar_t** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
