@@ -1,0 +1,173 @@
+#include "driver/folder_driver.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "driver/driver.h"
+
+namespace e2e {
+namespace {
+
+// Memory in another process, for the tree view messages that take a pointer.
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND window, std::size_t size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  }
+  ~RemoteMemory() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  char* address() const { return static_cast<char*>(address_); }
+  bool Write(const void* data, std::size_t n) {
+    SIZE_T done = 0;
+    return WriteProcessMemory(process_, address_, data, n, &done);
+  }
+  bool Read(void* data, std::size_t n, std::size_t offset) {
+    SIZE_T done = 0;
+    return ReadProcessMemory(process_, address() + offset, data, n, &done);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+};
+
+HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation) {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+}  // namespace
+
+void PressKey(WORD virtualKey) {
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = virtualKey;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+void TypeText(const std::wstring& text) {
+  for (wchar_t c : text) {
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wScan = input[1].ki.wScan = c;
+    input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+  }
+}
+
+HWND WaitForDialogWithText(DWORD pid, const std::wstring& text, double seconds) {
+  HWND found = nullptr;
+  WaitFor(
+      [&] {
+        for (HWND dialog : TopLevelWindows(pid, L"#32770")) {
+          for (HWND child : Children(dialog)) {
+            if (WindowText(child) == text) {
+              found = dialog;
+              return true;
+            }
+          }
+        }
+        return false;
+      },
+      seconds);
+  return found;
+}
+
+std::wstring TreeItemText(HWND tree, HTREEITEM item) {
+  constexpr int kChars = 1024;
+  RemoteMemory remote(tree, sizeof(TVITEMW) + kChars * sizeof(wchar_t));
+  if (!remote.address() || !item) return {};
+  TVITEMW request{};
+  request.mask = TVIF_TEXT;
+  request.hItem = item;
+  request.pszText = reinterpret_cast<wchar_t*>(remote.address() + sizeof(TVITEMW));
+  request.cchTextMax = kChars;
+  remote.Write(&request, sizeof(request));
+  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.address()))) return {};
+  wchar_t text[kChars] = {};
+  remote.Read(text, sizeof(text) - sizeof(wchar_t), sizeof(TVITEMW));
+  return text;
+}
+
+std::wstring TreeSelectedText(HWND tree) {
+  return TreeItemText(tree, Next(tree, nullptr, TVGN_CARET));
+}
+
+std::vector<std::wstring> TreeVisibleTexts(HWND tree) {
+  std::vector<std::wstring> texts;
+  for (HTREEITEM item = Next(tree, nullptr, TVGN_FIRSTVISIBLE); item && texts.size() < 200;
+       item = Next(tree, item, TVGN_NEXTVISIBLE)) {
+    texts.push_back(TreeItemText(tree, item));
+  }
+  return texts;
+}
+
+bool PickByKeyboard(HWND tree, const std::vector<std::wstring>& steps, std::wstring& trace) {
+  auto selected = [&] { return Next(tree, nullptr, TVGN_CARET); };
+  auto press = [&](WORD key, HTREEITEM expected) {
+    PressKey(key);
+    return WaitFor([&] { return selected() == expected; }, 10);
+  };
+  // Nothing is selected when the picker opens: a click on the first item selects it and gives
+  // the tree the keyboard.
+  if (!selected()) {
+    HTREEITEM first = Next(tree, nullptr, TVGN_ROOT);
+    RemoteMemory remote(tree, sizeof(RECT));
+    remote.Write(&first, sizeof(first));
+    RECT r{};
+    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.address()));
+    remote.Read(&r, sizeof(r), 0);
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(tree, &at);
+    MoveMouseTo(at.x, at.y);
+    MouseButton(true);
+    MouseButton(false);
+    if (!WaitFor([&] { return selected() == first; }, 10)) {
+      trace = L"a click on the first item selected nothing";
+      return false;
+    }
+  }
+  trace = L"start at \"" + TreeSelectedText(tree) + L"\"";
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const std::wstring& step = steps[i];
+    if (i > 0) {
+      // Right expands the current item, a second Right goes to its first child.
+      HTREEITEM parent = selected();
+      auto expanded = [&] {
+        return (SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(parent),
+                             TVIS_EXPANDED) & TVIS_EXPANDED) &&
+               Next(tree, parent, TVGN_CHILD) != nullptr;
+      };
+      if (!expanded()) PressKey(VK_RIGHT);
+      if (!WaitFor(expanded, 10)) {
+        trace += L" (no children)";
+        return false;
+      }
+      if (!press(VK_RIGHT, Next(tree, parent, TVGN_CHILD))) {
+        trace += L" (Right did not reach the first child)";
+        return false;
+      }
+    }
+    // Down through the siblings until the item that holds the step's text.
+    while (TreeSelectedText(tree).find(step) == std::wstring::npos) {
+      HTREEITEM next = Next(tree, selected(), TVGN_NEXT);
+      if (!next || !press(VK_DOWN, next)) {
+        trace += L" > \"" + step + L"\" not found";
+        return false;
+      }
+    }
+    trace += L" > \"" + TreeSelectedText(tree) + L"\"";
+  }
+  return true;
+}
+
+}  // namespace e2e
