@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <chrono>
+#include <memory>
+
+#include "driver/driver.h"
+#include "driver/export_driver.h"
+#include "testbed/client/testbed_client.h"
+
+using namespace e2e;
+namespace testbed = tavrolin::testbed;
+using std::chrono::seconds;
+
+namespace {
+
+constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
+constexpr double kRunSeconds = 180;  // a whole run of three documents under Wine, generously
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+std::string Utf8Text(const char* text) { return text; }
+
+class ExportRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testbed::KillStandIns();
+    dir = MakeWorkDir(std::wstring(L"export_") + Widen(::testing::UnitTest::GetInstance()
+                                                           ->current_test_info()
+                                                           ->name()));
+    settings.logFile = dir + L"\\calls.log";
+    settings.dialogDelayMs = 100;
+    SetBounds(L"dialog=30;pdf=30;call=30");
+  }
+  void TearDown() override {
+    app.reset();
+    testbed::Reset();
+    testbed::KillStandIns();
+    SetEnvironmentVariableW(kBoundsVariable, nullptr);
+  }
+
+  static std::wstring Widen(const char* text) {
+    std::wstring result;
+    for (const char* p = text; *p; ++p) result += static_cast<wchar_t>(*p);
+    return result;
+  }
+  static void SetBounds(const wchar_t* bounds) { SetEnvironmentVariableW(kBoundsVariable, bounds); }
+
+  // Applies the stand-ins' settings and starts the program (which reads the bounds at start).
+  void Start() {
+    // Away from the window: a hover over a button would set the custom pointer.
+    MoveMouseTo(2, 2);
+    testbed::Apply(settings);
+    app = std::make_unique<App>();
+    ASSERT_TRUE(app->Started());
+  }
+  void AddAll(const std::vector<std::wstring>& paths) {
+    for (const auto& path : paths) ASSERT_TRUE(AddThroughOpenDialog(*app, path)) << path;
+    ASSERT_EQ(ListViewTexts(app->Control(tavrolin::kIdListView1)), paths);
+  }
+  void PressExport() { PressButton(app->Control(tavrolin::kIdCheck2)); }
+  MessageBoxView NextBox(double secondsToWait = kRunSeconds) {
+    auto box = WaitForMessageBox(app->Pid(), secondsToWait);
+    EXPECT_TRUE(box.has_value()) << "no message box";
+    return box.value_or(MessageBoxView{});
+  }
+  int Progress() { return static_cast<int>(SendMessageW(app->Control(tavrolin::kIdProgressBar1), PBM_GETPOS, 0, 0)); }
+  bool PointerIsDefault() {
+    return WaitFor([&] { return MousePointerOf(app->Window()) == 0; }, 10);
+  }
+  std::vector<std::wstring> OpenedDocuments() {
+    std::vector<std::wstring> opened;
+    for (const auto& call : testbed::CallsOf(testbed::ReadLog(settings.logFile), L"Open")) {
+      opened.push_back(call.args.empty() ? L"" : call.args[0].value);
+    }
+    return opened;
+  }
+
+  std::wstring dir;
+  testbed::Settings settings;
+  std::unique_ptr<App> app;
+};
+
+TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf) {
+  const std::wstring samples = testbed::SamplesDirectory();
+  CreateDirectoryW((dir + L"\\letters").c_str(), nullptr);
+  CreateDirectoryW((dir + L"\\Q3.reports").c_str(), nullptr);
+  const std::wstring offer = dir + L"\\letters\\Offer.DOC";
+  const std::wstring report = dir + L"\\letters\\Report.final.v2.docx";
+  const std::wstring summary = dir + L"\\Q3.reports\\summary.docx";
+  ASSERT_TRUE(WriteFileBytes(offer, Utf8Text("Offer for the spring season\r\nValid until May.\r\n")));
+  ASSERT_TRUE(CopyFileW((samples + L"\\report.docx").c_str(), report.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((samples + L"\\letter.docx").c_str(), summary.c_str(), FALSE));
+  const std::wstring oldPdf = dir + L"\\letters\\Report.final.v2.pdf";
+  ASSERT_TRUE(WriteFileBytes(oldPdf, "an old PDF that must be replaced"));
+
+  Start();
+  AddAll({offer, report, summary});
+  PressExport();
+
+  const auto done = NextBox();
+  EXPECT_EQ(done.text, L"Done.");
+  EXPECT_EQ(done.caption, L"Tavrolin");
+  EXPECT_EQ(done.buttons, std::vector<std::wstring>{L"OK"});
+  EXPECT_EQ(Progress(), 0) << "the bar is back at 0 when Done. shows";
+  EXPECT_EQ(MousePointerOf(app->Window()), 11) << "the hourglass stays until Done. is closed";
+  SaveScreenshot(nullptr, ScreenshotDir() + L"\\export_done.bmp");
+  ASSERT_TRUE(AnswerMessageBox(done, L"OK"));
+  EXPECT_TRUE(PointerIsDefault());
+
+  const std::pair<std::wstring, std::wstring> pdfs[] = {
+      {dir + L"\\letters\\Offer.pdf", L"Offer for the spring season"},
+      {dir + L"\\letters\\Report.final.v2.pdf", L"Quarterly report"},
+      {dir + L"\\Q3.reports\\summary.pdf", L"Dear reader"},
+  };
+  for (const auto& [pdf, text] : pdfs) {
+    int pages = 0;
+    EXPECT_TRUE(testbed::PdfInfoAccepts(pdf, &pages)) << pdf;
+    EXPECT_GE(pages, 1) << pdf;
+    EXPECT_TRUE(Contains(testbed::PdfText(pdf), text)) << pdf;
+  }
+  EXPECT_EQ(OpenedDocuments(), (std::vector<std::wstring>{offer, report, summary}));
+  EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30))) << "every Word instance was told to quit";
+}
+
+TEST_F(ExportRun, AFailingDocumentIsReportedByNameAndTheWindowStaysUsable) {
+  const std::wstring good = dir + L"\\good.docx";
+  const std::wstring broken = dir + L"\\broken.docx";
+  const std::wstring third = dir + L"\\third.docx";
+  for (const auto& path : {good, broken, third}) ASSERT_TRUE(WriteFileBytes(path, "Some text.\r\n"));
+  settings.openFailPattern = L"*broken*";
+
+  Start();
+  AddAll({good, broken, third});
+  PressExport();
+
+  const auto error = NextBox();
+  EXPECT_EQ(error.caption, L"Tavrolin");
+  EXPECT_TRUE(Contains(error.text, broken)) << error.text;
+  EXPECT_TRUE(Contains(error.text, L"opening the document in Word")) << error.text;
+  EXPECT_TRUE(Contains(error.text, L"Documents exported: 1 of 3.")) << error.text;
+  ASSERT_TRUE(AnswerMessageBox(error, L"OK"));
+  EXPECT_TRUE(PointerIsDefault());
+  EXPECT_EQ(Progress(), 0);
+  EXPECT_TRUE(PathExists(dir + L"\\good.pdf"));
+  EXPECT_FALSE(PathExists(dir + L"\\third.pdf"));
+  EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30))) << "no stand-in left behind";
+
+  PressButton(app->Control(tavrolin::kIdCheck3));
+  const auto help = NextBox(20);
+  EXPECT_TRUE(Contains(help.text, L"Anti-virus")) << "the window still answers";
+  ASSERT_TRUE(AnswerMessageBox(help, L"OK"));
+}
+
+TEST_F(ExportRun, WordAlreadyRunningAndNoAnsweredTouchesNothing) {
+  const std::wstring document = dir + L"\\memo.docx";
+  const std::wstring oldPdf = dir + L"\\memo.pdf";
+  ASSERT_TRUE(WriteFileBytes(document, "Memo.\r\n"));
+  ASSERT_TRUE(WriteFileBytes(oldPdf, "old"));
+  testbed::RunningWord running;
+  ASSERT_TRUE(running.Start());
+
+  Start();
+  AddAll({document});
+  PressExport();
+  const auto question = NextBox(60);
+  EXPECT_TRUE(Contains(question.text, L"Word may be open.")) << question.text;
+  ASSERT_TRUE(AnswerMessageBox(question, L"&No"));
+
+  EXPECT_TRUE(PointerIsDefault()) << "the run has ended";
+  EXPECT_EQ(ReadFileBytes(oldPdf), "old");
+  EXPECT_TRUE(OpenedDocuments().empty());
+  EXPECT_TRUE(TopLevelWindows(app->Pid(), L"#32770").empty()) << "no message of the run's own";
+  running.Stop();
+}
+
+TEST_F(ExportRun, ADialogThatNeverAppearsEndsWithAnErrorWithinItsBound) {
+  const std::wstring document = dir + L"\\stuck.docx";
+  ASSERT_TRUE(WriteFileBytes(document, "Stuck.\r\n"));
+  settings.noDialog = true;
+  SetBounds(L"dialog=3;pdf=10;call=20");
+
+  Start();
+  AddAll({document});
+  const auto start = std::chrono::steady_clock::now();
+  PressExport();
+  const auto error = NextBox(60);
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_TRUE(Contains(error.text, document)) << error.text;
+  EXPECT_TRUE(Contains(error.text, L"printing on \"PDF Printer\"")) << error.text;
+  EXPECT_LT(took, 30.0) << "ended by the shortened 3-second bound, not the default";
+  ASSERT_TRUE(AnswerMessageBox(error, L"OK"));
+  EXPECT_TRUE(PointerIsDefault());
+  EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30)));
+}
+
+TEST_F(ExportRun, AnOldPdfThatCannotBeDeletedIsReportedAndLeftAlone) {
+  const std::wstring document = dir + L"\\locked.docx";
+  const std::wstring oldPdf = dir + L"\\locked.pdf";
+  ASSERT_TRUE(WriteFileBytes(document, "Locked.\r\n"));
+  ASSERT_TRUE(WriteFileBytes(oldPdf, "old"));
+  ASSERT_TRUE(SetFileAttributesW(oldPdf.c_str(), FILE_ATTRIBUTE_READONLY));
+
+  Start();
+  AddAll({document});
+  PressExport();
+  const auto error = NextBox(60);
+  EXPECT_TRUE(Contains(error.text, L"deleting the old PDF " + oldPdf)) << error.text;
+  EXPECT_TRUE(Contains(error.text, L"Reason: ")) << error.text;
+  ASSERT_TRUE(AnswerMessageBox(error, L"OK"));
+  EXPECT_EQ(ReadFileBytes(oldPdf), "old");
+  EXPECT_TRUE(OpenedDocuments().empty()) << "Word is not started for it";
+  SetFileAttributesW(oldPdf.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ExportRun, PressingExportDuringARunOffersToStopIt) {
+  const std::wstring first = dir + L"\\first.docx";
+  const std::wstring second = dir + L"\\second.docx";
+  for (const auto& path : {first, second}) ASSERT_TRUE(WriteFileBytes(path, "Text.\r\n"));
+  settings.pdfDelayMs = 120000;  // the PDF takes longer than the test will wait
+
+  Start();
+  AddAll({first, second});
+  PressExport();
+  // Once Save has been clicked the run is in its wait for the PDF.
+  const auto log = testbed::WaitForLog(
+      settings.logFile, [](const auto& entries) { return !testbed::MessagesTo(entries, L"save").empty(); },
+      std::chrono::milliseconds(60000));
+  ASSERT_FALSE(testbed::MessagesTo(log, L"save").empty());
+  PressExport();
+  const auto question = NextBox(30);
+  EXPECT_TRUE(Contains(question.text, L"stop")) << question.text;
+  ASSERT_TRUE(AnswerMessageBox(question, L"&Yes"));
+
+  const auto stopped = NextBox(60);
+  EXPECT_TRUE(Contains(stopped.text, L"The export was stopped.")) << stopped.text;
+  EXPECT_TRUE(Contains(stopped.text, L"Documents exported: 0 of 2.")) << stopped.text;
+  ASSERT_TRUE(AnswerMessageBox(stopped, L"OK"));
+  EXPECT_TRUE(PointerIsDefault());
+  EXPECT_EQ(OpenedDocuments(), std::vector<std::wstring>{first});
+  EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30)));
+}
+
+}  // namespace
