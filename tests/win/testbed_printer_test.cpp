@@ -222,6 +222,10 @@ TEST_F(StandInPrinter, PdfCarriesTheTextOfEveryKindItCanRead) {
     std::wstring pdf = dir_ + L"\\out.pdf";
     DeleteFileW(pdf.c_str());
     ASSERT_EQ(S_OK, Print(Sample(c.sample)));
+    // Names outside ASCII survive the log's escapes.
+    auto opens = tb::CallsOf(Log(), L"Open");
+    ASSERT_FALSE(opens.empty());
+    EXPECT_EQ(Sample(c.sample), opens.back().args.at(0).value);
     HWND dialog = FindDialog();
     ASSERT_NE(nullptr, dialog);
     TypeAndSave(dialog, pdf);
