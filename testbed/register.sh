@@ -11,7 +11,7 @@ clsid='{6B3C1E52-3A0F-4C1B-9E61-5D2A7B8C9F01}'
 
 # Samples live beside bin/ (the build makes them too; this covers a prefix made without a build).
 samples=$(dirname "$bin")/samples
-if [ ! -f "$samples/.made" ] && command -v python3 >/dev/null; then
+if [ -d "$bin" ] && [ ! -f "$samples/.made" ] && command -v python3 >/dev/null; then
   python3 "$here/samples/make_samples.py" "$samples" && touch "$samples/.made" || true
 fi
 
