@@ -127,6 +127,20 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30))) << "every Word instance was told to quit";
 }
 
+TEST_F(ExportRun, AClickNotificationWithTheValueZeroDoesNothing) {
+  Start();
+  HWND check2 = app->Control(tavrolin::kIdCheck2);
+  ASSERT_EQ(ButtonValue(check2), BST_UNCHECKED);
+  // Queued before the press of "Help": had it run the export, "No files added." would come first.
+  PostMessageW(app->Window(), WM_COMMAND, MAKEWPARAM(tavrolin::kIdCheck2, BN_CLICKED),
+               reinterpret_cast<LPARAM>(check2));
+  PressButton(app->Control(tavrolin::kIdCheck3));
+  const auto first = NextBox(20);
+  EXPECT_TRUE(Contains(first.text, L"Anti-virus")) << first.text;
+  EXPECT_EQ(MousePointerOf(app->Window()), 0);
+  ASSERT_TRUE(AnswerMessageBox(first, L"OK"));
+}
+
 TEST_F(ExportRun, AFailingDocumentIsReportedByNameAndTheWindowStaysUsable) {
   const std::wstring good = dir + L"\\good.docx";
   const std::wstring broken = dir + L"\\broken.docx";
