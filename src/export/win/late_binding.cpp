@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <deque>
 
-#include "export/win/message_filter.h"
+#include <thread>
 
 namespace tavrolin::win {
 namespace {
 
-constexpr double kRetryPauseSeconds = 0.25;
+constexpr DWORD kRetryPauseMs = 250;
 
 bool IsBusy(HRESULT hr) { return hr == RPC_E_SERVERCALL_RETRYLATER || hr == RPC_E_CALL_REJECTED; }
 
@@ -131,10 +131,9 @@ std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription, 
   return (text.empty() ? L"The call failed" : text) + L" (" + Hex(hr) + L").";
 }
 
-LateBound::LateBound(ComPtr<IDispatch> object, EventPump& pump, CallBounds bounds)
-    : object_(std::move(object)), pump_(pump), bounds_(bounds) {}
 
-void LateBound::Invoke(const std::wstring& member, WORD flags, const std::vector<Arg>& args, VARIANT* result) {
+void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags, const std::vector<Arg>& args,
+                  VARIANT* result, const CallBounds& bounds, AttemptClock& clock) {
   const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
   std::size_t positional = 0;
   while (positional < args.size() && args[positional].name.empty()) ++positional;
@@ -152,18 +151,18 @@ void LateBound::Invoke(const std::wstring& member, WORD flags, const std::vector
   for (auto& name : names) namePointers.push_back(name.data());
   const UINT named = put ? 1 : static_cast<UINT>(args.size() - positional);
 
-  const double start = pump_.Now();
+  const std::int64_t start = AttemptClock::NowMs();
   for (;;) {
     std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
     HRESULT hr = S_OK;
+    ExcepInfo info;
+    clock.Start();
     if (member.empty()) {
       ids[0] = DISPID_VALUE;
     } else {
-      CallWatch watch;
-      hr = object_->GetIDsOfNames(IID_NULL, namePointers.data(), static_cast<UINT>(namePointers.size()),
-                                  LOCALE_USER_DEFAULT, ids.data());
+      hr = object->GetIDsOfNames(IID_NULL, namePointers.data(), static_cast<UINT>(namePointers.size()),
+                                 LOCALE_USER_DEFAULT, ids.data());
     }
-    ExcepInfo info;
     if (SUCCEEDED(hr)) {
       ArgPack pack(args);
       // rgvarg[j] holds args[n-1-j]; the named ones are the first `named` slots.
@@ -174,90 +173,118 @@ void LateBound::Invoke(const std::wstring& member, WORD flags, const std::vector
       DISPPARAMS params{pack.data(), named ? namedIds.data() : nullptr, static_cast<UINT>(args.size()), named};
       UINT argError = 0;
       if (result) VariantClear(result);
-      CallWatch watch;
-      hr = object_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, info.get(), &argError);
-    } else if (hr == DISP_E_UNKNOWNNAME) {
+      hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, info.get(), &argError);
+    }
+    clock.Stop();
+    if (SUCCEEDED(hr)) return;
+    if (IsBusy(hr) && static_cast<double>(AttemptClock::NowMs() - start) < bounds.busyRetrySeconds * 1000) {
+      Sleep(kRetryPauseMs);
+      continue;
+    }
+    if (hr == DISP_E_UNKNOWNNAME) {
       for (std::size_t i = 0; i < ids.size(); ++i) {
         if (ids[i] != DISPID_UNKNOWN) continue;
-        throw AutomationError(MemberName(member),
-                              i == 0 ? L"Word does not know this member."
-                                     : L"Word does not know its argument \"" + names[i] + L"\".");
+        throw AutomationError(MemberName(member), i == 0 ? L"Word does not know this member."
+                                                         : L"Word does not know its argument \"" + names[i] + L"\".");
       }
-    }
-    if (SUCCEEDED(hr)) return;
-    if (IsBusy(hr) && pump_.Now() - start < bounds_.busyRetrySeconds) {
-      WaitSeconds(pump_, kRetryPauseSeconds);
-      continue;
     }
     const bool exception = hr == DISP_E_EXCEPTION;
     const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
-    throw AutomationError(MemberName(member),
-                          DescribeFailure(reported, exception ? info.Description() : L"", bounds_));
+    throw AutomationError(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds));
   }
 }
 
+LateBound::LateBound(IDispatch* adopted, std::shared_ptr<CallRunner> runner)
+    : object_(std::make_shared<ComRef>(adopted, runner)), runner_(std::move(runner)) {}
+
 std::wstring LateBound::GetString(const std::wstring& member) {
-  Variant value;
-  Invoke(member, DISPATCH_PROPERTYGET, {}, value.get());
-  VARIANT* v = value.get();
-  const VARTYPE type = v->vt;
-  const bool refused = type == VT_DISPATCH || type == VT_UNKNOWN || type == VT_ERROR || type == VT_NULL ||
-                       (type & VT_ARRAY) != 0;
-  if (refused || FAILED(VariantChangeType(v, v, 0, VT_BSTR))) {
-    throw AutomationError(MemberName(member), L"Word gave no text for it.");
-  }
-  return v->bstrVal ? std::wstring(v->bstrVal, SysStringLen(v->bstrVal)) : std::wstring();
+  const CallBounds bounds = runner_->bounds();
+  return runner_->Run<std::wstring>(member, [object = object_, member, bounds](AttemptClock& clock) {
+    Variant value;
+    InvokeByName(object->get(), member, DISPATCH_PROPERTYGET, {}, value.get(), bounds, clock);
+    VARIANT* v = value.get();
+    const VARTYPE type = v->vt;
+    const bool refused = type == VT_DISPATCH || type == VT_UNKNOWN || type == VT_ERROR || type == VT_NULL ||
+                         (type & VT_ARRAY) != 0;
+    if (refused || FAILED(VariantChangeType(v, v, 0, VT_BSTR))) {
+      throw AutomationError(MemberName(member), L"Word gave no text for it.");
+    }
+    return v->bstrVal ? std::wstring(v->bstrVal, SysStringLen(v->bstrVal)) : std::wstring();
+  });
 }
 
 std::unique_ptr<Dispatch> LateBound::GetDispatch(const std::wstring& member) {
-  Variant value;
-  Invoke(member, DISPATCH_PROPERTYGET, {}, value.get());
-  VARIANT* v = value.get();
-  ComPtr<IDispatch> object;
-  if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
-    v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.Out()));
-  }
-  if (!object) throw AutomationError(MemberName(member), L"Word gave no object for it.");
-  return std::make_unique<LateBound>(std::move(object), pump_, bounds_);
+  const CallBounds bounds = runner_->bounds();
+  IDispatch* found = runner_->Run<IDispatch*>(member, [object = object_, member, bounds](AttemptClock& clock) {
+    Variant value;
+    InvokeByName(object->get(), member, DISPATCH_PROPERTYGET, {}, value.get(), bounds, clock);
+    VARIANT* v = value.get();
+    IDispatch* result = nullptr;
+    if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
+      v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&result));
+    }
+    if (!result) throw AutomationError(MemberName(member), L"Word gave no object for it.");
+    return result;
+  });
+  return std::make_unique<LateBound>(found, runner_);
 }
 
 void LateBound::Put(const std::wstring& member, const Arg& value) {
-  Invoke(member, DISPATCH_PROPERTYPUT, {value}, nullptr);
+  const CallBounds bounds = runner_->bounds();
+  runner_->Run<bool>(member, [object = object_, member, value, bounds](AttemptClock& clock) {
+    InvokeByName(object->get(), member, DISPATCH_PROPERTYPUT, {value}, nullptr, bounds, clock);
+    return true;
+  });
 }
 
 void LateBound::CallMethod(const std::wstring& member, const std::vector<Arg>& args) {
-  Variant ignored;
-  Invoke(member, DISPATCH_METHOD, args, ignored.get());
+  const CallBounds bounds = runner_->bounds();
+  runner_->Run<bool>(member, [object = object_, member, args, bounds](AttemptClock& clock) {
+    Variant ignored;
+    InvokeByName(object->get(), member, DISPATCH_METHOD, args, ignored.get(), bounds, clock);
+    return true;
+  });
 }
 
 std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-  ComPtr<IDispatch> object;
-  if (SUCCEEDED(hr)) {
-    CallWatch watch;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
-  }
-  if (FAILED(hr) || !object) {
-    throw AutomationError(progId, hr == CO_E_SERVER_EXEC_FAILURE
-                                      ? L"Word could not be started (" + Hex(hr) + L")."
-                                      : DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds_));
-  }
-  return std::make_unique<LateBound>(std::move(object), pump_, bounds_);
+  const CallBounds bounds = runner_->bounds();
+  IDispatch* created = runner_->Run<IDispatch*>(progId, [progId, bounds](AttemptClock& clock) {
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+    IDispatch* object = nullptr;
+    if (SUCCEEDED(hr)) {
+      clock.Start();
+      hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(&object));
+      clock.Stop();
+    }
+    if (FAILED(hr) || !object) {
+      throw AutomationError(progId, hr == CO_E_SERVER_EXEC_FAILURE
+                                        ? L"Word could not be started (" + Hex(hr) + L")."
+                                        : DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds));
+    }
+    return object;
+  });
+  return std::make_unique<LateBound>(created, runner_);
 }
 
 std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progId) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-  ComPtr<IUnknown> running;
-  ComPtr<IDispatch> object;
-  if (SUCCEEDED(hr)) hr = GetActiveObject(clsid, nullptr, running.Out());
-  if (SUCCEEDED(hr)) {
-    CallWatch watch;
-    hr = running.As(object);
-  }
-  if (FAILED(hr) || !object) throw AutomationError(progId, DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds_));
-  return std::make_unique<LateBound>(std::move(object), pump_, bounds_);
+  const CallBounds bounds = runner_->bounds();
+  IDispatch* running = runner_->Run<IDispatch*>(progId, [progId, bounds](AttemptClock& clock) {
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+    ComPtr<IUnknown> unknown;
+    IDispatch* object = nullptr;
+    clock.Start();
+    if (SUCCEEDED(hr)) hr = GetActiveObject(clsid, nullptr, unknown.Out());
+    if (SUCCEEDED(hr)) hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
+    unknown.Reset();
+    clock.Stop();
+    if (FAILED(hr) || !object) {
+      throw AutomationError(progId, DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds));
+    }
+    return object;
+  });
+  return std::make_unique<LateBound>(running, runner_);
 }
 
 }  // namespace tavrolin::win

@@ -9,8 +9,25 @@ HWND Hwnd(WindowId id) { return reinterpret_cast<HWND>(id); }
 
 WindowId Win32WindowLayer::FindWindowAfter(WindowId parent, WindowId after, const std::wstring& className,
                                            const std::wstring* text) {
-  return reinterpret_cast<WindowId>(
-      FindWindowExW(Hwnd(parent), Hwnd(after), className.c_str(), text ? text->c_str() : nullptr));
+  if (after == 0 || parent == 0) {
+    return reinterpret_cast<WindowId>(
+        FindWindowExW(Hwnd(parent), Hwnd(after), className.c_str(), text ? text->c_str() : nullptr));
+  }
+  // Some FindWindowEx implementations (Wine's) find nothing after a child of another class, so
+  // the siblings are walked as FindWindowEx documents it. The text is read without sending a
+  // message to the other process, as FindWindowEx does.
+  for (HWND child = GetWindow(Hwnd(after), GW_HWNDNEXT); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[256] = {};
+    GetClassNameW(child, name, 256);
+    if (_wcsicmp(name, className.c_str()) != 0) continue;
+    if (text) {
+      wchar_t caption[512] = {};
+      InternalGetWindowText(child, caption, 512);
+      if (_wcsicmp(caption, text->c_str()) != 0) continue;
+    }
+    return reinterpret_cast<WindowId>(child);
+  }
+  return 0;
 }
 
 std::optional<unsigned char> Win32WindowLayer::AnsiCode(wchar_t character) {

@@ -1,43 +1,20 @@
 #include "export/win/word_automation_win.h"
 
-#include <objbase.h>
-
+#include "export/win/call_runner.h"
 #include "export/win/late_binding.h"
-#include "export/win/message_filter.h"
 #include "export/win/window_layer_win.h"
 
 namespace tavrolin::win {
-namespace {
-
-// COM on this thread for as long as the object lives; balanced only when this call started it.
-class ComApartment {
- public:
-  ComApartment() {
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    initialized_ = SUCCEEDED(hr);
-  }
-  ~ComApartment() {
-    if (initialized_) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool initialized_ = false;
-};
-
-}  // namespace
 
 struct WordAutomation::Impl {
   Impl(HWND ownerWindow, Messages& messages, BusyMark& busy, EventPump& pump, const WordBounds& bounds)
       : owner(ownerWindow),
-        filter(pump, bounds.busyRetrySeconds, bounds.callSeconds),
-        automation(pump, CallBounds{bounds.busyRetrySeconds, bounds.callSeconds}),
+        runner(CallRunner::Create(pump, CallBounds{bounds.busyRetrySeconds, bounds.callSeconds})),
+        automation(runner),
         word(automation, messages, busy, windows, pump, bounds.dialog) {}
 
   HWND owner;
-  ComApartment apartment;
-  MessageFilterRegistration filter;
+  std::shared_ptr<CallRunner> runner;
   ComAutomation automation;
   Win32WindowLayer windows;
   AutomatedWord word;

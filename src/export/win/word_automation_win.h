@@ -13,10 +13,10 @@
 
 namespace tavrolin::win {
 
-// Word through late-bound COM automation on the UI thread, and the printer's "Save As" dialog
-// through posted window messages. Registers a message filter for its lifetime, so calls that
-// Word rejects as busy are retried and a call that hangs is cancelled (see WordBounds); the
-// window keeps handling its events while a call is under way. Create and use it on the UI thread.
+// Word through late-bound COM automation, and the printer's "Save As" dialog through posted
+// window messages. Calls that Word rejects as busy are retried and a call that hangs is given up
+// (see WordBounds); the window keeps handling its events while a call is under way. Create and
+// use it on the UI thread; it needs no COM initialisation of that thread.
 class WordAutomation final : public Word {
  public:
   WordAutomation(HWND owner, Messages& messages, BusyMark& busy, EventPump& pump,

@@ -1,0 +1,416 @@
+// Word automation against the stand-in Word: the calls of one document as the stand-in logged
+// them (names, order, variant types), busy and hanging servers, and the running-Word question.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "common/win/files.h"
+#include "common/win/pump.h"
+#include "export/win/late_binding.h"
+#include "export/win/word_automation_win.h"
+#include "export/word_automation.h"
+#include "testbed/client/testbed_client.h"
+
+namespace tb = tavrolin::testbed;
+using namespace std::chrono_literals;
+
+namespace tavrolin::win {
+namespace {
+
+class PointerRecord final : public WindowPointer {
+ public:
+  int MousePointer() const override { return value; }
+  void SetMousePointer(int v) override {
+    value = v;
+    ++sets;
+  }
+  int value = kPointerDefault;
+  int sets = 0;
+};
+
+// The boxes as the main window shows them, counted.
+class BoxMessages final : public Messages {
+ public:
+  void Notify(const std::wstring& text) override { MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK); }
+  Answer AskYesNo(const std::wstring& text) override {
+    ++asked;
+    return MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_YESNO | MB_DEFBUTTON1) == IDYES ? Answer::Yes
+                                                                                            : Answer::No;
+  }
+  int asked = 0;
+};
+
+std::wstring MakeTempDir() {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  std::wstring dir = std::wstring(base) + L"tavrolin_word_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                     std::to_wstring(GetTickCount64());
+  CreateDirectoryW(dir.c_str(), nullptr);
+  return dir;
+}
+
+void WriteText(const std::wstring& path, const std::string& content) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+const std::function<bool()> kNeverStop = [] { return false; };
+
+class WordAutomationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
+    dir_ = MakeTempDir();
+    settings_.logFile = dir_ + L"\\calls.log";
+    settings_.dialogDelayMs = 100;
+    tb::Apply(settings_);
+    document_ = dir_ + L"\\memo.txt";
+    WriteText(document_, "Memo\r\nBring the keys.\r\n");
+  }
+
+  void TearDown() override {
+    tb::Reset();
+    bool none = tb::WaitNoStandIns(20s);
+    if (!none) tb::KillStandIns();
+    EXPECT_TRUE(none) << "stand-in processes outlived the test";
+    CoUninitialize();
+  }
+
+  WordBounds ShortBounds() const {
+    WordBounds b;
+    b.busyRetrySeconds = 10;
+    b.callSeconds = 20;
+    b.dialog.dialogSeconds = 20;
+    b.dialog.editBoxSeconds = 5;
+    return b;
+  }
+
+  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
+
+  bool WaitForFile(const std::wstring& path, double seconds) {
+    return WaitUntil(UiPump(), [&] { return FileExists(path); }, seconds);
+  }
+
+  PointerRecord pointer_;
+  BusyMark busy_{pointer_};
+  BoxMessages messages_;
+  tb::Settings settings_;
+  std::wstring dir_;
+  std::wstring document_;
+};
+
+std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
+  std::vector<tb::LogEntry> calls;
+  for (const auto& e : log) {
+    if (e.kind == "call") calls.push_back(e);
+  }
+  return calls;
+}
+
+TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  const std::wstring output = dir_ + L"\\memo.pdf";
+  auto app = word.OpenWordDocument(document_);
+  ASSERT_TRUE(app);
+  word.PrintToPdfPrinter(*app, output, kNeverStop);
+  ASSERT_TRUE(WaitForFile(output, 30)) << "the stand-in printer wrote no PDF";
+  word.Quit(*app);
+  app.reset();
+  ASSERT_TRUE(tb::WaitNoStandIns(15s));
+
+  const auto log = Log();
+  const auto calls = Calls(log);
+  std::vector<std::wstring> order;
+  for (const auto& c : calls) order.push_back(c.object + L"." + c.member + L":" + std::to_wstring(c.flags));
+  const std::vector<std::wstring> expected = {
+      L"Application.AutomationSecurity:4", L"Application.Documents:2", L"Documents.Open:1",
+      L"Application.ActivePrinter:2",      L"Application.ActivePrinter:4", L"Application.PrintOut:1",
+      L"Application.ActivePrinter:4",      L"Application.Quit:1"};
+  ASSERT_EQ(expected, order);
+  for (const auto& c : calls) EXPECT_EQ(0, c.hr) << std::string(c.member.begin(), c.member.end());
+
+  ASSERT_EQ(1u, calls[0].args.size());
+  EXPECT_EQ(VT_I4, calls[0].args[0].vt);
+  EXPECT_EQ(L"3", calls[0].args[0].value);
+
+  ASSERT_EQ(1u, calls[2].args.size()) << "the path is the only argument of Open";
+  EXPECT_EQ(L"", calls[2].args[0].name);
+  EXPECT_EQ(0, calls[2].args[0].position);
+  EXPECT_EQ(VT_BYREF | VT_BSTR, calls[2].args[0].vt);
+  EXPECT_EQ(document_, calls[2].args[0].value);
+
+  ASSERT_EQ(1u, calls[4].args.size());
+  EXPECT_EQ(VT_BSTR, calls[4].args[0].vt);
+  EXPECT_EQ(L"PDF Printer", calls[4].args[0].value);
+
+  struct Expected {
+    const wchar_t* name;
+    VARTYPE vt;
+    const wchar_t* value;
+  };
+  const Expected printOut[] = {
+      {L"FileName", VT_BSTR, L""},           {L"Range", VT_I4, L"0"},
+      {L"Item", VT_I4, L"0"},                {L"Copies", VT_I2, L"1"},
+      {L"Pages", VT_BSTR, L""},              {L"PageType", VT_I4, L"0"},
+      {L"ManualDuplexPrint", VT_BOOL, L"0"}, {L"Collate", VT_BOOL, L"-1"},
+      {L"Background", VT_BOOL, L"-1"},       {L"PrintToFile", VT_BOOL, L"0"},
+      {L"PrintZoomColumn", VT_I2, L"0"},     {L"PrintZoomRow", VT_I2, L"0"},
+      {L"PrintZoomPaperWidth", VT_I2, L"0"}, {L"PrintZoomPaperHeight", VT_I2, L"0"},
+  };
+  const auto& args = calls[5].args;
+  ASSERT_EQ(std::size(printOut), args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "PrintOut argument " << i + 1);
+    EXPECT_EQ(printOut[i].name, args[i].name) << "named, in this order";
+    EXPECT_EQ(printOut[i].vt, args[i].vt);
+    EXPECT_EQ(printOut[i].value, args[i].value);
+  }
+
+  EXPECT_EQ(L"Office Laser on LPT1:", calls[6].args.at(0).value) << "the saved printer comes back";
+  ASSERT_EQ(1u, calls[7].args.size());
+  EXPECT_EQ(L"SaveChanges", calls[7].args[0].name);
+  EXPECT_EQ(VT_I4, calls[7].args[0].vt);
+  EXPECT_EQ(L"0", calls[7].args[0].value);
+
+  // Names are looked up once per call, member and arguments together, spelled as sent.
+  bool printOutLookedUp = false;
+  for (const auto& e : log) {
+    if (e.kind != "names" || e.names.empty() || e.names[0] != L"PrintOut") continue;
+    printOutLookedUp = true;
+    ASSERT_EQ(15u, e.names.size());
+    for (std::size_t i = 0; i < 14; ++i) EXPECT_EQ(printOut[i].name, e.names[i + 1]);
+  }
+  EXPECT_TRUE(printOutLookedUp);
+  for (const auto& e : log) {
+    if (e.kind == "names" && !e.names.empty() && e.names[0] == L"Quit") {
+      EXPECT_EQ((std::vector<std::wstring>{L"Quit", L"Savechanges"}), e.names);
+    }
+  }
+
+  // The typed path and the click, as the dialog received them.
+  const auto chars = tb::MessagesTo(log, L"edit");
+  std::wstring typed;
+  for (const auto& m : chars) {
+    if (m.msg != 0x102) continue;
+    EXPECT_TRUE(m.posted);
+    EXPECT_EQ(0x00300001, m.lParam);
+    typed += static_cast<wchar_t>(m.wParam);
+  }
+  EXPECT_EQ(output, typed);
+  std::vector<std::pair<unsigned, std::uint64_t>> clicks;
+  for (const auto& m : tb::MessagesTo(log, L"save")) {
+    if (m.msg == 0x201 || m.msg == 0x202) {
+      clicks.emplace_back(m.msg, m.wParam);
+      EXPECT_EQ(0, m.lParam);
+    }
+  }
+  EXPECT_EQ((std::vector<std::pair<unsigned, std::uint64_t>>{{0x201, 1}, {0x202, 1}}), clicks);
+  EXPECT_EQ(kPointerHourglass, pointer_.value);
+}
+
+TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  auto first = word.OpenWordDocument(document_);
+  auto second = word.OpenWordDocument(document_);
+  word.Quit(*first);
+  word.Quit(*second);
+  first.reset();
+  second.reset();
+  const auto opens = tb::CallsOf(Log(), L"Open");
+  ASSERT_EQ(2u, opens.size());
+  EXPECT_NE(opens[0].pid, opens[1].pid);
+}
+
+TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  try {
+    word.OpenWordDocument(dir_ + L"\\missing.docx");
+    FAIL() << "opening a missing file succeeded";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"Open", e.member());
+    EXPECT_NE(std::wstring::npos, e.reason().find(L"couldn't find your file")) << std::string(e.reason().begin(), e.reason().end());
+  }
+  // The hidden instance that could not open the document does not linger.
+  EXPECT_EQ(1u, tb::CallsOf(Log(), L"Quit").size());
+  EXPECT_TRUE(tb::WaitNoStandIns(15s));
+}
+
+TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  auto app = word.OpenWordDocument(document_);
+  settings_.printOutFails = true;
+  tb::Apply(settings_);
+  try {
+    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
+    FAIL() << "PrintOut failed and nothing was thrown";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"PrintOut", e.member());
+    EXPECT_EQ(L"There is a printer error.", e.reason());
+  }
+  const auto puts = tb::CallsOf(Log(), L"ActivePrinter");
+  ASSERT_EQ(3u, puts.size());
+  EXPECT_EQ(L"Office Laser on LPT1:", puts[2].args.at(0).value);
+  word.Quit(*app);
+}
+
+TEST_F(WordAutomationTest, RejectedCallsAreRetriedAndSucceed) {
+  settings_.rejectCalls = 3;
+  tb::Apply(settings_);
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  const std::wstring output = dir_ + L"\\memo.pdf";
+  auto app = word.OpenWordDocument(document_);
+  word.PrintToPdfPrinter(*app, output, kNeverStop);
+  EXPECT_TRUE(WaitForFile(output, 30));
+  word.Quit(*app);
+  const auto log = Log();
+  EXPECT_EQ(3u, tb::EventsOf(log, L"rejected-call").size());
+  EXPECT_EQ(1u, tb::CallsOf(log, L"PrintOut").size());
+}
+
+TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
+  settings_.hangMember = L"PrintOut";
+  settings_.hangSeconds = 10;
+  tb::Apply(settings_);
+  WordBounds bounds = ShortBounds();
+  bounds.callSeconds = 3;  // starting a stand-in under Wine takes a second or two
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), bounds);
+  auto app = word.OpenWordDocument(document_);
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
+    FAIL() << "a hanging PrintOut returned normally";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"PrintOut", e.member());
+    EXPECT_EQ(L"Word did not answer within 3 seconds, so the call was cancelled.", e.reason());
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 9s) << "the call and the printer's restore are both bounded";
+  app.reset();
+}
+
+// A running object of the class whose default member answers `name`.
+class FakeRunningWord final : public IDispatch {
+ public:
+  explicit FakeRunningWord(std::wstring name) : name_(std::move(name)) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Counted for real: COM may let go of it after the test has.
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                   UINT*) override {
+    if (id != DISPID_VALUE || !result) return DISP_E_MEMBERNOTFOUND;
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocString(name_.c_str());
+    return S_OK;
+  }
+
+ private:
+  std::wstring name_;
+  LONG refs_ = 1;
+};
+
+TEST_F(WordAutomationTest, OnlyARunningObjectNamedExactlyMicrosoftWordIsWord) {
+  ComAutomation automation(CallRunner::Create(UiPump(), CallBounds{}));
+  EXPECT_FALSE(IsWordRunning(automation)) << "nothing is running";
+  auto registered = [&](const wchar_t* name) {
+    auto* fake = new FakeRunningWord(name);
+    DWORD cookie = 0;
+    EXPECT_EQ(S_OK, RegisterActiveObject(fake, tb::kStandInClsid, ACTIVEOBJECT_STRONG, &cookie));
+    const bool running = IsWordRunning(automation);
+    RevokeActiveObject(cookie, nullptr);
+    fake->Release();
+    return running;
+  };
+  for (const wchar_t* name : {L"microsoft word", L"Microsoft Word ", L"Microsoft Excel", L""}) {
+    EXPECT_FALSE(registered(name)) << std::string(name, name + wcslen(name));
+  }
+  EXPECT_TRUE(registered(L"Microsoft Word"));
+}
+
+// Answers the first "Tavrolin" box from another thread: records its text, its default button
+// and whether it shows an icon, then presses `button`.
+struct BoxAnswer {
+  std::wstring text;
+  int defaultId = 0;
+  bool icon = false;
+  bool found = false;
+};
+
+std::thread AnswerBox(int button, BoxAnswer& answer, std::atomic<bool>& stop) {
+  return std::thread([button, &answer, &stop] {
+    for (int i = 0; i < 2000 && !stop; ++i) {
+      HWND box = FindWindowW(L"#32770", L"Tavrolin");
+      if (!box || !FindWindowExW(box, nullptr, L"Button", nullptr)) {
+        Sleep(10);
+        continue;
+      }
+      wchar_t text[512] = {};
+      GetDlgItemTextW(box, 0xFFFF, text, 512);
+      answer.text = text;
+      for (int id : {IDYES, IDNO}) {
+        if (GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & BS_DEFPUSHBUTTON) answer.defaultId = id;
+      }
+      HWND iconWindow = GetDlgItem(box, 0x0440);
+      answer.icon = iconWindow && SendMessageW(iconWindow, STM_GETICON, 0, 0) != 0;
+      answer.found = true;
+      SendMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+      return;
+    }
+  });
+}
+
+TEST_F(WordAutomationTest, RunningWordIsAskedAboutYesGoesOnNoStops) {
+  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  EXPECT_FALSE(word.ConfirmWordClosed());
+  EXPECT_EQ(0, messages_.asked) << "no Word, no question";
+
+  tb::RunningWord running;
+  ASSERT_TRUE(running.Start());
+  for (int button : {IDYES, IDNO}) {
+    SCOPED_TRACE(button == IDYES ? "Yes" : "No");
+    BoxAnswer answer;
+    std::atomic<bool> stop = false;
+    std::thread answering = AnswerBox(button, answer, stop);
+    const bool stopRun = word.ConfirmWordClosed();
+    stop = true;
+    answering.join();
+    ASSERT_TRUE(answer.found);
+    EXPECT_EQ(button == IDNO, stopRun);
+    EXPECT_EQ(L"Word may be open. It is recommended that you close Word first.\r\n\r\n"
+              L"Would you like to proceed anyway?",
+              answer.text);
+    EXPECT_EQ(IDYES, answer.defaultId);
+    EXPECT_FALSE(answer.icon);
+  }
+  EXPECT_EQ(2, messages_.asked);
+  running.Stop();
+}
+
+}  // namespace
+}  // namespace tavrolin::win
