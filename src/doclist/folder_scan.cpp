@@ -31,7 +31,8 @@ void ScanPump::Point() {
 std::wstring PatternFor(const std::wstring& extension) { return L"*." + extension; }
 
 void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, DirectoryLister& lister,
-                       ScanPump& pump) {
+                       ScanPump& pump, std::vector<bool>* holdsFiles) {
+  if (holdsFiles) holdsFiles->assign(folders.size(), false);
   // Level by level instead of one call per level: the same order, and no stack depth that
   // grows with the tree.
   std::size_t levelBegin = 0;
@@ -47,6 +48,10 @@ void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, Direc
       DirectoryEntry entry;
       while (listing->Next(entry)) {
         pump.Point();
+        if (!(entry.attributes & kAttributeFolder)) {
+          if (holdsFiles) (*holdsFiles)[i] = true;
+          continue;
+        }
         if (IsDotEntry(entry.name) || !IsEnteredFolder(entry.attributes)) continue;
         found.push_back(folder + entry.name + L'\\');
       }
@@ -54,6 +59,7 @@ void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, Direc
     for (auto& folder : found) {
       pump.Point();
       folders.push_back(std::move(folder));
+      if (holdsFiles) holdsFiles->push_back(false);
     }
     if (!recursive) return;
     levelBegin = levelEnd;
@@ -90,9 +96,12 @@ void AddFilesInFolderTree(const std::wstring& picked, const std::wstring& extens
                           const std::function<void(std::wstring)>& append) {
   // Collapsed at once, so that a drive root ("C:\") is the entry "C:\" and not "C:\\".
   std::vector<std::wstring> folders{CollapseDoubleBackslashes(picked + L'\\')};
-  CollectSubfolders(folders, true, lister, pump);
+  std::vector<bool> holdsFiles;
+  CollectSubfolders(folders, true, lister, pump, &holdsFiles);
   const std::wstring pattern = PatternFor(extension);
-  for (const auto& entry : folders) {
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    if (!holdsFiles[i]) continue;
+    const std::wstring& entry = folders[i];
     const std::wstring folder = entry.substr(0, entry.size() - 1);
     for (const auto& name : ListFilesInFolder(lister, folder, pattern, &pump)) {
       if (name.empty() || name.front() == L'~') continue;

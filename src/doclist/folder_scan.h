@@ -73,8 +73,10 @@ std::wstring PatternFor(const std::wstring& extension);
 // all direct subfolders in the order of their parents and of each parent's listing, then the
 // next level, to the deepest (only the first level without `recursive`). Hidden and system
 // folders are not entered, nor links to other folders (a link back up would never end).
+// `holdsFiles`, when given, receives for every folder of the list whether its listing showed any
+// file, so that folders of folders need no second listing.
 void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, DirectoryLister& lister,
-                       ScanPump& pump);
+                       ScanPump& pump, std::vector<bool>* holdsFiles = nullptr);
 
 // The names of the files in `folder` that match `pattern`, hidden and system files included, in
 // listing order.

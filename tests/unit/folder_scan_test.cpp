@@ -166,6 +166,18 @@ TEST_F(AddFolder, FolderOrderIsBreadthFirstFollowingParentsAndListing) {
   EXPECT_THAT(oneLevel, ElementsAre(L"E:\\R\\", L"E:\\R\\Z\\", L"E:\\R\\M\\"));
 }
 
+TEST_F(AddFolder, FoldersWithoutFilesAreNotListedTwice) {
+  tree.Root(L"D:\\P\\");
+  tree.Folder(L"D:\\P\\Years\\");
+  tree.Folder(L"D:\\P\\Years\\2025\\");
+  tree.File(L"D:\\P\\Years\\2025\\x.doc");
+  tree.Folder(L"D:\\P\\Empty\\");
+  prompts.folder = L"D:\\P";
+  EXPECT_THAT(Run(), ElementsAre(L"D:\\P\\Years\\2025\\x.doc"));
+  EXPECT_THAT(tree.calls, ElementsAre(L"D:\\P\\*", L"D:\\P\\Years\\*", L"D:\\P\\Empty\\*",
+                                      L"D:\\P\\Years\\2025\\*", L"D:\\P\\Years\\2025\\*.doc"));
+}
+
 TEST_F(AddFolder, DriveRootAndNetworkPathsJoinCleanly) {
   tree.Root(L"C:\\");
   tree.File(L"C:\\report.doc");
