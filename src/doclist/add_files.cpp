@@ -51,6 +51,17 @@ void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, Messages& messag
   for (auto& path : SplitSelection(dialog.FileName())) list.Append(std::move(path));
 }
 
+std::uint32_t DragOverEffect(bool offersFileDrop, std::uint32_t proposed) {
+  return offersFileDrop ? proposed : kDropEffectNone;
+}
+
+std::uint32_t DropDoneEffect(bool offersFileDrop, std::uint32_t allowed) {
+  if (!offersFileDrop) return kDropEffectNone;
+  if (allowed & kDropEffectCopy) return kDropEffectCopy;
+  if (allowed & kDropEffectLink) return kDropEffectLink;
+  return kDropEffectNone;
+}
+
 void AppendDropped(DocumentList& list, const std::vector<std::wstring>& paths) {
   for (const auto& path : paths) list.Append(path);
 }

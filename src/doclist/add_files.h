@@ -49,6 +49,19 @@ std::vector<std::wstring> SplitSelection(const std::wstring& selection);
 // "Add Word File(s)": shows the dialog and appends every chosen file to the end of the list.
 void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, Messages& messages);
 
+// Drop effects as the platform numbers them.
+inline constexpr std::uint32_t kDropEffectNone = 0;
+inline constexpr std::uint32_t kDropEffectCopy = 1;
+inline constexpr std::uint32_t kDropEffectMove = 2;
+inline constexpr std::uint32_t kDropEffectLink = 4;
+
+// While data is dragged over the list: refused without a file-drop list, otherwise the effect the
+// source proposed stays.
+std::uint32_t DragOverEffect(bool offersFileDrop, std::uint32_t proposed);
+// The effect reported back when the drop is done. Only the paths are taken, never the files: a
+// move reported to the shell would let it delete the originals, so a copy (or a link) is reported.
+std::uint32_t DropDoneEffect(bool offersFileDrop, std::uint32_t allowed);
+
 // Dropped paths go to the end of the list in the order of the drop, files and folders alike.
 void AppendDropped(DocumentList& list, const std::vector<std::wstring>& paths);
 

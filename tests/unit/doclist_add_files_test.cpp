@@ -117,5 +117,17 @@ TEST(AppendDropped, KeepsTheDropOrderAfterWhatIsListed) {
   EXPECT_EQ(Texts(list), (Paths{L"C:\\a.doc", L"C:\\z.doc", L"C:\\Folder", L"C:\\a.doc"}));
 }
 
+TEST(DropEffects, RefusesDataWithoutFilesAndNeverReportsAMove) {
+  const std::uint32_t all = kDropEffectCopy | kDropEffectMove | kDropEffectLink;
+  EXPECT_EQ(DragOverEffect(false, all), kDropEffectNone);
+  EXPECT_EQ(DragOverEffect(true, all), all);
+  EXPECT_EQ(DragOverEffect(true, kDropEffectMove), kDropEffectMove);
+  EXPECT_EQ(DropDoneEffect(false, all), kDropEffectNone);
+  EXPECT_EQ(DropDoneEffect(true, all), kDropEffectCopy);
+  EXPECT_EQ(DropDoneEffect(true, kDropEffectMove | kDropEffectLink), kDropEffectLink);
+  // A source that offers only a move still has its paths listed, and keeps its files.
+  EXPECT_EQ(DropDoneEffect(true, kDropEffectMove), kDropEffectNone);
+}
+
 }  // namespace
 }  // namespace tavrolin

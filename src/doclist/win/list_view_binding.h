@@ -1,0 +1,47 @@
+#pragma once
+// Shows a DocumentList in an owner-data (virtual) list view: the model is the one store, the
+// control asks it for the texts of the rows it paints.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <optional>
+
+#include "doclist/document_list.h"
+
+namespace tavrolin::win {
+
+class ListViewBinding {
+ public:
+  // `list` must have LVS_OWNERDATA. The binding takes the model's change callback.
+  ListViewBinding(HWND list, DocumentList& documents);
+  ~ListViewBinding();
+  ListViewBinding(const ListViewBinding&) = delete;
+  ListViewBinding& operator=(const ListViewBinding&) = delete;
+
+  // The list's WM_NOTIFY, forwarded by its parent; true when handled, with the result to return.
+  bool OnNotify(const NMHDR* header, LRESULT& result);
+  // Brings the control up to date now (count, selection, painted texts). Changes of the model
+  // are otherwise gathered and shown once per burst.
+  void Refresh();
+  bool RefreshPending() const { return pending_; }
+
+  // The position of the row at (x, y) in the list's client coordinates, or none.
+  std::optional<int> HitTest(int x, int y) const;
+  void EnsureVisible(int position);
+
+  HWND hwnd() const { return list_; }
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  void OnModelChanged();
+  void SyncSelection();
+  void TakeSelectionFromControl();
+
+  HWND list_;
+  DocumentList& documents_;
+  bool pending_ = false;
+  bool syncing_ = false;
+  int shownCount_ = 0;
+};
+
+}  // namespace tavrolin::win
