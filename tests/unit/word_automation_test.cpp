@@ -1,0 +1,314 @@
+// The Word sequences over a fake automation server: call order, variant types, the running-Word
+// question, and the printer put back on every way out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/word_automation.h"
+#include "fakes/fake_pump.h"
+#include "fakes/fake_window_layer.h"
+
+namespace tavrolin {
+namespace {
+
+using testing::FakePump;
+using testing::FakeWindowLayer;
+
+// Every call any fake object receives, in order, as "Object.verb Member".
+struct CallLog {
+  struct Call {
+    std::wstring what;
+    std::vector<Arg> args;
+  };
+  std::vector<Call> calls;
+  std::map<std::wstring, AutomationError> failures;  // "Object.verb Member" -> what it throws
+  std::map<std::wstring, std::function<void()>> effects;
+
+  void Record(const std::wstring& what, std::vector<Arg> args = {}) {
+    calls.push_back({what, std::move(args)});
+    if (auto e = effects.find(what); e != effects.end()) e->second();
+    if (auto f = failures.find(what); f != failures.end()) throw f->second;
+  }
+  std::vector<std::wstring> Names() const {
+    std::vector<std::wstring> names;
+    for (const auto& c : calls) names.push_back(c.what);
+    return names;
+  }
+  void Fail(const std::wstring& what, const std::wstring& reason) {
+    failures.insert_or_assign(what, AutomationError(what, reason));
+  }
+};
+
+class FakeObject final : public Dispatch {
+ public:
+  FakeObject(std::wstring name, CallLog& log, std::map<std::wstring, std::wstring>& strings)
+      : name_(std::move(name)), log_(log), strings_(strings) {}
+  std::wstring GetString(const std::wstring& member) override {
+    log_.Record(name_ + L".get " + member);
+    return strings_[member];
+  }
+  std::unique_ptr<Dispatch> GetDispatch(const std::wstring& member) override {
+    log_.Record(name_ + L".get " + member);
+    return std::make_unique<FakeObject>(member, log_, strings_);
+  }
+  void Put(const std::wstring& member, const Arg& value) override {
+    log_.Record(name_ + L".put " + member, {value});
+    strings_[member] = value.type == ArgType::Bstr ? value.text : std::to_wstring(value.number);
+  }
+  void CallMethod(const std::wstring& member, const std::vector<Arg>& args) override {
+    log_.Record(name_ + L".call " + member, args);
+  }
+
+ private:
+  std::wstring name_;
+  CallLog& log_;
+  std::map<std::wstring, std::wstring>& strings_;
+};
+
+class FakeAutomation final : public Automation {
+ public:
+  explicit FakeAutomation(CallLog& log) : log_(log) {}
+  std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) override {
+    log_.Record(L"create " + progId);
+    return std::make_unique<FakeObject>(L"App", log_, strings);
+  }
+  std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId) override {
+    log_.Record(L"running " + progId);
+    if (runningName.empty()) throw AutomationError(progId, L"none running");
+    auto object = std::make_unique<FakeObject>(L"Running", log_, runningStrings);
+    runningStrings[L""] = runningName;
+    return object;
+  }
+  std::map<std::wstring, std::wstring> strings{{L"ActivePrinter", L"Office Laser on LPT1:"}};
+  std::map<std::wstring, std::wstring> runningStrings;
+  std::wstring runningName;  // empty: nothing running
+
+ private:
+  CallLog& log_;
+};
+
+class ScriptedMessages final : public Messages {
+ public:
+  void Notify(const std::wstring& text) override { notices.push_back(text); }
+  Answer AskYesNo(const std::wstring& text) override {
+    questions.push_back(text);
+    return answer;
+  }
+  Answer answer = Answer::Yes;
+  std::vector<std::wstring> questions;
+  std::vector<std::wstring> notices;
+};
+
+class PointerRecord final : public WindowPointer {
+ public:
+  int MousePointer() const override { return value; }
+  void SetMousePointer(int v) override {
+    value = v;
+    ++sets;
+  }
+  int value = kPointerDefault;
+  int sets = 0;
+};
+
+const std::function<bool()> kNeverStop = [] { return false; };
+
+class WordSequenceTest : public ::testing::Test {
+ protected:
+  WordSequenceTest() {
+    // The printer's dialog shows a moment after PrintOut returns.
+    log.effects[L"App.call PrintOut"] = [this] { pump.At(pump.now + 0.5, [this] { dialog = windows.AddSaveAs(); }); };
+  }
+
+  CallLog log;
+  FakeAutomation automation{log};
+  ScriptedMessages messages;
+  PointerRecord pointer;
+  BusyMark busy{pointer};
+  FakePump pump;
+  FakeWindowLayer windows{pump};
+  FakeWindowLayer::Dialog dialog{};
+  AutomatedWord word{automation, messages, busy, windows, pump, DialogBounds{}};
+};
+
+TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosOffAndOpensByReference) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  ASSERT_TRUE(app);
+  EXPECT_EQ((std::vector<std::wstring>{L"create Word.Application", L"App.put AutomationSecurity",
+                                       L"App.get Documents", L"Documents.call Open"}),
+            log.Names());
+  EXPECT_EQ(Arg::I4(L"", 3), log.calls[1].args.at(0));
+  EXPECT_EQ((std::vector<Arg>{Arg::StrByRef(L"", L"C:\\Docs\\Report.docx")}), log.calls[3].args);
+  EXPECT_EQ(kPointerHourglass, pointer.value);
+  EXPECT_EQ(2, pointer.sets);
+
+  word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+  const auto names = log.Names();
+  EXPECT_EQ(2, std::count(names.begin(), names.end(), L"create Word.Application"))
+      << "never attaches to an instance already there";
+}
+
+TEST_F(WordSequenceTest, AWordThatCouldNotOpenTheDocumentIsQuitAndTheErrorKept) {
+  log.Fail(L"Documents.call Open", L"Sorry, we couldn't find your file.");
+  try {
+    word.OpenWordDocument(L"C:\\missing.docx");
+    FAIL();
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"Sorry, we couldn't find your file.", e.reason());
+  }
+  ASSERT_EQ(L"App.call Quit", log.calls.back().what);
+  EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls.back().args);
+
+  // A Quit that fails too does not hide why the document could not be opened.
+  log.Fail(L"App.call Quit", L"gone");
+  try {
+    word.OpenWordDocument(L"C:\\missing.docx");
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"Sorry, we couldn't find your file.", e.reason());
+  }
+}
+
+TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBack) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.calls.clear();
+  pointer.sets = 0;
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+
+  EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter", L"App.call PrintOut",
+                                       L"App.put ActivePrinter"}),
+            log.Names());
+  EXPECT_EQ(Arg::Str(L"", L"PDF Printer"), log.calls[1].args.at(0));
+  EXPECT_EQ(Arg::Str(L"", L"Office Laser on LPT1:"), log.calls[3].args.at(0));
+  const std::vector<Arg> expected = {
+      Arg::Str(L"FileName", L""),         Arg::I4(L"Range", 0),
+      Arg::I4(L"Item", 0),                Arg::I2(L"Copies", 1),
+      Arg::Str(L"Pages", L""),            Arg::I4(L"PageType", 0),
+      Arg::Bool(L"ManualDuplexPrint", false), Arg::Bool(L"Collate", true),
+      Arg::Bool(L"Background", true),     Arg::Bool(L"PrintToFile", false),
+      Arg::I2(L"PrintZoomColumn", 0),     Arg::I2(L"PrintZoomRow", 0),
+      Arg::I2(L"PrintZoomPaperWidth", 0), Arg::I2(L"PrintZoomPaperHeight", 0),
+  };
+  EXPECT_EQ(expected, log.calls[2].args);
+  EXPECT_EQ(-1, Arg::Bool(L"", true).number);
+  EXPECT_EQ(std::wstring(L"C:\\Docs\\Report.pdf").size(), windows.PostsTo(dialog.edit).size());
+  EXPECT_EQ(2u, windows.PostsTo(dialog.save).size());
+  EXPECT_EQ(3, pointer.sets) << "hourglass after the switch, after PrintOut and after the dialog";
+}
+
+TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto lastPut = [&] {
+    for (auto it = log.calls.rbegin(); it != log.calls.rend(); ++it) {
+      if (it->what == L"App.put ActivePrinter") return it->args.at(0).text;
+    }
+    return std::wstring();
+  };
+
+  log.effects.clear();  // no dialog unless a case shows one
+  {
+    SCOPED_TRACE("PrintOut fails");
+    log.Fail(L"App.call PrintOut", L"There is a printer error.");
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
+    log.failures.clear();
+  }
+  {
+    SCOPED_TRACE("no dialog");
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
+  }
+  {
+    SCOPED_TRACE("stop requested");
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", [] { return true; }), StopRequested);
+    EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
+  }
+  {
+    SCOPED_TRACE("no Save button: the driver returns normally");
+    log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(/*saveBeforeEdit=*/true); };
+    EXPECT_NO_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop));
+    EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
+    EXPECT_TRUE(windows.PostsTo(dialog.save).empty());
+  }
+  {
+    SCOPED_TRACE("the restore itself fails after PrintOut failed: PrintOut's error is reported");
+    log.Fail(L"App.call PrintOut", L"There is a printer error.");
+    log.failures.insert_or_assign(L"App.put ActivePrinter", AutomationError(L"ActivePrinter", L"rejected"));
+    try {
+      word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+      FAIL();
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(L"ActivePrinter", e.member()) << "the switch to the PDF printer failed first";
+    }
+    log.failures.erase(L"App.put ActivePrinter");
+  }
+}
+
+TEST_F(WordSequenceTest, TheSwitchToThePdfPrinterFailingLeavesNothingToRestore) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.calls.clear();
+  log.Fail(L"App.put ActivePrinter", L"There is a printer error.");
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+  EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter"}), log.Names());
+}
+
+TEST_F(WordSequenceTest, OnlyADialogShownAfterPrintingStartedIsTaken) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  const auto stranger = windows.AddSaveAs();
+  // The printer's dialog shows during PrintOut itself.
+  log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(); };
+  word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+  EXPECT_TRUE(windows.PostsTo(stranger.edit).empty());
+  EXPECT_TRUE(windows.PostsTo(stranger.save).empty());
+  EXPECT_EQ(8u, windows.PostsTo(dialog.edit).size());
+}
+
+TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.calls.clear();
+  word.Quit(*app);
+  ASSERT_EQ(1u, log.calls.size());
+  EXPECT_EQ(L"App.call Quit", log.calls[0].what);
+  EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls[0].args);
+}
+
+TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
+  struct Other : WordApplication {} other;
+  EXPECT_THROW(word.PrintToPdfPrinter(other, L"C:\\a.pdf", kNeverStop), AutomationError);
+  EXPECT_THROW(word.Quit(other), AutomationError);
+}
+
+TEST_F(WordSequenceTest, RunningWordIsExactlyMicrosoftWord) {
+  EXPECT_FALSE(IsWordRunning(automation)) << "nothing running";
+  for (const wchar_t* name : {L"microsoft word", L"Microsoft Word ", L"Microsoft Wordpad", L"Word"}) {
+    automation.runningName = name;
+    EXPECT_FALSE(IsWordRunning(automation)) << std::wstring(name).size();
+  }
+  automation.runningName = L"Microsoft Word";
+  EXPECT_TRUE(IsWordRunning(automation));
+  EXPECT_EQ(L"Running.get ", log.calls.back().what) << "the default member";
+  log.Fail(L"Running.get ", L"refused");
+  EXPECT_FALSE(IsWordRunning(automation)) << "a failure reads as no Word";
+}
+
+TEST_F(WordSequenceTest, ConfirmAsksOnlyWhenWordRunsAndOnlyYesGoesOn) {
+  EXPECT_FALSE(word.ConfirmWordClosed());
+  EXPECT_TRUE(messages.questions.empty());
+
+  automation.runningName = L"Microsoft Word";
+  messages.answer = Answer::Yes;
+  EXPECT_FALSE(word.ConfirmWordClosed());
+  messages.answer = Answer::No;
+  EXPECT_TRUE(word.ConfirmWordClosed());
+  ASSERT_EQ(2u, messages.questions.size());
+  EXPECT_EQ(L"Word may be open. It is recommended that you close Word first.\r\n\r\n"
+            L"Would you like to proceed anyway?",
+            messages.questions[0]);
+  const auto names = log.Names();
+  EXPECT_EQ(0, std::count(names.begin(), names.end(), L"create Word.Application"));
+}
+
+}  // namespace
+}  // namespace tavrolin
