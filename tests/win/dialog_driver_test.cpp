@@ -1,0 +1,258 @@
+// The Save As dialog driver against the stand-in printer's dialog: every message the dialog
+// received (from the stand-in's log), the pause before typing, and the dialogs it must not touch.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "common/win/files.h"
+#include "common/win/pump.h"
+#include "export/dialog_driver.h"
+#include "export/win/window_layer_win.h"
+#include "export/word.h"
+#include "testbed/client/automation.h"
+#include "testbed/client/testbed_client.h"
+
+namespace tb = tavrolin::testbed;
+using namespace std::chrono_literals;
+
+namespace tavrolin::win {
+namespace {
+
+// The real window layer, with the time of every search result and post.
+class TimedLayer final : public WindowLayer {
+ public:
+  WindowId FindWindowAfter(WindowId parent, WindowId after, const std::wstring& className,
+                           const std::wstring* text) override {
+    const WindowId found = real_.FindWindowAfter(parent, after, className, text);
+    if (found && className == L"Edit" && editFoundAt < 0) editFoundAt = UiPump().Now();
+    return found;
+  }
+  std::optional<unsigned char> AnsiCode(wchar_t c) override { return real_.AnsiCode(c); }
+  void PostNarrow(WindowId w, unsigned m, std::intptr_t wp, std::intptr_t lp) override {
+    if (firstPostAt < 0) firstPostAt = UiPump().Now();
+    real_.PostNarrow(w, m, wp, lp);
+  }
+  void PostWide(WindowId w, unsigned m, std::uintptr_t wp, std::intptr_t lp) override {
+    if (firstPostAt < 0) firstPostAt = UiPump().Now();
+    ++widePosts;
+    real_.PostWide(w, m, wp, lp);
+  }
+  double editFoundAt = -1;
+  double firstPostAt = -1;
+  int widePosts = 0;
+
+ private:
+  Win32WindowLayer real_;
+};
+
+class Ref {
+ public:
+  explicit Ref(IDispatch* p = nullptr) : p_(p) {}
+  ~Ref() {
+    if (p_) p_->Release();
+  }
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  IDispatch* get() const { return p_; }
+  IDispatch** Out() { return &p_; }
+
+ private:
+  IDispatch* p_;
+};
+
+void WriteText(const std::wstring& path, const std::string& content) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+const std::function<bool()> kNeverStop = [] { return false; };
+
+class DialogDriverWin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    dir_ = std::wstring(base) + L"tavrolin_dialog_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(GetTickCount64());
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    settings_.logFile = dir_ + L"\\calls.log";
+    settings_.dialogDelayMs = 300;
+    document_ = dir_ + L"\\memo.txt";
+    WriteText(document_, "Memo\r\n");
+    bounds_.dialogSeconds = 20;
+    bounds_.editBoxSeconds = 5;
+  }
+
+  void TearDown() override {
+    word_.reset();
+    tb::Reset();
+    bool none = tb::WaitNoStandIns(20s);
+    if (!none) tb::KillStandIns();
+    EXPECT_TRUE(none) << "stand-in processes outlived the test";
+    CoUninitialize();
+  }
+
+  // A stand-in Word with the document open and "PDF Printer" chosen, then PrintOut, taking the
+  // snapshot right before it as the product does.
+  DialogSnapshot Print() {
+    tb::Apply(settings_);
+    word_ = std::make_unique<Ref>();
+    EXPECT_EQ(S_OK, tb::CreateWord(word_->Out()));
+    auto docs = tb::Call(word_->get(), L"Documents", DISPATCH_PROPERTYGET);
+    Ref documents(docs.TakeObject());
+    tb::ArgList open;
+    open.StrByRef(L"", document_);
+    Ref document(tb::Call(documents.get(), L"Open", DISPATCH_METHOD, open).TakeObject());
+    tb::ArgList printer;
+    printer.Str(L"", L"PDF Printer");
+    EXPECT_EQ(S_OK, tb::Call(word_->get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, printer).hr);
+    const DialogSnapshot before = SnapshotSaveAsDialogs(windows_, UiPump());
+    tb::ArgList none;
+    EXPECT_EQ(S_OK, tb::Call(word_->get(), L"PrintOut", DISPATCH_METHOD, none).hr);
+    return before;
+  }
+
+  void Complete(const std::wstring& path, const DialogSnapshot& before) {
+    CompleteSaveAsDialog(path, before, windows_, UiPump(), kNeverStop, bounds_);
+  }
+
+  std::vector<tb::LogEntry> MessagesTo(const std::wstring& window, unsigned first, unsigned last) {
+    std::vector<tb::LogEntry> result;
+    for (const auto& m : tb::MessagesTo(tb::ReadLog(settings_.logFile), window)) {
+      if (m.msg >= first && m.msg <= last) result.push_back(m);
+    }
+    return result;
+  }
+
+  // Polls the log until the dialog has handled the click (or typed characters), bounded.
+  void WaitForMessages(const std::wstring& window, unsigned msg, std::size_t count) {
+    tb::WaitForLog(
+        settings_.logFile,
+        [&](const std::vector<tb::LogEntry>& log) {
+          std::size_t n = 0;
+          for (const auto& m : tb::MessagesTo(log, window)) n += m.msg == msg;
+          return n >= count;
+        },
+        10s);
+  }
+
+  tb::Settings settings_;
+  DialogBounds bounds_;
+  TimedLayer windows_;
+  std::wstring dir_;
+  std::wstring document_;
+  std::unique_ptr<Ref> word_;
+};
+
+TEST_F(DialogDriverWin, TypesThePathAndClicksSaveAndThePrinterWritesThere) {
+  const std::wstring output = dir_ + L"\\memo.pdf";
+  Complete(output, Print());
+  ASSERT_TRUE(WaitUntil(UiPump(), [&] { return FileExists(output); }, 20));
+
+  const auto chars = MessagesTo(L"edit", WM_CHAR, WM_CHAR);
+  ASSERT_EQ(output.size(), chars.size());
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(static_cast<std::uint64_t>(output[i]), chars[i].wParam);
+    EXPECT_EQ(0x00300001, chars[i].lParam);
+    EXPECT_TRUE(chars[i].posted);
+  }
+  const auto clicks = MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP);
+  ASSERT_EQ(2u, clicks.size());
+  EXPECT_EQ(static_cast<unsigned>(WM_LBUTTONDOWN), clicks[0].msg);
+  EXPECT_EQ(static_cast<unsigned>(WM_LBUTTONUP), clicks[1].msg);
+  for (const auto& c : clicks) {
+    EXPECT_EQ(1u, c.wParam);
+    EXPECT_EQ(0, c.lParam);
+    EXPECT_TRUE(c.posted);
+  }
+  EXPECT_TRUE(MessagesTo(L"edit", WM_KEYDOWN, WM_KEYUP).empty()) << "no Enter or other key";
+  EXPECT_GE(windows_.firstPostAt - windows_.editFoundAt, 0.4) << "the pause after the edit box is found";
+}
+
+TEST_F(DialogDriverWin, EmptyPathPostsNoCharacterAndStillClicks) {
+  Complete(L"", Print());
+  WaitForMessages(L"save", WM_LBUTTONUP, 1);
+  EXPECT_TRUE(MessagesTo(L"edit", WM_CHAR, WM_CHAR).empty());
+  EXPECT_EQ(2u, MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP).size());
+}
+
+TEST_F(DialogDriverWin, SaveBeforeTheEditBoxIsNotClicked) {
+  settings_.saveBeforeEdit = true;
+  const std::wstring output = dir_ + L"\\memo.pdf";
+  EXPECT_NO_THROW(Complete(output, Print()));
+  WaitForMessages(L"edit", WM_CHAR, output.size());
+  EXPECT_EQ(output.size(), MessagesTo(L"edit", WM_CHAR, WM_CHAR).size());
+  EXPECT_TRUE(MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP).empty());
+}
+
+TEST_F(DialogDriverWin, ACharacterOutsideTheCodePageArrivesWhole) {
+  const std::wstring folder = dir_ + L"\\\u0416\u0443\u0440\u043d\u0430\u043b";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring output = folder + L"\\memo.pdf";
+  Complete(output, Print());
+  EXPECT_TRUE(WaitUntil(UiPump(), [&] { return FileExists(output); }, 20)) << "the PDF is where the path says";
+  EXPECT_EQ(6, windows_.widePosts) << "one Unicode post per Cyrillic character";
+}
+
+// A "Save As" dialog of this process, shown before printing; records what reaches it.
+struct ForeignDialog {
+  HWND dialog = nullptr, edit = nullptr, save = nullptr;
+  static inline int chars = 0, clicks = 0;
+  static inline WNDPROC editProc = nullptr, buttonProc = nullptr;
+
+  ForeignDialog() {
+    dialog = CreateWindowExW(0, L"#32770", L"Save As", WS_POPUP, 0, 0, 300, 100, nullptr, nullptr, nullptr, nullptr);
+    edit = CreateWindowExW(0, L"Edit", L"", WS_CHILD, 0, 0, 200, 20, dialog, nullptr, nullptr, nullptr);
+    save = CreateWindowExW(0, L"Button", L"&Save", WS_CHILD, 0, 30, 60, 20, dialog, nullptr, nullptr, nullptr);
+    editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignDialog::EditProc)));
+    buttonProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(save, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignDialog::ButtonProc)));
+  }
+  ~ForeignDialog() { DestroyWindow(dialog); }
+  static LRESULT CALLBACK EditProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_CHAR) ++chars;
+    return CallWindowProcW(editProc, w, m, wp, lp);
+  }
+  static LRESULT CALLBACK ButtonProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_LBUTTONDOWN || m == WM_LBUTTONUP) ++clicks;
+    return CallWindowProcW(buttonProc, w, m, wp, lp);
+  }
+};
+
+TEST_F(DialogDriverWin, ADialogOpenBeforePrintingIsLeftAlone) {
+  ForeignDialog foreign;
+  ASSERT_EQ(foreign.dialog, FindWindowW(L"#32770", L"Save As"));
+  const std::wstring output = dir_ + L"\\memo.pdf";
+  Complete(output, Print());
+  EXPECT_TRUE(WaitUntil(UiPump(), [&] { return FileExists(output); }, 20));
+  UiPump().DoEvents();
+  EXPECT_EQ(0, ForeignDialog::chars);
+  EXPECT_EQ(0, ForeignDialog::clicks);
+  EXPECT_EQ(0, GetWindowTextLengthW(foreign.edit));
+  EXPECT_EQ(output.size(), MessagesTo(L"edit", WM_CHAR, WM_CHAR).size());
+}
+
+TEST_F(DialogDriverWin, NoDialogEndsWithAClearErrorWithinTheBound) {
+  settings_.noDialog = true;
+  bounds_.dialogSeconds = 2;
+  const auto before = Print();
+  const double start = UiPump().Now();
+  try {
+    Complete(dir_ + L"\\memo.pdf", before);
+    FAIL() << "returned without a dialog";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"The printer's \"Save As\" dialog did not appear within 2 seconds.", e.reason());
+  }
+  EXPECT_LT(UiPump().Now() - start, 3.0);
+}
+
+}  // namespace
+}  // namespace tavrolin::win
