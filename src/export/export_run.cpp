@@ -36,7 +36,7 @@ std::wstring ExportedText(int exported, int bound) {
 // A step of one document that failed, in words the user can act on.
 struct ExportRunner::Failure {
   std::wstring step;
-  std::wstring member;  // Word's member, when Word refused
+  std::wstring member;  // the automation member or part that refused, if any
   std::wstring reason;
 };
 
@@ -178,7 +178,7 @@ ExportOutcome ExportRunner::Run() {
     std::wstring text = L"The export stopped";
     if (!documentPath.empty()) text += L" at this document:\n" + documentPath;
     text += L"\n\nStep: " + failure->step;
-    if (!failure->member.empty()) text += L" (Word's " + failure->member + L")";
+    if (!failure->member.empty()) text += L" (" + failure->member + L")";
     text += L"\nReason: " + (failure->reason.empty() ? L"unknown" : failure->reason);
     if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
     ports_.messages.Notify(text);

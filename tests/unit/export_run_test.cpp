@@ -326,13 +326,13 @@ TEST_F(ExportRunTest, FailuresEndTheRunAtTheDocumentAndSaySoSoundly) {
        },
        L"deleting the old PDF C:\\b.pdf", L"Access is denied.", false},
       {"document does not open", [](Rig& t) { t.word.openFails = L"C:\\b.docx"; },
-       L"opening the document in Word (Word's Documents.Open)", L"The file is corrupt.", false},
+       L"opening the document in Word (Documents.Open)", L"The file is corrupt.", false},
       {"printing fails", [](Rig& t) { t.word.printFails = L"C:\\b.docx"; },
-       L"printing on \"PDF Printer\" (Word's PrintOut)", L"The printer is offline.", true},
+       L"printing on \"PDF Printer\" (PrintOut)", L"The printer is offline.", true},
       {"the PDF never appears", [](Rig& t) { t.word.noPdf = L"C:\\b.docx"; },
        L"waiting for the PDF C:\\b.pdf", L"within 300 seconds", true},
       {"Quit fails", [](Rig& t) { t.word.quitFails = L"C:\\b.docx"; },
-       L"closing Word (Word's Quit)", L"The call timed out.", true},
+       L"closing Word (Quit)", L"The call timed out.", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
