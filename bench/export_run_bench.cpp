@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/doclist_driver.h"
 #include "driver/driver.h"
 #include "driver/export_driver.h"
 #include "testbed/client/testbed_client.h"
@@ -94,7 +95,7 @@ double TimeRun(const std::wstring& dir, int count, Stages* stages = nullptr) {
   e2e::App app;
   if (!app.Started()) return -1;
   for (const auto& path : MakeDocuments(dir, count)) {
-    if (!e2e::AddThroughOpenDialog(app, path)) return -1;
+    if (!e2e::AddFilesThroughDialog(app, {path})) return -1;
   }
   const double start = Now();
   e2e::PressButton(app.Control(tavrolin::kIdCheck2));
@@ -138,7 +139,7 @@ double WaitCpuShare(const std::wstring& dir, double* waited) {
   e2e::App app;
   if (!app.Started()) return -1;
   const auto documents = MakeDocuments(dir, 1);
-  if (!e2e::AddThroughOpenDialog(app, documents[0])) return -1;
+  if (!e2e::AddFilesThroughDialog(app, {documents[0]})) return -1;
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION,
                                FALSE, app.Pid());
   if (!process) return -1;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 
+#include "driver/doclist_driver.h"
 #include "driver/driver.h"
 #include "driver/export_driver.h"
 #include "testbed/client/testbed_client.h"
@@ -58,9 +59,10 @@ class ExportRun : public ::testing::Test {
     app = std::make_unique<App>();
     ASSERT_TRUE(app->Started());
   }
+  // One pass of the open-file dialog per document, its full path typed as the file name.
   void AddAll(const std::vector<std::wstring>& paths) {
-    for (const auto& path : paths) ASSERT_TRUE(AddThroughOpenDialog(*app, path)) << path;
-    ASSERT_EQ(ListViewTexts(app->Control(tavrolin::kIdListView1)), paths);
+    for (const auto& path : paths) ASSERT_TRUE(AddFilesThroughDialog(*app, {path})) << path;
+    ASSERT_TRUE(WaitForListTexts(app->Control(tavrolin::kIdListView1), paths));
   }
   void PressExport() { PressButton(app->Control(tavrolin::kIdCheck2)); }
   MessageBoxView NextBox(double secondsToWait = kRunSeconds) {
@@ -99,7 +101,11 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   ASSERT_TRUE(WriteFileBytes(oldPdf, "an old PDF that must be replaced"));
 
   Start();
-  AddAll({offer, report, summary});
+  // As a user would: into the folder, then two names selected at once; then the third alone.
+  ASSERT_TRUE(AddFilesThroughDialog(
+      *app, {dir + L"\\letters", L"\"Offer.DOC\" \"Report.final.v2.docx\""}));
+  ASSERT_TRUE(AddFilesThroughDialog(*app, {summary}));
+  ASSERT_TRUE(WaitForListTexts(app->Control(tavrolin::kIdListView1), {offer, report, summary}));
   PressExport();
 
   const auto done = NextBox();
