@@ -85,10 +85,12 @@ std::shared_ptr<CallRunner> CallRunner::Create(EventPump& pump, CallBounds bound
 CallRunner::CallRunner(EventPump& pump, CallBounds bounds) : pump_(pump), bounds_(bounds) {}
 
 CallRunner::~CallRunner() {
+  std::lock_guard lock(threadMutex_);
   if (thread_) thread_->Finish(false);
 }
 
 std::shared_ptr<CallThread> CallRunner::Current() {
+  std::lock_guard lock(threadMutex_);
   if (!thread_) thread_ = CallThread::Start();
   return thread_;
 }
@@ -96,12 +98,14 @@ std::shared_ptr<CallThread> CallRunner::Current() {
 void CallRunner::RunErased(const std::wstring& member, std::function<void(AttemptClock&)> task) {
   auto outcome = std::make_shared<Outcome>();
   auto thread = Current();
-  thread->Push({[outcome, task = std::move(task)](AttemptClock& clock) {
+  thread->Push({[outcome, task = std::move(task)](AttemptClock& clock) mutable {
                   try {
                     task(clock);
                   } catch (...) {
                     outcome->error = std::current_exception();
                   }
+                  // What the task holds goes before its caller goes on.
+                  task = nullptr;
                   outcome->done = true;
                 },
                 false});
@@ -116,7 +120,10 @@ void CallRunner::RunErased(const std::wstring& member, std::function<void(Attemp
   }
   // The thread is stuck in a call that may never return: leave it, and use a new one.
   thread->Finish(true);
-  if (thread_ == thread) thread_.reset();
+  {
+    std::lock_guard lock(threadMutex_);
+    if (thread_ == thread) thread_.reset();
+  }
   throw AutomationError(member, DescribeFailure(RPC_E_CALL_CANCELED, L"", bounds_));
 }
 

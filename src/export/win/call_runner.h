@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/event_pump.h"
@@ -76,6 +77,8 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
 
   EventPump& pump_;
   CallBounds bounds_;
+  // References may be let go of on a call thread too (by the last task that held them).
+  std::mutex threadMutex_;
   std::shared_ptr<CallThread> thread_;
 };
 
