@@ -282,7 +282,22 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
   bounds.callSeconds = 3;  // starting a stand-in under Wine takes a second or two
   WordAutomation word(nullptr, messages_, busy_, UiPump(), bounds);
   auto app = word.OpenWordDocument(document_);
+  // A window of this thread, to see that events are handled while the call hangs.
+  static std::atomic<int> handled = 0;
+  handled = 0;
+  HWND window = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                      if (m == WM_APP) ++handled;
+                      return DefWindowProcW(w, m, wp, lp);
+                    }));
   const auto start = std::chrono::steady_clock::now();
+  std::atomic<bool> posting = true;
+  std::thread poster([&] {
+    for (int i = 0; i < 20 && posting; ++i) {
+      PostMessageW(window, WM_APP, 0, 0);
+      Sleep(100);
+    }
+  });
   try {
     word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
     FAIL() << "a hanging PrintOut returned normally";
@@ -291,6 +306,10 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
     EXPECT_EQ(L"Word did not answer within 3 seconds, so the call was cancelled.", e.reason());
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, 9s) << "the call and the printer's restore are both bounded";
+  posting = false;
+  poster.join();
+  EXPECT_GE(handled.load(), 10) << "the window's events were handled while the call hung";
+  DestroyWindow(window);
   app.reset();
 }
 
