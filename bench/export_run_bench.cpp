@@ -56,7 +56,8 @@ struct Stages {
       const auto& e = entries[lines];
       std::string stage;
       if (e.kind == "event" && (e.event == L"start" || e.event == L"dialog-shown" ||
-                                e.event == L"pdf-written" || e.event == L"exit")) {
+                                e.event == L"dialog-closed" || e.event == L"pdf-written" ||
+                                e.event == L"exit")) {
         stage = std::string(e.event.begin(), e.event.end());
       } else if (e.kind == "call" && (e.member == L"Open" || e.member == L"PrintOut" ||
                                       e.member == L"Quit")) {
