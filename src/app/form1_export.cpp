@@ -46,7 +46,7 @@ class ExportFeature final : public ProgressBar {
       runner_->Press();
       return;
     }
-    // Word's automation (and its message filter) exists only while a run does.
+    // Word's automation lives only as long as the run that uses it.
     std::unique_ptr<win::WordAutomation> word;
     try {
       word = std::make_unique<win::WordAutomation>(form_.hwnd(), form_, form_.Busy(),

@@ -24,8 +24,6 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
   return text.find(part) != std::wstring::npos;
 }
 
-std::string Utf8Text(const char* text) { return text; }
-
 class ExportRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -94,7 +92,7 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   const std::wstring offer = dir + L"\\letters\\Offer.DOC";
   const std::wstring report = dir + L"\\letters\\Report.final.v2.docx";
   const std::wstring summary = dir + L"\\Q3.reports\\summary.docx";
-  ASSERT_TRUE(WriteFileBytes(offer, Utf8Text("Offer for the spring season\r\nValid until May.\r\n")));
+  ASSERT_TRUE(WriteFileBytes(offer, "Offer for the spring season\r\nValid until May.\r\n"));
   ASSERT_TRUE(CopyFileW((samples + L"\\report.docx").c_str(), report.c_str(), FALSE));
   ASSERT_TRUE(CopyFileW((samples + L"\\letter.docx").c_str(), summary.c_str(), FALSE));
   const std::wstring oldPdf = dir + L"\\letters\\Report.final.v2.pdf";
