@@ -23,6 +23,9 @@ int YOf(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 // A reference to a COM object this feature created; copies deleted.
 struct DropTargetRef {
   win::FileDropTarget* target = nullptr;
+  DropTargetRef() = default;
+  DropTargetRef(const DropTargetRef&) = delete;
+  DropTargetRef& operator=(const DropTargetRef&) = delete;
   ~DropTargetRef() {
     if (!target) return;
     target->Detach();
@@ -87,9 +90,9 @@ DocListFeature::DocListFeature(Form1& form)
   dropRegistration_.Register(form.ListView1, dropTarget_.target);
 }
 
-DocListFeature::~DocListFeature() {
-  if (!IsWindow(form_.ListView1)) dropRegistration_.Revoke();
-}
+// The registration is revoked at the list's WM_DESTROY, or by its own end if the list outlives
+// the feature; the drop target is then cut off from the feature before its last release.
+DocListFeature::~DocListFeature() = default;
 
 FeaturePtr<DocListFeature> MakeDocListFeature(Form1& form) {
   return FeaturePtr<DocListFeature>(new DocListFeature(form));
@@ -118,11 +121,12 @@ void DocListFeature::OnButtonDown(LPARAM lParam) {
   HWND list = form_.ListView1;
   SetFocus(list);
   ListView1_MouseDown();
-  if (const auto hit = binding_.HitTest(XOf(lParam), YOf(lParam))) {
-    documents.Select(*hit);
-    binding_.Refresh();  // the press shows its selection at once
-    ListView1_ItemClick();
-  }
+  const auto hit = binding_.HitTest(XOf(lParam), YOf(lParam));
+  // As the control itself would: a press on empty space clears the selection, so that a
+  // double-click there removes nothing.
+  documents.Select(hit);
+  binding_.Refresh();  // the press shows its selection at once
+  if (hit) ListView1_ItemClick();
   if (!holdsMouse_) {
     holdsMouse_ = true;
     SetCapture(list);
