@@ -34,8 +34,12 @@ void ListViewBinding::Refresh() {
   if (!list_) return;
   const int count = documents_.Count();
   if (count != shownCount_) {
+    // The model decides the selection here: what the control says about rows that moved or
+    // went is stale.
+    syncing_ = true;
     SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
                  LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    syncing_ = false;
     shownCount_ = count;
   }
   SyncSelection();
