@@ -59,6 +59,12 @@ prepare_prefix() {
     # A crashing test program must not wait for someone to close a crash dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
     wineserver -w
+    # The user's folders (Desktop, Documents, ...) link to the host's home by default; plain
+    # folders keep the tests and the folder picker independent of what lies there.
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+      [ -L "$link" ] || continue
+      rm -f "$link" && mkdir -p "$link"
+    done
     touch "$WINEPREFIX/.tavrolin-prepared"
   fi
   if [ -x "$ROOT/testbed/register.sh" ]; then

@@ -46,7 +46,7 @@ bool HasPdfExtension(const std::wstring& path) {
   if (path.size() < ext.size()) return false;
   const auto tail = path.substr(path.size() - ext.size());
   for (std::size_t i = 0; i < ext.size(); ++i) {
-    if (std::towlower(tail[i]) != ext[i]) return false;
+    if (static_cast<wchar_t>(std::towlower(tail[i])) != ext[i]) return false;
   }
   return true;
 }

@@ -235,6 +235,25 @@ bool TargetPath(const std::wstring& typed, std::wstring& path) {
   return true;
 }
 
+struct PdfWrite {
+  std::wstring document;
+  std::wstring target;
+  DWORD delayMs;
+};
+
+DWORD WINAPI WriteThread(void* parameter) {
+  std::unique_ptr<PdfWrite> write(static_cast<PdfWrite*>(parameter));
+  // A slow printer: the PDF appears a while after the dialog has gone.
+  if (write->delayMs) WaitForSingleObject(StopEvent(), write->delayMs);
+  std::wstring error;
+  if (!WritePdfFile(write->target, MakePdf(write->document, PdfLines(write->document)), error)) {
+    LogEvent(L"save-failed", write->target + L": " + error);
+    return 0;
+  }
+  LogEvent(L"pdf-written", write->target);
+  return 0;
+}
+
 DWORD WINAPI JobThread(void* parameter) {
   std::unique_ptr<Job> job(static_cast<Job*>(parameter));
   if (WaitForSingleObject(StopEvent(), job->settings.dialogDelayMs) == WAIT_OBJECT_0) return 0;
@@ -276,20 +295,26 @@ DWORD WINAPI JobThread(void* parameter) {
       }
     }
   }
-  DestroyWindow(job->dialog);
   if (!saving) {
+    DestroyWindow(job->dialog);
     LogEvent(L"dialog-cancelled", job->document);
     return 0;
   }
+  // Gone for everyone looking for it, before the file can appear.
+  SetWindowTextW(job->dialog, L"");
+  ShowWindow(job->dialog, SW_HIDE);
   LogEvent(L"dialog-closed", target);
-  // A slow printer: the PDF appears a while after the dialog has gone.
-  if (job->settings.pdfDelayMs) WaitForSingleObject(StopEvent(), job->settings.pdfDelayMs);
-  std::wstring error;
-  if (!WritePdfFile(target, MakePdf(job->document, PdfLines(job->document)), error)) {
-    LogEvent(L"save-failed", target + L": " + error);
-    return 0;
+  // The printer writes while its dialog goes away: without a window manager, Wine waits up to
+  // two seconds for a closed top-level window to be withdrawn, and no printer waits for that.
+  auto* write = new PdfWrite{job->document, target, job->settings.pdfDelayMs};
+  if (HANDLE writer = CreateThread(nullptr, 0, WriteThread, write, 0, nullptr)) {
+    std::lock_guard lock(g_jobsMutex);
+    g_jobs.push_back(writer);
+  } else {
+    delete write;
+    LogEvent(L"save-failed", target + L": no thread");
   }
-  LogEvent(L"pdf-written", target);
+  DestroyWindow(job->dialog);
   return 0;
 }
 
@@ -309,12 +334,19 @@ void StartPrintJob(const std::wstring& document, const Settings& settings) {
 
 void StopPrintJobs() {
   SetEvent(StopEvent());
-  std::lock_guard lock(g_jobsMutex);
-  for (HANDLE thread : g_jobs) {
-    WaitForSingleObject(thread, kPdfWriteGraceMs);
-    CloseHandle(thread);
+  // A job may still hand over its PDF writer; wait until no thread is left.
+  for (;;) {
+    std::vector<HANDLE> threads;
+    {
+      std::lock_guard lock(g_jobsMutex);
+      threads.swap(g_jobs);
+    }
+    if (threads.empty()) return;
+    for (HANDLE thread : threads) {
+      WaitForSingleObject(thread, kPdfWriteGraceMs);
+      CloseHandle(thread);
+    }
   }
-  g_jobs.clear();
 }
 
 }  // namespace tavrolin::testbed
