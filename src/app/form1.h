@@ -42,6 +42,8 @@ class Form1 final : public WindowPointer, public Messages {
   Form1& operator=(const Form1&) = delete;
 
   void Show(int showCommand);
+  // Called once OLE is up on the UI thread, after the window is shown (form1_doclist.cpp).
+  void OleReady();
   HWND hwnd() const { return hwnd_; }
 
   // WindowPointer: the window-wide `MousePointer`.

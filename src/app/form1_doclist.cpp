@@ -44,6 +44,8 @@ class DocListFeature final : public ReorderView {
 
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   LRESULT OnNotify(NMHDR* header);
+  // Registers the list as a drop target; needs OLE.
+  void AcceptDrops();
 
   // ReorderView
   std::optional<int> HitTest(int x, int y) override { return binding_.HitTest(x, y); }
@@ -86,8 +88,15 @@ DocListFeature::DocListFeature(Form1& form)
   dropTarget_.target = new win::FileDropTarget(
       [this](bool offers, DWORD& effect) { ListView1_OLEDragOver(offers, effect); },
       [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); });
+}
+
+void DocListFeature::AcceptDrops() {
   // Without a registration the list simply takes no drops; the rest works.
-  dropRegistration_.Register(form.ListView1, dropTarget_.target);
+  dropRegistration_.Register(form_.ListView1, dropTarget_.target);
+}
+
+void Form1::OleReady() {
+  if (docList_) docList_->AcceptDrops();
 }
 
 // The registration is revoked at the list's WM_DESTROY, or by its own end if the list outlives

@@ -10,13 +10,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                                 ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES |
                                     ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  // OLE for the list's drop target and the automation of Word, on the one UI thread.
-  if (FAILED(OleInitialize(nullptr))) return 1;
-
   auto form = tavrolin::Form1::Create(instance);
   if (!form) return 1;
   tavrolin::win::SetNavigationWindow(form->hwnd());
   form->Show(showCommand);
+  // OLE (the list's drop target, the automation of Word) comes only after the window shows:
+  // its DLLs are delay-loaded, so the window does not wait for them. No input is handled
+  // before the message loop runs, so no drop can come too early.
+  if (FAILED(OleInitialize(nullptr))) return 1;
+  form->OleReady();
   const int code = tavrolin::win::RunMessageLoop();
   form.reset();
   OleUninitialize();
