@@ -24,6 +24,8 @@ class DocumentListE2e : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(app.Started());
+    // Whatever an earlier test left on the screen must not catch the pointer.
+    SetWindowPos(app.Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     list = app.Control(tavrolin::kIdListView1);
     folder = MakeWorkDir(
         L"doclist_" +

@@ -168,6 +168,9 @@ TEST_F(MainWindow, HoverShowsTheHandOverButtonsAndTheArrowElsewhere) {
       return at.x == p.x && at.y == p.y;
     }, 10);
   };
+  // Whatever an earlier test left on the screen must not catch the pointer.
+  SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ASSERT_EQ(GetAncestor(WindowFromPoint(bare), GA_ROOT), form);
   ASSERT_TRUE(moveTo(bare));
   ASSERT_TRUE(WaitFor([&] { return CurrentCursor() != nullptr; }, 10));
   const HCURSOR arrow = CurrentCursor();
