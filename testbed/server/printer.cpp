@@ -300,9 +300,9 @@ DWORD WINAPI JobThread(void* parameter) {
     LogEvent(L"dialog-cancelled", job->document);
     return 0;
   }
-  // Gone for everyone looking for it, before the file can appear.
+  // Gone for everyone looking for it, before the file can appear. Hiding comes after the
+  // writer has started: Wine may take two seconds to withdraw a window without a window manager.
   SetWindowTextW(job->dialog, L"");
-  ShowWindow(job->dialog, SW_HIDE);
   LogEvent(L"dialog-closed", target);
   // The printer writes while its dialog goes away: without a window manager, Wine waits up to
   // two seconds for a closed top-level window to be withdrawn, and no printer waits for that.
@@ -314,6 +314,7 @@ DWORD WINAPI JobThread(void* parameter) {
     delete write;
     LogEvent(L"save-failed", target + L": no thread");
   }
+  ShowWindow(job->dialog, SW_HIDE);
   DestroyWindow(job->dialog);
   return 0;
 }
