@@ -21,27 +21,6 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> texts) {
 constexpr wchar_t kExtensionPrompt[] = L"Enter file extension to load:";
 constexpr wchar_t kFolderPrompt[] = L"Please select folder to add:";
 
-void RemoveAll(const std::wstring& dir) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = dir + L"\\" + name;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveAll(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(dir.c_str());
-}
-
 // A small tree at the root of drive C:, near the top of the picker's tree.
 class AddFolderScenario : public ::testing::Test {
  protected:
@@ -49,7 +28,7 @@ class AddFolderScenario : public ::testing::Test {
     ASSERT_TRUE(app.Started());
     folderName = L"tavrolin-add-folder-" + std::to_wstring(GetCurrentProcessId());
     root = L"C:\\" + folderName;
-    RemoveAll(root);
+    RemoveFolder();
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     File(L"f1.doc");
     File(L"~$f1.doc");
@@ -64,7 +43,12 @@ class AddFolderScenario : public ::testing::Test {
     Folder(L"H", FILE_ATTRIBUTE_HIDDEN);
     File(L"H\\h.doc");
   }
-  void TearDown() override { RemoveAll(root); }
+  void TearDown() override { RemoveFolder(); }
+  void RemoveFolder() {
+    RemoveTree(root);
+    SetFileAttributesW(root.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(root.c_str());
+  }
 
   void Folder(const std::wstring& relative, DWORD attributes = 0) {
     ASSERT_TRUE(CreateDirectoryW((root + L"\\" + relative).c_str(), nullptr));

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "driver/driver.h"
+#include "driver/folder_driver.h"
 
 using namespace e2e;
 
@@ -31,14 +32,6 @@ HWND FocusOf(const App& app) {
   GUITHREADINFO info{sizeof(info)};
   GetGUIThreadInfo(GetWindowThreadProcessId(app.Window(), nullptr), &info);
   return info.hwndFocus;
-}
-
-void PressKey(WORD key) {
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = input[1].ki.wVk = key;
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof(INPUT));
 }
 
 POINT CentreOf(HWND control) {

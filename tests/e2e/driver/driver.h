@@ -18,6 +18,8 @@ std::wstring BinDir();
 // A fresh, empty folder for one test's files (under the build folder's e2e-work/).
 std::wstring MakeWorkDir(const std::wstring& name);
 std::wstring ScreenshotDir();
+// Deletes everything inside `dir` (read-only entries too); `dir` itself stays.
+void RemoveTree(const std::wstring& dir);
 
 // Polls `done` every 20 ms (pumping this thread's messages) until it holds or `seconds` pass.
 bool WaitFor(const std::function<bool()>& done, double seconds);
