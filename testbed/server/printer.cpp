@@ -303,6 +303,8 @@ DWORD WINAPI JobThread(void* parameter) {
   // Gone for everyone looking for it, before the file can appear. Hiding comes after the
   // writer has started: Wine may take two seconds to withdraw a window without a window manager.
   SetWindowTextW(job->dialog, L"");
+  SetWindowPos(job->dialog, nullptr, -32000, -32000, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // off the screen at once
   LogEvent(L"dialog-closed", target);
   // The printer writes while its dialog goes away: without a window manager, Wine waits up to
   // two seconds for a closed top-level window to be withdrawn, and no printer waits for that.
