@@ -48,24 +48,16 @@ int ListViewSelection(HWND list) {
 
 POINT ListViewRowPoint(HWND list, int index) {
   // LVM_GETITEMRECT needs memory in the list's process.
-  DWORD pid = 0;
-  GetWindowThreadProcessId(list, &pid);
   POINT at{-1, -1};
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!process) return at;
-  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+  RemoteMemory remote(list, sizeof(RECT));
   RECT rect{LVIR_LABEL, 0, 0, 0};
-  SIZE_T done = 0;
-  if (remote && WriteProcessMemory(process, remote, &rect, sizeof(rect), &done) &&
+  if (remote.address() && remote.Write(&rect, sizeof(rect)) &&
       SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(index),
-                   reinterpret_cast<LPARAM>(remote)) &&
-      ReadProcessMemory(process, remote, &rect, sizeof(rect), &done)) {
+                   reinterpret_cast<LPARAM>(remote.address())) &&
+      remote.Read(&rect, sizeof(rect))) {
     at = {rect.left + 20, (rect.top + rect.bottom) / 2};
     ClientToScreen(list, &at);
   }
-  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
   return at;
 }
 

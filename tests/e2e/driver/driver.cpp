@@ -23,37 +23,6 @@ void PumpOwnMessages() {
 }
 
 
-// Memory in another process, for the list view messages that take a pointer.
-class RemoteBuffer {
- public:
-  RemoteBuffer(HWND window, std::size_t size) : size_(size) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-  }
-  ~RemoteBuffer() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
-  }
-  RemoteBuffer(const RemoteBuffer&) = delete;
-  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-  void* address() const { return address_; }
-  bool Write(const void* data, std::size_t n, std::size_t offset = 0) {
-    SIZE_T done = 0;
-    return WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, n, &done);
-  }
-  bool Read(void* data, std::size_t n, std::size_t offset = 0) {
-    SIZE_T done = 0;
-    return ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, n, &done);
-  }
-  std::size_t size() const { return size_; }
-
- private:
-  HANDLE process_ = nullptr;
-  void* address_ = nullptr;
-  std::size_t size_;
-};
 
 }  // namespace
 
@@ -74,6 +43,28 @@ void RemoveTree(const std::wstring& dir) {
     }
   } while (FindNextFileW(find, &data));
   FindClose(find);
+}
+
+RemoteMemory::RemoteMemory(HWND window, std::size_t size) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+}
+
+RemoteMemory::~RemoteMemory() {
+  if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  if (process_) CloseHandle(process_);
+}
+
+bool RemoteMemory::Write(const void* data, std::size_t n, std::size_t offset) {
+  SIZE_T done = 0;
+  return WriteProcessMemory(process_, address() + offset, data, n, &done);
+}
+
+bool RemoteMemory::Read(void* data, std::size_t n, std::size_t offset) {
+  SIZE_T done = 0;
+  return ReadProcessMemory(process_, address() + offset, data, n, &done);
 }
 
 std::wstring BinDir() {
@@ -269,15 +260,13 @@ std::vector<std::wstring> ListViewTexts(HWND list) {
   std::vector<std::wstring> texts;
   const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   constexpr int kChars = 4096;
-  RemoteBuffer remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  RemoteMemory remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
   if (!remote.address()) return texts;
-  auto* textAddress = static_cast<wchar_t*>(remote.address()) + sizeof(LVITEMW) / sizeof(wchar_t);
   for (int i = 0; i < count; ++i) {
     LVITEMW item{};
     item.iSubItem = 0;
     item.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.address()) + sizeof(LVITEMW));
     item.cchTextMax = kChars;
-    (void)textAddress;
     remote.Write(&item, sizeof(item));
     const auto n = SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote.address()));
     std::wstring text(static_cast<std::size_t>(n), L'\0');
@@ -292,7 +281,7 @@ std::vector<std::pair<std::wstring, int>> ListViewColumns(HWND list) {
   HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
   const int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
   constexpr int kChars = 256;
-  RemoteBuffer remote(list, sizeof(LVCOLUMNW) + kChars * sizeof(wchar_t));
+  RemoteMemory remote(list, sizeof(LVCOLUMNW) + kChars * sizeof(wchar_t));
   for (int i = 0; i < count; ++i) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;

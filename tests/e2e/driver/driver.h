@@ -64,6 +64,22 @@ HCURSOR CurrentCursor();
 // The main window's pointer setting: 0 default, 11 hourglass, 99 the custom hand.
 int MousePointerOf(HWND form);
 
+// Memory in another process, for the control messages that take a pointer.
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND window, std::size_t size);
+  ~RemoteMemory();
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  char* address() const { return static_cast<char*>(address_); }
+  bool Write(const void* data, std::size_t n, std::size_t offset = 0);
+  bool Read(void* data, std::size_t n, std::size_t offset = 0);
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+};
+
 // List view contents, read across processes.
 std::vector<std::wstring> ListViewTexts(HWND list);
 std::vector<std::pair<std::wstring, int>> ListViewColumns(HWND list);

@@ -8,36 +8,6 @@
 namespace e2e {
 namespace {
 
-// Memory in another process, for the tree view messages that take a pointer.
-class RemoteMemory {
- public:
-  RemoteMemory(HWND window, std::size_t size) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-  }
-  ~RemoteMemory() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
-  }
-  RemoteMemory(const RemoteMemory&) = delete;
-  RemoteMemory& operator=(const RemoteMemory&) = delete;
-  char* address() const { return static_cast<char*>(address_); }
-  bool Write(const void* data, std::size_t n) {
-    SIZE_T done = 0;
-    return WriteProcessMemory(process_, address_, data, n, &done);
-  }
-  bool Read(void* data, std::size_t n, std::size_t offset) {
-    SIZE_T done = 0;
-    return ReadProcessMemory(process_, address() + offset, data, n, &done);
-  }
-
- private:
-  HANDLE process_ = nullptr;
-  void* address_ = nullptr;
-};
-
 HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation) {
   return reinterpret_cast<HTREEITEM>(
       SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
