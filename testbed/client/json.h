@@ -9,6 +9,8 @@ namespace tavrolin::testbed::json {
 // UTF-16 to a quoted, escaped UTF-8 JSON string.
 std::string Quote(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
+// One code point (at most U+10FFFF) appended as UTF-8.
+void AppendUtf8(std::string& out, unsigned code);
 
 struct Value {
   enum class Type { Null, Bool, Number, String, Array, Object } type = Type::Null;

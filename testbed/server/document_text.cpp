@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cwctype>
 
+#include "testbed/client/json.h"
+
 namespace tavrolin::testbed {
 namespace {
 
@@ -251,21 +253,7 @@ std::string DecodeEntities(const std::string& s) {
       continue;
     }
     // Re-encode as UTF-8 so the whole paragraph converts in one go.
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xc0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xe0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    } else {
-      out += static_cast<char>(0xf0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    }
+    json::AppendUtf8(out, static_cast<unsigned>(code));
     i = end;
   }
   return out;
