@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/pump.h"
 #include "doclist/document_list.h"
 #include "doclist/win/list_view_binding.h"
 
@@ -18,16 +19,7 @@ namespace {
 constexpr int kPaths = 100000;
 constexpr int kRounds = 5;
 
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency;
-}
+double Now() { return tavrolin::win::UiPump().Now(); }
 
 std::wstring PathNumber(int i) {
   return L"C:\\Users\\Public\\Documents\\Contracts " + std::to_wstring(2000 + i % 25) +

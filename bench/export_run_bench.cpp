@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/pump.h"
 #include "driver/doclist_driver.h"
 #include "driver/driver.h"
 #include "driver/export_driver.h"
@@ -26,16 +27,7 @@ namespace {
 
 constexpr double kDesignedWait = 1.4;
 
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / frequency;
-}
+double Now() { return tavrolin::win::UiPump().Now(); }
 
 std::vector<std::wstring> MakeDocuments(const std::wstring& dir, int count) {
   std::vector<std::wstring> paths;
