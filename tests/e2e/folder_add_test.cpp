@@ -45,11 +45,7 @@ class AddFolderScenario : public ::testing::Test {
     File(L"H\\h.doc");
   }
   void TearDown() override { RemoveFolder(); }
-  void RemoveFolder() {
-    RemoveTree(root);
-    SetFileAttributesW(root.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(root.c_str());
-  }
+  void RemoveFolder() { RemoveTree(root); }
 
   void Folder(const std::wstring& relative, DWORD attributes = 0) {
     ASSERT_TRUE(CreateDirectoryW((root + L"\\" + relative).c_str(), nullptr));

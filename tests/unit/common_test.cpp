@@ -5,9 +5,12 @@
 #include "common/placement.h"
 #include "common/window_pointer.h"
 #include "fakes/fake_pump.h"
+#include "shared/fake_pointer.h"
 
 namespace tavrolin {
 namespace {
+
+using tavrolin::testing::FakePointer;
 
 TEST(StripExtension, CutsAtTheLastDotOfTheFileNameOnly) {
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
@@ -127,13 +130,6 @@ TEST(HomePage, OnlyTheSeventhHundredthOpensIt) {
   EXPECT_FALSE(ShouldVisitHomePage([] { return 0.0; }));
   EXPECT_FALSE(ShouldVisitHomePage([] { return 0.9999999; }));
 }
-
-class FakePointer : public WindowPointer {
- public:
-  int MousePointer() const override { return value; }
-  void SetMousePointer(int v) override { value = v; }
-  int value = kPointerDefault;
-};
 
 TEST(PointerRules, HoverNeverReplacesTheHourglass) {
   EXPECT_EQ(ButtonHoverPointer(kPointerDefault), kPointerCustom);

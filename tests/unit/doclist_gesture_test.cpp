@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "doclist/reorder_gesture.h"
+#include "shared/fake_pointer.h"
 
 namespace tavrolin {
 namespace {
+
+using tavrolin::testing::FakePointer;
 
 // Rows of 10 pixels from y = 0; the pointer's screen row is set by the test.
 class FakeView : public ReorderView {
@@ -33,13 +36,6 @@ class FakeView : public ReorderView {
   const DocumentList& list_;
 };
 
-class FakeWindowPointer : public WindowPointer {
- public:
-  int MousePointer() const override { return value; }
-  void SetMousePointer(int v) override { value = v; }
-  int value = kPointerDefault;
-};
-
 class Gesture : public ::testing::Test {
  protected:
   void Fill(std::initializer_list<const wchar_t*> texts) {
@@ -60,7 +56,7 @@ class Gesture : public ::testing::Test {
 
   DocumentList list;
   FakeView view{list};
-  FakeWindowPointer windowPointer;
+  FakePointer windowPointer;
   ReorderGesture gesture{list, view, windowPointer};
   using Texts_ = std::vector<std::wstring>;
 };
@@ -225,7 +221,7 @@ TEST_F(Gesture, MovesApplyTheWindowRuleButNeverReplaceTheHourglass) {
 TEST(Removal, DoubleClickRemovesTheSelectedItemOnly) {
   DocumentList list;
   FakeView view(list);
-  FakeWindowPointer pointer;
+  FakePointer pointer;
   ReorderGesture gesture(list, view, pointer);
   for (const auto* text : {L"A", L"B", L"C"}) list.Append(text);
   gesture.DblClick();  // nothing selected

@@ -6,9 +6,12 @@
 
 #include "export/export_run.h"
 #include "fakes/fake_pump.h"
+#include "shared/fake_pointer.h"
 
 namespace tavrolin {
 namespace {
+
+using tavrolin::testing::FakePointer;
 
 using testing::FakePump;
 
@@ -100,13 +103,6 @@ class FakeWord final : public Word {
   Journal& journal_;
   FakePump& pump_;
   FakeFiles& files_;
-};
-
-class FakePointer final : public WindowPointer {
- public:
-  int MousePointer() const override { return value; }
-  void SetMousePointer(int v) override { value = v; }
-  int value = kPointerDefault;
 };
 
 class FakeProgress final : public ProgressBar {

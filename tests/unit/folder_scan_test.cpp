@@ -7,9 +7,12 @@
 
 #include "doclist/folder_scan.h"
 #include "fakes/fake_pump.h"
+#include "shared/fake_pointer.h"
 
 namespace tavrolin {
 namespace {
+
+using tavrolin::testing::FakePointer;
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -80,17 +83,6 @@ class FakeTree : public DirectoryLister {
   std::map<std::wstring, std::vector<DirectoryEntry>> folders_;
 };
 
-class RecordingPointer : public WindowPointer {
- public:
-  int MousePointer() const override { return value; }
-  void SetMousePointer(int v) override {
-    value = v;
-    history.push_back(v);
-  }
-  int value = kPointerDefault;
-  std::vector<int> history;
-};
-
 class ScriptedPrompts : public FolderPrompts {
  public:
   std::wstring AskText(const std::wstring& prompt, const std::wstring& defaultText) override {
@@ -131,7 +123,7 @@ class AddFolder : public ::testing::Test {
 
   FakeTree tree;
   testing::FakePump pump;
-  RecordingPointer pointer;
+  FakePointer pointer;
   BusyMark busy{pointer};
   ScriptedPrompts prompts;
 };

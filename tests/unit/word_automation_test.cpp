@@ -11,9 +11,12 @@
 #include "export/word_automation.h"
 #include "fakes/fake_pump.h"
 #include "fakes/fake_window_layer.h"
+#include "shared/fake_pointer.h"
 
 namespace tavrolin {
 namespace {
+
+using tavrolin::testing::FakePointer;
 
 using testing::FakePump;
 using testing::FakeWindowLayer;
@@ -103,17 +106,6 @@ class ScriptedMessages final : public Messages {
   std::vector<std::wstring> notices;
 };
 
-class PointerRecord final : public WindowPointer {
- public:
-  int MousePointer() const override { return value; }
-  void SetMousePointer(int v) override {
-    value = v;
-    ++sets;
-  }
-  int value = kPointerDefault;
-  int sets = 0;
-};
-
 const std::function<bool()> kNeverStop = [] { return false; };
 
 class WordSequenceTest : public ::testing::Test {
@@ -126,7 +118,7 @@ class WordSequenceTest : public ::testing::Test {
   CallLog log;
   FakeAutomation automation{log};
   ScriptedMessages messages;
-  PointerRecord pointer;
+  FakePointer pointer;
   BusyMark busy{pointer};
   FakePump pump;
   FakeWindowLayer windows{pump};
@@ -143,7 +135,7 @@ TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosOffAndOpensByReference) {
   EXPECT_EQ(Arg::I4(L"", 3), log.calls[1].args.at(0));
   EXPECT_EQ((std::vector<Arg>{Arg::StrByRef(L"", L"C:\\Docs\\Report.docx")}), log.calls[3].args);
   EXPECT_EQ(kPointerHourglass, pointer.value);
-  EXPECT_EQ(2, pointer.sets);
+  EXPECT_EQ(2u, pointer.history.size());
 
   word.OpenWordDocument(L"C:\\Docs\\Other.docx");
   const auto names = log.Names();
@@ -174,7 +166,7 @@ TEST_F(WordSequenceTest, AWordThatCouldNotOpenTheDocumentIsQuitAndTheErrorKept) 
 TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBack) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.calls.clear();
-  pointer.sets = 0;
+  pointer.history.clear();
   word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
 
   EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter", L"App.call PrintOut",
@@ -195,7 +187,7 @@ TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBac
   EXPECT_EQ(-1, Arg::Bool(L"", true).number);
   EXPECT_EQ(std::wstring(L"C:\\Docs\\Report.pdf").size(), windows.PostsTo(dialog.edit).size());
   EXPECT_EQ(2u, windows.PostsTo(dialog.save).size());
-  EXPECT_EQ(3, pointer.sets) << "hourglass after the switch, after PrintOut and after the dialog";
+  EXPECT_EQ(3u, pointer.history.size()) << "hourglass after the switch, after PrintOut and after the dialog";
 }
 
 TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {

@@ -2,6 +2,7 @@
 // received (from the stand-in's log), the pause before typing, and the dialogs it must not touch.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <chrono>
 #include <string>
@@ -11,10 +12,12 @@
 #include "export/dialog_driver.h"
 #include "export/win/window_layer_win.h"
 #include "export/word.h"
+#include "shared/test_files.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
 namespace tb = tavrolin::testbed;
+using Microsoft::WRL::ComPtr;
 using namespace std::chrono_literals;
 
 namespace tavrolin::win {
@@ -47,28 +50,6 @@ class TimedLayer final : public WindowLayer {
   Win32WindowLayer real_;
 };
 
-class Ref {
- public:
-  explicit Ref(IDispatch* p = nullptr) : p_(p) {}
-  ~Ref() {
-    if (p_) p_->Release();
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  IDispatch* get() const { return p_; }
-  IDispatch** Out() { return &p_; }
-
- private:
-  IDispatch* p_;
-};
-
-void WriteText(const std::wstring& path, const std::string& content) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(f);
-}
-
 const std::function<bool()> kNeverStop = [] { return false; };
 
 class DialogDriverWin : public ::testing::Test {
@@ -76,21 +57,17 @@ class DialogDriverWin : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    dir_ = std::wstring(base) + L"tavrolin_dialog_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(GetTickCount64());
-    CreateDirectoryW(dir_.c_str(), nullptr);
+    dir_ = temp_.path();
     settings_.logFile = dir_ + L"\\calls.log";
     settings_.dialogDelayMs = 300;
     document_ = dir_ + L"\\memo.txt";
-    WriteText(document_, "Memo\r\n");
+    ASSERT_TRUE(testfiles::WriteFileBytes(document_, "Memo\r\n"));
     bounds_.dialogSeconds = 20;
     bounds_.editBoxSeconds = 5;
   }
 
   void TearDown() override {
-    word_.reset();
+    word_.Reset();
     tb::Reset();
     bool none = tb::WaitNoStandIns(20s);
     if (!none) tb::KillStandIns();
@@ -102,19 +79,20 @@ class DialogDriverWin : public ::testing::Test {
   // snapshot right before it as the product does.
   DialogSnapshot Print() {
     tb::Apply(settings_);
-    word_ = std::make_unique<Ref>();
-    EXPECT_EQ(S_OK, tb::CreateWord(word_->Out()));
-    auto docs = tb::Call(word_->get(), L"Documents", DISPATCH_PROPERTYGET);
-    Ref documents(docs.TakeObject());
+    EXPECT_EQ(S_OK, tb::CreateWord(word_.ReleaseAndGetAddressOf()));
+    auto docs = tb::Call(word_.Get(), L"Documents", DISPATCH_PROPERTYGET);
+    ComPtr<IDispatch> documents;
+    documents.Attach(docs.TakeObject());
     tb::ArgList open;
     open.StrByRef(L"", document_);
-    Ref document(tb::Call(documents.get(), L"Open", DISPATCH_METHOD, open).TakeObject());
+    ComPtr<IDispatch> document;
+    document.Attach(tb::Call(documents.Get(), L"Open", DISPATCH_METHOD, open).TakeObject());
     tb::ArgList printer;
     printer.Str(L"", L"PDF Printer");
-    EXPECT_EQ(S_OK, tb::Call(word_->get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, printer).hr);
+    EXPECT_EQ(S_OK, tb::Call(word_.Get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, printer).hr);
     const DialogSnapshot before = SnapshotSaveAsDialogs(windows_, UiPump());
     tb::ArgList none;
-    EXPECT_EQ(S_OK, tb::Call(word_->get(), L"PrintOut", DISPATCH_METHOD, none).hr);
+    EXPECT_EQ(S_OK, tb::Call(word_.Get(), L"PrintOut", DISPATCH_METHOD, none).hr);
     return before;
   }
 
@@ -145,9 +123,10 @@ class DialogDriverWin : public ::testing::Test {
   tb::Settings settings_;
   DialogBounds bounds_;
   TimedLayer windows_;
+  testfiles::TempFolder temp_{L"tavrolin_dialog_"};
   std::wstring dir_;
   std::wstring document_;
-  std::unique_ptr<Ref> word_;
+  ComPtr<IDispatch> word_;
 };
 
 TEST_F(DialogDriverWin, TypesThePathAndClicksSaveAndThePrinterWritesThere) {

@@ -11,6 +11,7 @@
 #include "common/win/pump.h"
 #include "doclist/folder_scan.h"
 #include "doclist/win/folder_win.h"
+#include "shared/test_files.h"
 
 namespace tavrolin::win {
 namespace {
@@ -21,38 +22,9 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(ListablePath(dir + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = dir + L"\\" + name;
-      SetFileAttributesW(ListablePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileW(ListablePath(path).c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  SetFileAttributesW(ListablePath(dir).c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(ListablePath(dir).c_str());
-}
-
 // A fresh folder under the temporary folder, removed with everything in it at the end.
 class TempTree {
  public:
-  TempTree() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root_ = std::wstring(temp) + L"tavrolin-folder-" + std::to_wstring(GetCurrentProcessId()) +
-            L"-" + std::to_wstring(GetTickCount64());
-    CreateDirectoryW(root_.c_str(), nullptr);
-  }
-  ~TempTree() { RemoveTree(root_); }
   const std::wstring& root() const { return root_; }
 
   std::wstring Folder(const std::wstring& relative, DWORD attributes = 0) {
@@ -71,7 +43,8 @@ class TempTree {
   }
 
  private:
-  std::wstring root_;
+  testfiles::TempFolder folder_{L"tavrolin-folder-"};
+  const std::wstring& root_ = folder_.path();
 };
 
 std::vector<std::wstring> AddAll(const std::wstring& picked, const std::wstring& extension) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "shared/test_files.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -25,19 +26,6 @@ bool PollUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     std::this_thread::sleep_for(20ms);
   }
   return true;
-}
-
-// Removes a flat folder of test files.
-void RemoveFolder(const std::wstring& dir) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + L"\\" + found.cFileName).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(dir.c_str());
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -72,11 +60,7 @@ class StandInPrinter : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
     ASSERT_EQ(nullptr, FindWindowA("#32770", "Save As")) << "a dialog of an earlier test is still open";
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    dir_ = std::wstring(base) + L"testbed_printer_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(GetTickCount64());
-    CreateDirectoryW(dir_.c_str(), nullptr);
+    dir_ = temp_.path();
     settings_.logFile = dir_ + L"\\calls.log";
     settings_.dialogDelayMs = 100;
     tb::Apply(settings_);
@@ -90,7 +74,6 @@ class StandInPrinter : public ::testing::Test {
     bool none = tb::WaitNoStandIns(15s);
     if (!none) tb::KillStandIns();
     EXPECT_TRUE(none) << "stand-in processes outlived the test";
-    RemoveFolder(dir_);
   }
 
   void Apply() { tb::Apply(settings_); }
@@ -142,6 +125,7 @@ class StandInPrinter : public ::testing::Test {
   std::wstring Sample(const std::wstring& name) { return tb::SamplesDirectory() + L"\\" + name; }
 
   tb::Settings settings_;
+  testfiles::TempFolder temp_{L"testbed_printer_"};
   std::wstring dir_;
   ComPtr<IDispatch> word_;
 };

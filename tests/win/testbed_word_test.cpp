@@ -7,6 +7,7 @@
 #include <string>
 
 #include "testbed/client/automation.h"
+#include "shared/test_files.h"
 #include "testbed/client/testbed_client.h"
 
 namespace tb = tavrolin::testbed;
@@ -38,45 +39,18 @@ class Ref {
   IDispatch* p_ = nullptr;
 };
 
-std::wstring MakeTempDir() {
-  wchar_t base[MAX_PATH];
-  GetTempPathW(MAX_PATH, base);
-  std::wstring dir = std::wstring(base) + L"testbed_word_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                     std::to_wstring(GetTickCount64());
-  CreateDirectoryW(dir.c_str(), nullptr);
-  return dir;
-}
-
-// Removes a flat folder of test files.
-void RemoveFolder(const std::wstring& dir) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + L"\\" + found.cFileName).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(dir.c_str());
-}
-
-void WriteFile(const std::wstring& path, const std::string& content) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  ::WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(f);
-}
+using testfiles::WriteFileBytes;
 
 class StandInWord : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
-    dir_ = MakeTempDir();
+    dir_ = temp_.path();
     settings_.logFile = dir_ + L"\\calls.log";
     tb::Apply(settings_);
     document_ = dir_ + L"\\memo.txt";
-    WriteFile(document_, "Memo\r\nBring the keys.\r\n");
+    ASSERT_TRUE(WriteFileBytes(document_, "Memo\r\nBring the keys.\r\n"));
   }
 
   void TearDown() override {
@@ -85,7 +59,6 @@ class StandInWord : public ::testing::Test {
     bool none = tb::WaitNoStandIns(15s);
     if (!none) tb::KillStandIns();
     EXPECT_TRUE(none) << "stand-in processes outlived their last reference";
-    RemoveFolder(dir_);
   }
 
   void Apply() { tb::Apply(settings_); }
@@ -118,6 +91,7 @@ class StandInWord : public ::testing::Test {
   }
 
   tb::Settings settings_;
+  testfiles::TempFolder temp_{L"testbed_word_"};
   std::wstring dir_;
   std::wstring document_;
 };
@@ -337,11 +311,11 @@ TEST_F(StandInWord, OpenFailsLikeWordForMissingFolderLockedAndChosenPaths) {
     const wchar_t* words;
   };
   std::wstring locked = dir_ + L"\\locked.docx";
-  WriteFile(locked, "x");
+  ASSERT_TRUE(WriteFileBytes(locked, "x"));
   HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, hold);
   std::wstring chosen = dir_ + L"\\broken-report.txt";
-  WriteFile(chosen, "fine on disk");
+  ASSERT_TRUE(WriteFileBytes(chosen, "fine on disk"));
   settings_.openFailPattern = L"*BROKEN*";
   Apply();
 

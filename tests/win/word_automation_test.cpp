@@ -13,7 +13,9 @@
 #include "export/win/late_binding.h"
 #include "export/win/word_automation_win.h"
 #include "export/word_automation.h"
+#include "shared/test_files.h"
 #include "testbed/client/testbed_client.h"
+#include "shared/fake_pointer.h"
 
 namespace tb = tavrolin::testbed;
 using namespace std::chrono_literals;
@@ -21,16 +23,7 @@ using namespace std::chrono_literals;
 namespace tavrolin::win {
 namespace {
 
-class PointerRecord final : public WindowPointer {
- public:
-  int MousePointer() const override { return value; }
-  void SetMousePointer(int v) override {
-    value = v;
-    ++sets;
-  }
-  int value = kPointerDefault;
-  int sets = 0;
-};
+using tavrolin::testing::FakePointer;
 
 // The boxes as the main window shows them, counted.
 class BoxMessages final : public Messages {
@@ -44,22 +37,6 @@ class BoxMessages final : public Messages {
   int asked = 0;
 };
 
-std::wstring MakeTempDir() {
-  wchar_t base[MAX_PATH];
-  GetTempPathW(MAX_PATH, base);
-  std::wstring dir = std::wstring(base) + L"tavrolin_word_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                     std::to_wstring(GetTickCount64());
-  CreateDirectoryW(dir.c_str(), nullptr);
-  return dir;
-}
-
-void WriteText(const std::wstring& path, const std::string& content) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(f);
-}
-
 const std::function<bool()> kNeverStop = [] { return false; };
 
 class WordAutomationTest : public ::testing::Test {
@@ -67,12 +44,12 @@ class WordAutomationTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
-    dir_ = MakeTempDir();
+    dir_ = temp_.path();
     settings_.logFile = dir_ + L"\\calls.log";
     settings_.dialogDelayMs = 100;
     tb::Apply(settings_);
     document_ = dir_ + L"\\memo.txt";
-    WriteText(document_, "Memo\r\nBring the keys.\r\n");
+    ASSERT_TRUE(testfiles::WriteFileBytes(document_, "Memo\r\nBring the keys.\r\n"));
   }
 
   void TearDown() override {
@@ -98,10 +75,11 @@ class WordAutomationTest : public ::testing::Test {
     return WaitUntil(UiPump(), [&] { return FileExists(path); }, seconds);
   }
 
-  PointerRecord pointer_;
+  FakePointer pointer_;
   BusyMark busy_{pointer_};
   BoxMessages messages_;
   tb::Settings settings_;
+  testfiles::TempFolder temp_{L"tavrolin_word_"};
   std::wstring dir_;
   std::wstring document_;
 };
@@ -167,7 +145,7 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   const auto& args = calls[5].args;
   ASSERT_EQ(std::size(printOut), args.size());
   for (std::size_t i = 0; i < args.size(); ++i) {
-    SCOPED_TRACE(testing::Message() << "PrintOut argument " << i + 1);
+    SCOPED_TRACE(::testing::Message() << "PrintOut argument " << i + 1);
     EXPECT_EQ(printOut[i].name, args[i].name) << "named, in this order";
     EXPECT_EQ(printOut[i].vt, args[i].vt);
     EXPECT_EQ(printOut[i].value, args[i].value);

@@ -26,25 +26,6 @@ void PumpOwnMessages() {
 
 }  // namespace
 
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = dir + L"\\" + name;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveTree(path);
-      RemoveDirectoryW(path.c_str());
-    } else {
-      DeleteFileW(path.c_str());
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-
 RemoteMemory::RemoteMemory(HWND window, std::size_t size) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);

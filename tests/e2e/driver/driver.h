@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
+#include "shared/test_files.h"
 
 namespace e2e {
 
@@ -18,8 +19,7 @@ std::wstring BinDir();
 // A fresh, empty folder for one test's files (under the build folder's e2e-work/).
 std::wstring MakeWorkDir(const std::wstring& name);
 std::wstring ScreenshotDir();
-// Deletes everything inside `dir` (read-only entries too); `dir` itself stays.
-void RemoveTree(const std::wstring& dir);
+using testfiles::RemoveTree;
 
 // Polls `done` every 20 ms (pumping this thread's messages) until it holds or `seconds` pass.
 bool WaitFor(const std::function<bool()>& done, double seconds);

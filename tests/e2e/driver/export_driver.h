@@ -6,7 +6,7 @@
 
 namespace e2e {
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+using testfiles::WriteFileBytes;
 // The whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
