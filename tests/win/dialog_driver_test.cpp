@@ -2,7 +2,6 @@
 // received (from the stand-in's log), the pause before typing, and the dialogs it must not touch.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wrl/client.h>
 
 #include <chrono>
 #include <string>
@@ -10,6 +9,7 @@
 #include "common/win/files.h"
 #include "common/win/pump.h"
 #include "export/dialog_driver.h"
+#include "export/win/com_types.h"
 #include "export/win/window_layer_win.h"
 #include "export/word.h"
 #include "shared/test_files.h"
@@ -17,7 +17,8 @@
 #include "testbed/client/testbed_client.h"
 
 namespace tb = tavrolin::testbed;
-using Microsoft::WRL::ComPtr;
+// One IDispatch reference, adopted as handed out and released at the end of its scope.
+using Ref = tavrolin::win::ComPtr<IDispatch>;
 using namespace std::chrono_literals;
 
 namespace tavrolin::win {
@@ -79,20 +80,18 @@ class DialogDriverWin : public ::testing::Test {
   // snapshot right before it as the product does.
   DialogSnapshot Print() {
     tb::Apply(settings_);
-    EXPECT_EQ(S_OK, tb::CreateWord(word_.ReleaseAndGetAddressOf()));
-    auto docs = tb::Call(word_.Get(), L"Documents", DISPATCH_PROPERTYGET);
-    ComPtr<IDispatch> documents;
-    documents.Attach(docs.TakeObject());
+    EXPECT_EQ(S_OK, tb::CreateWord(word_.Out()));
+    auto docs = tb::Call(word_.get(), L"Documents", DISPATCH_PROPERTYGET);
+    Ref documents(docs.TakeObject());
     tb::ArgList open;
     open.StrByRef(L"", document_);
-    ComPtr<IDispatch> document;
-    document.Attach(tb::Call(documents.Get(), L"Open", DISPATCH_METHOD, open).TakeObject());
+    Ref document(tb::Call(documents.get(), L"Open", DISPATCH_METHOD, open).TakeObject());
     tb::ArgList printer;
     printer.Str(L"", L"PDF Printer");
-    EXPECT_EQ(S_OK, tb::Call(word_.Get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, printer).hr);
+    EXPECT_EQ(S_OK, tb::Call(word_.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, printer).hr);
     const DialogSnapshot before = SnapshotSaveAsDialogs(windows_, UiPump());
     tb::ArgList none;
-    EXPECT_EQ(S_OK, tb::Call(word_.Get(), L"PrintOut", DISPATCH_METHOD, none).hr);
+    EXPECT_EQ(S_OK, tb::Call(word_.get(), L"PrintOut", DISPATCH_METHOD, none).hr);
     return before;
   }
 
@@ -126,7 +125,7 @@ class DialogDriverWin : public ::testing::Test {
   testfiles::TempFolder temp_{L"tavrolin_dialog_"};
   std::wstring dir_;
   std::wstring document_;
-  ComPtr<IDispatch> word_;
+  Ref word_;
 };
 
 TEST_F(DialogDriverWin, TypesThePathAndClicksSaveAndThePrinterWritesThere) {

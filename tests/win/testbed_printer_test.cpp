@@ -2,19 +2,20 @@
 // and the dialog faults a test can choose.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wrl/client.h>
 
 #include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 
+#include "export/win/com_types.h"
 #include "shared/test_files.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
 namespace tb = tavrolin::testbed;
-using Microsoft::WRL::ComPtr;
+// One IDispatch reference, adopted as handed out and released at the end of its scope.
+using Ref = tavrolin::win::ComPtr<IDispatch>;
 using namespace std::chrono_literals;
 
 namespace {
@@ -67,7 +68,7 @@ class StandInPrinter : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (word_) tb::Call(word_.Get(), L"Quit", DISPATCH_METHOD);
+    if (word_) tb::Call(word_.get(), L"Quit", DISPATCH_METHOD);
     word_.Reset();
     tb::Reset();
     CoUninitialize();
@@ -81,26 +82,23 @@ class StandInPrinter : public ::testing::Test {
 
   // A new Word with `document` open, printing on `printer` as the product does.
   HRESULT Print(const std::wstring& document, const std::wstring& printer = L"PDF Printer") {
-    word_.Reset();
-    HRESULT hr = tb::CreateWord(word_.GetAddressOf());
+    HRESULT hr = tb::CreateWord(word_.Out());
     if (FAILED(hr)) return hr;
-    auto docs = tb::Call(word_.Get(), L"Documents", DISPATCH_PROPERTYGET);
-    ComPtr<IDispatch> documents;
-    documents.Attach(docs.TakeObject());
+    auto docs = tb::Call(word_.get(), L"Documents", DISPATCH_PROPERTYGET);
+    Ref documents(docs.TakeObject());
     tb::ArgList open;
     open.StrByRef(L"", document);
-    auto opened = tb::Call(documents.Get(), L"Open", DISPATCH_METHOD, open);
-    ComPtr<IDispatch> doc;
-    doc.Attach(opened.TakeObject());
+    auto opened = tb::Call(documents.get(), L"Open", DISPATCH_METHOD, open);
+    Ref doc(opened.TakeObject());
     if (FAILED(opened.hr)) return opened.hr;
     tb::ArgList put;
     put.Str(L"", printer);
-    if (hr = tb::Call(word_.Get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, put).hr; FAILED(hr)) return hr;
+    if (hr = tb::Call(word_.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, put).hr; FAILED(hr)) return hr;
     tb::ArgList a;
     a.Str(L"FileName", L"").I4(L"Range", 0).I4(L"Item", 0).I2(L"Copies", 1).Str(L"Pages", L"").I4(L"PageType", 0);
     a.Bool(L"ManualDuplexPrint", false).Bool(L"Collate", true).Bool(L"Background", true).Bool(L"PrintToFile", false);
     a.I2(L"PrintZoomColumn", 0).I2(L"PrintZoomRow", 0).I2(L"PrintZoomPaperWidth", 0).I2(L"PrintZoomPaperHeight", 0);
-    return tb::Call(word_.Get(), L"PrintOut", DISPATCH_METHOD, a).hr;
+    return tb::Call(word_.get(), L"PrintOut", DISPATCH_METHOD, a).hr;
   }
 
   static HWND FindDialog(std::chrono::milliseconds timeout = 10s) {
@@ -127,7 +125,7 @@ class StandInPrinter : public ::testing::Test {
   tb::Settings settings_;
   testfiles::TempFolder temp_{L"testbed_printer_"};
   std::wstring dir_;
-  ComPtr<IDispatch> word_;
+  Ref word_;
 };
 
 TEST_F(StandInPrinter, PostedTypingAndClickSaveAPdfOfTheDocument) {
@@ -219,7 +217,7 @@ TEST_F(StandInPrinter, PdfCarriesTheTextOfEveryKindItCanRead) {
     EXPECT_EQ(c.pages, pages);
     std::wstring text = tb::PdfText(pdf);
     for (const wchar_t* w : c.words) EXPECT_NE(std::wstring::npos, text.find(w)) << Narrow(w);
-    tb::Call(word_.Get(), L"Quit", DISPATCH_METHOD);
+    tb::Call(word_.get(), L"Quit", DISPATCH_METHOD);
     word_.Reset();
     ASSERT_TRUE(tb::WaitNoStandIns(15s));
   }

@@ -6,8 +6,9 @@
 #include <chrono>
 #include <string>
 
-#include "testbed/client/automation.h"
+#include "export/win/com_types.h"
 #include "shared/test_files.h"
+#include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
 namespace tb = tavrolin::testbed;
@@ -15,30 +16,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// One COM reference, released at the end of the scope.
-class Ref {
- public:
-  Ref() = default;
-  explicit Ref(IDispatch* p) : p_(p) {}
-  ~Ref() { Reset(); }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-  IDispatch** Out() {
-    Reset();
-    return &p_;
-  }
-  IDispatch* get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  IDispatch* p_ = nullptr;
-};
-
+// One IDispatch reference, adopted as handed out and released at the end of its scope.
+using Ref = tavrolin::win::ComPtr<IDispatch>;
 using testfiles::WriteFileBytes;
 
 class StandInWord : public ::testing::Test {
