@@ -8,7 +8,7 @@
 #include "common/win/pump.h"
 #include "export/export_run.h"
 #include "export/win/files_win.h"
-#include "export/win/word_automation_win.h"
+#include "export/win/com_word.h"
 
 namespace tavrolin {
 namespace {
@@ -47,20 +47,25 @@ class ExportFeature final : public ProgressBar {
       return;
     }
     // Word's automation lives only as long as the run that uses it.
-    std::unique_ptr<win::WordAutomation> word;
+    std::unique_ptr<win::ComWord> word;
     try {
-      word = std::make_unique<win::WordAutomation>(form_.hwnd(), form_, form_.Busy(),
-                                                   win::UiPump(), wordBounds_);
+      word = std::make_unique<win::ComWord>(form_, form_.Busy(), win::UiPump(), wordBounds_,
+                                            [this] { return runner_ && runner_->StopAsked(); });
     } catch (const std::exception&) {
       form_.Notify(L"The export could not start: Word's automation is not available.");
       return;
     }
     runner_ = std::make_unique<ExportRunner>(
-        ExportPorts{form_.Documents(), *word, files_, *this, form_, form_.Busy(), win::UiPump()},
+        ExportPorts{form_.Documents(), word->word, files_, *this, form_, form_.Busy(), win::UiPump()},
         bounds_);
+    // Closing the window during the run: Word and the printer are put right before the end.
+    win::SetEndingHandler([this] { runner_->EndForExit(); });
     struct Release {
       ExportFeature& feature;
-      ~Release() { feature.runner_.reset(); }
+      ~Release() {
+        win::SetEndingHandler(nullptr);
+        feature.runner_.reset();
+      }
     } release{*this};
     runner_->Press();
   }

@@ -1,9 +1,9 @@
 #include "export/dialog_driver.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "common/paths.h"
+#include "common/text.h"
 #include "export/word.h"
 
 namespace tavrolin {
@@ -14,15 +14,8 @@ constexpr wchar_t kDialogTitle[] = L"Save As";
 constexpr wchar_t kEditClass[] = L"Edit";
 constexpr wchar_t kButtonClass[] = L"Button";
 constexpr wchar_t kSaveText[] = L"&Save";
+constexpr wchar_t kCancelText[] = L"Cancel";
 constexpr wchar_t kStep[] = L"\"Save As\" dialog";
-
-std::wstring SecondsText(double seconds) {
-  const double rounded = std::round(seconds * 10) / 10;
-  std::wstring text = std::to_wstring(rounded);
-  text.erase(text.find_last_not_of(L'0') + 1);
-  if (!text.empty() && text.back() == L'.') text.pop_back();
-  return text + (rounded == 1 ? L" second" : L" seconds");
-}
 
 // Every top-level "Save As" dialog, in z-order.
 template <typename Visit>
@@ -62,15 +55,19 @@ DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump) {
   return snapshot;
 }
 
-void CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& before,
-                          WindowLayer& windows, EventPump& pump,
-                          const std::function<bool()>& stopRequested, const DialogBounds& bounds) {
-  const auto checkStop = [&] {
-    if (stopRequested && stopRequested()) throw StopRequested();
-  };
+namespace {
 
+void ClickButton(WindowLayer& windows, EventPump& pump, WindowId button) {
+  windows.PostNarrow(button, kWmLButtonDown, kMkLButton, MakeLong(0, 0));
+  pump.DoEvents();
+  windows.PostNarrow(button, kWmLButtonUp, kMkLButton, MakeLong(0, 0));
+  pump.DoEvents();
+}
+
+// Finds the dialog and its edit box; the dialog is handed out as soon as it is found.
+WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPump& pump,
+                     const std::function<void()>& checkStop, const DialogBounds& bounds, WindowId& dialog) {
   // The bound counts from the print call, not from here.
-  WindowId dialog = 0;
   const double dialogLeft = bounds.dialogSeconds - (pump.Now() - before.takenAt);
   const bool dialogFound = WaitUntil(
       pump,
@@ -98,15 +95,45 @@ void CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& 
     throw AutomationError(kStep, L"The printer's \"Save As\" dialog showed no file name box within " +
                                      SecondsText(bounds.editBoxSeconds) + L".");
   }
+  return edit;
+}
 
-  // The dialog takes input only a moment after its box exists.
-  WaitUntil(
-      pump,
-      [&] {
-        checkStop();
-        return false;
-      },
-      bounds.typingPauseSeconds);
+}  // namespace
+
+void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump) {
+  if (dialog == 0) return;
+  bool open = false;
+  ForEachSaveAsDialog(windows, [&](WindowId each) { return open = each == dialog; });
+  if (!open) return;
+  const std::wstring cancelText = kCancelText;
+  if (const WindowId cancel = windows.FindWindowAfter(dialog, 0, kButtonClass, &cancelText)) {
+    ClickButton(windows, pump, cancel);
+  }
+}
+
+WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& before,
+                              WindowLayer& windows, EventPump& pump,
+                              const std::function<bool()>& stopRequested, const DialogBounds& bounds) {
+  const auto checkStop = [&] {
+    if (stopRequested && stopRequested()) throw StopRequested();
+  };
+  WindowId dialog = 0;
+  WindowId edit = 0;
+  try {
+    edit = FindEditBox(before, windows, pump, checkStop, bounds, dialog);
+
+    // The dialog takes input only a moment after its box exists.
+    WaitUntil(
+        pump,
+        [&] {
+          checkStop();
+          return false;
+        },
+        bounds.typingPauseSeconds);
+  } catch (...) {
+    CancelSaveAsDialog(dialog, windows, pump);
+    throw;
+  }
 
   // Repeat count 1, scan code 0x30, no flags.
   const std::int32_t keyData = MakeLong(1, 48);
@@ -124,11 +151,8 @@ void CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& 
   const std::wstring saveText = kSaveText;
   const WindowId save = windows.FindWindowAfter(dialog, edit, kButtonClass, &saveText);
   pump.DoEvents();
-  if (save == 0) return;
-  windows.PostNarrow(save, kWmLButtonDown, kMkLButton, MakeLong(0, 0));
-  pump.DoEvents();
-  windows.PostNarrow(save, kWmLButtonUp, kMkLButton, MakeLong(0, 0));
-  pump.DoEvents();
+  if (save != 0) ClickButton(windows, pump, save);
+  return dialog;
 }
 
 }  // namespace tavrolin

@@ -55,13 +55,17 @@ DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump);
 
 // Waits for a new "Save As" dialog (one not in `before`), types `outputPath` into its first
 // "Edit" child as posted WM_CHAR messages and clicks its "&Save" button with a posted press and
-// release. Returns once the last message is posted; it does not wait for the dialog to close.
-// No "&Save" after the edit box: nothing is clicked and it still returns normally.
+// release. Returns the dialog once the last message is posted; it does not wait for the dialog
+// to close. No "&Save" after the edit box: nothing is clicked and it still returns normally.
 // Throws AutomationError when the dialog or its edit box does not appear within the bounds, and
-// StopRequested when `stopRequested` gives true during a wait.
-void CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& before,
+// StopRequested when `stopRequested` gives true during a wait; a dialog it found and then gave
+// up on is cancelled first, so it does not stay on the screen.
+WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& before,
                           WindowLayer& windows, EventPump& pump,
                           const std::function<bool()>& stopRequested,
                           const DialogBounds& bounds = {});
+
+// Clicks "Cancel" on `dialog` if it is still an open "Save As" dialog; nothing else is touched.
+void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump);
 
 }  // namespace tavrolin

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "common/paths.h"
+#include "common/text.h"
 
 namespace tavrolin {
 namespace {
@@ -18,12 +19,6 @@ std::wstring Widen(const char* text) {
   std::wstring result;
   for (const char* p = text; *p; ++p) result += static_cast<wchar_t>(static_cast<unsigned char>(*p));
   return result;
-}
-
-std::wstring SecondsText(double seconds) {
-  wchar_t buffer[32];
-  std::swprintf(buffer, 32, L"%g", seconds);
-  return buffer;
 }
 
 std::wstring ExportedText(int exported, int bound) {
@@ -69,14 +64,16 @@ void ExportRunner::ThrowIfStopped() const {
   if (stopRequested_) throw StopRequested();
 }
 
-void ExportRunner::QuitQuietly(std::unique_ptr<WordApplication>& word) {
-  if (!word) return;
-  try {
-    ports_.word.Quit(*word);
-  } catch (...) {
-    // The run already ends with a message; the port bounds the call and drops the instance.
-  }
+std::wstring ExportRunner::Dismiss(std::unique_ptr<WordApplication>& word) {
+  if (!word) return {};
+  std::wstring fate = ports_.word.Dismiss(*word);
   word.reset();
+  return fate;
+}
+
+void ExportRunner::EndForExit() {
+  if (!running_) return;
+  ports_.word.EndForExit();
 }
 
 ExportOutcome ExportRunner::Run() {
@@ -92,7 +89,10 @@ ExportOutcome ExportRunner::Run() {
   std::wstring documentPath;
   std::unique_ptr<WordApplication> word;
   std::vector<std::wstring> skipped;
+  std::vector<std::wstring> warnings;
   std::optional<Failure> failure;
+  std::wstring wordFate;
+  std::wstring inHand;  // the document being handled, if any
   bool stopped = false;
   const auto stopRequested = [this] { return stopRequested_; };
 
@@ -108,11 +108,13 @@ ExportOutcome ExportRunner::Run() {
       // Items may have been removed during a wait: nothing is left to read at this position.
       if (i > documents.Count()) break;
       documentPath = documents.Text(i);
+      inHand = documentPath;
       busy.Refresh();
 
       // Its own output path: deleting it would destroy the document itself.
       if (HasPdfExtension(documentPath)) {
         skipped.push_back(documentPath);
+        inHand.clear();
         ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
         continue;
       }
@@ -131,7 +133,9 @@ ExportOutcome ExportRunner::Run() {
       ThrowIfStopped();
 
       step = L"printing on \"PDF Printer\"";
-      ports_.word.PrintToPdfPrinter(*word, outputPath, stopRequested);
+      if (auto warning = ports_.word.PrintToPdfPrinter(*word, outputPath, stopRequested); !warning.empty()) {
+        warnings.push_back(documentPath + L":\n" + warning);
+      }
       busy.Refresh();
       ThrowIfStopped();
 
@@ -143,7 +147,7 @@ ExportOutcome ExportRunner::Run() {
       if (!written) {
         throw Failure{step, L"",
                       L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
-                          L" seconds after the printer's dialog was completed."};
+                          L" after the printer's dialog was completed."};
       }
       ++exported;
 
@@ -153,39 +157,55 @@ ExportOutcome ExportRunner::Run() {
       ThrowIfStopped();
 
       step = L"closing Word";
-      // Out of hand first: a Quit that failed is not asked again, its bound is spent.
+      // Out of hand first: the instance is done with, whatever Quit comes to.
       const std::unique_ptr<WordApplication> quitting = std::move(word);
       ports_.word.Quit(*quitting);
+      inHand.clear();
       busy.Refresh();
     }
-  } catch (const StopRequested&) {
+  } catch (const StopRequested& e) {
     stopped = true;
+    wordFate = e.wordFate();
   } catch (const Failure& f) {
     failure = f;
   } catch (const AutomationError& e) {
     failure = Failure{step, e.member(), e.reason()};
+    wordFate = e.wordFate();
   } catch (const std::exception& e) {
     failure = Failure{step, L"", Widen(e.what())};
   }
 
+  std::wstring warningText;
+  if (!warnings.empty()) {
+    warningText = L"Word's printer could not be switched back for these documents:";
+    for (const auto& warning : warnings) warningText += L"\n\n" + warning;
+  }
+
   if (stopped || failure) {
-    QuitQuietly(word);
+    if (const std::wstring fate = Dismiss(word); !fate.empty()) wordFate = fate;
     ports_.progress.SetProgressValue(0);
+    const std::wstring fateText = wordFate.empty() ? L"" : L" " + wordFate;
+    std::wstring text;
     if (stopped) {
-      ports_.messages.Notify(L"The export was stopped.\n\n" + ExportedText(exported, bound));
-      return ExportOutcome::Stopped;
+      text = L"The export was stopped.";
+      if (!inHand.empty()) text += L"\n\nDocument in hand: " + inHand;
+      if (!wordFate.empty()) text += L"\n" + wordFate;
+      text += L"\n\n" + ExportedText(exported, bound);
+    } else {
+      text = L"The export stopped";
+      if (!documentPath.empty()) text += L" at this document:\n" + documentPath;
+      text += L"\n\nStep: " + failure->step;
+      if (!failure->member.empty()) text += L" (" + failure->member + L")";
+      text += L"\nReason: " + (failure->reason.empty() ? L"unknown" : failure->reason) + fateText;
+      if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
     }
-    std::wstring text = L"The export stopped";
-    if (!documentPath.empty()) text += L" at this document:\n" + documentPath;
-    text += L"\n\nStep: " + failure->step;
-    if (!failure->member.empty()) text += L" (" + failure->member + L")";
-    text += L"\nReason: " + (failure->reason.empty() ? L"unknown" : failure->reason);
-    if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
+    if (!warningText.empty()) text += L"\n\n" + warningText;
     ports_.messages.Notify(text);
-    return ExportOutcome::Failed;
+    return stopped ? ExportOutcome::Stopped : ExportOutcome::Failed;
   }
 
   ports_.progress.SetProgressValue(0);
+  if (!warningText.empty()) ports_.messages.Notify(warningText);
   if (!skipped.empty()) {
     std::wstring text = L"These documents were not exported because they are PDF files already:\n";
     for (const auto& path : skipped) text += L"\n" + path;

@@ -60,7 +60,12 @@ class ExportRunner {
 
   // The button was pressed (its value already taken back to 0).
   void Press();
+  // The program is ending in the middle of the run: what the run holds is put right within a few
+  // seconds, handling no window events.
+  void EndForExit();
   bool Running() const { return running_; }
+  // The user answered Yes to stopping the run in hand.
+  bool StopAsked() const { return stopRequested_; }
   ExportOutcome LastOutcome() const { return lastOutcome_; }
 
  private:
@@ -68,8 +73,8 @@ class ExportRunner {
   ExportOutcome Run();
   void AskToStop();
   void ThrowIfStopped() const;
-  // Tells the Word instance in hand to quit; a failure here changes nothing for the user.
-  void QuitQuietly(std::unique_ptr<WordApplication>& word);
+  // Lets go of the Word instance in hand after a failure or a stop; says what became of it.
+  std::wstring Dismiss(std::unique_ptr<WordApplication>& word);
 
   ExportPorts ports_;
   ExportBounds bounds_;

@@ -8,22 +8,36 @@ namespace tavrolin {
 
 // A failed automation call or step, with what the user should read: the member or step that
 // failed and the reason (Word's own description where it gave one).
+// `busy`: the server refused the call as busy for the whole retry bound.
 class AutomationError : public std::runtime_error {
  public:
-  AutomationError(std::wstring member, std::wstring reason)
-      : std::runtime_error("automation error"), member_(std::move(member)), reason_(std::move(reason)) {}
+  AutomationError(std::wstring member, std::wstring reason, bool busy = false)
+      : std::runtime_error("automation error"), member_(std::move(member)), reason_(std::move(reason)), busy_(busy) {}
   const std::wstring& member() const { return member_; }
   const std::wstring& reason() const { return reason_; }
+  bool busy() const { return busy_; }
+  // What became of the Word instance the failure concerned, when the thrower dealt with it.
+  const std::wstring& wordFate() const { return wordFate_; }
+  void SetWordFate(std::wstring fate) { wordFate_ = std::move(fate); }
 
  private:
   std::wstring member_;
   std::wstring reason_;
+  bool busy_ = false;
+  std::wstring wordFate_;
 };
 
-// Thrown out of a wait when the user asked to stop the export.
+// Thrown out of a wait when the user asked to stop the export. `wordFate` says what became of a
+// Word instance that was dropped on the way out, when the thrower dealt with one.
 class StopRequested : public std::exception {
  public:
+  StopRequested() = default;
+  explicit StopRequested(std::wstring wordFate) : wordFate_(std::move(wordFate)) {}
   const char* what() const noexcept override { return "stop requested"; }
+  const std::wstring& wordFate() const { return wordFate_; }
+
+ private:
+  std::wstring wordFate_;
 };
 
 // One Word application object, started for one document. Released when destroyed.
@@ -32,21 +46,31 @@ class WordApplication {
   virtual ~WordApplication() = default;
 };
 
-// What the export run asks of Word and of the printer's dialog. The Win32 side implements it
-// with late-bound automation; tests use fakes. Failures throw AutomationError.
+// What the export run asks of Word and of the printer's dialog. Late-bound automation
+// implements it; tests use fakes. Failures throw AutomationError; a stop throws StopRequested.
 class Word {
  public:
   virtual ~Word() = default;
   // False when the export may start; true when Word is running and the user chose to stop.
   virtual bool ConfirmWordClosed() = 0;
-  // A new, invisible Word instance with the document open.
+  // A new, invisible Word instance with the document open. On failure the instance is already
+  // dealt with, and the error says what became of it.
   virtual std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& documentPath) = 0;
   // Prints on "PDF Printer" and completes the printer's "Save As" dialog with `outputPath`.
   // `stopRequested` is polled by the waits inside; when it gives true they throw StopRequested.
-  virtual void PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                 const std::function<bool()>& stopRequested) = 0;
-  // Quit without saving ("Savechanges" = 0).
+  // Gives a warning for the end of the run when Word's printer could not be switched back.
+  virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
+                                         const std::function<bool()>& stopRequested) = 0;
+  // Quit without saving ("Savechanges" = 0); an instance that has not ended within a short bound
+  // is ended. Never throws: the document in hand is done either way.
   virtual void Quit(WordApplication& word) = 0;
+  // After a failure or a stop: the printer put back, a "Save As" dialog given up on cancelled,
+  // Quit, and the process ended if it does not go. Never throws; says what became of it
+  // (empty when that was said already).
+  virtual std::wstring Dismiss(WordApplication& word) = 0;
+  // The program is ending in the middle of a run: the same for the instance in hand, within a
+  // few seconds, handling no window events.
+  virtual void EndForExit() = 0;
 };
 
 }  // namespace tavrolin

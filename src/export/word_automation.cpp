@@ -1,32 +1,52 @@
 #include "export/word_automation.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "common/text.h"
 
 namespace tavrolin {
 namespace {
 
-class AutomatedApplication final : public WordApplication {
+// Whether Word is open is asked before every run: it must answer at once.
+constexpr CallBounds kRunningWordBounds{0, 1};
+// When the program ends during a run, every step that is left is held to these.
+constexpr CallBounds kEndingCallBounds{0, 1.5};
+constexpr double kEndingQuitSeconds = 2.5;
+
+std::wstring NoAnswerText(double seconds) { return L"Word did not answer within " + SecondsText(seconds) + L"."; }
+
+}  // namespace
+
+// One Word instance this program started, and what must be put right before it goes.
+class AutomatedWord::Instance final : public WordApplication {
  public:
-  explicit AutomatedApplication(std::unique_ptr<Dispatch> app) : app_(std::move(app)) {}
-  Dispatch& app() { return *app_; }
+  Instance(AutomatedWord& owner, std::unique_ptr<Dispatch> app, std::unique_ptr<OwnedProcess> process)
+      : app(std::move(app)), process(std::move(process)), owner_(owner) {}
+  ~Instance() override {
+    if (owner_.inHand_ == this) owner_.inHand_ = nullptr;
+  }
+
+  std::unique_ptr<Dispatch> app;
+  std::unique_ptr<OwnedProcess> process;  // null when it could not be told apart
+  bool hung = false;                      // a call to it was given up
+  bool gone = false;                      // it quit, died or was ended
+  std::optional<std::wstring> wordPrinter;    // Word's printer before the switch, while switched
+  std::optional<std::wstring> systemPrinter;  // the system's default printer before the switch
+  WindowId dialog = 0;                        // the printer's dialog that was completed
 
  private:
-  std::unique_ptr<Dispatch> app_;
+  AutomatedWord& owner_;
 };
 
-Dispatch& AppOf(WordApplication& word, const wchar_t* step) {
-  auto* ours = dynamic_cast<AutomatedApplication*>(&word);
-  if (!ours) throw AutomationError(step, L"The Word application was not started by this program.");
-  return ours->app();
-}
+namespace {
 
-// Quits a Word instance that will not be handed on; it is invisible, so nobody else would.
-void QuitQuietly(Dispatch& app) {
-  try {
-    app.CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)});
-  } catch (const AutomationError&) {
-    // The failure that brought us here is the one to report.
-  }
+AutomatedWord::Instance* Ours(WordApplication& word) { return dynamic_cast<AutomatedWord::Instance*>(&word); }
+
+AutomatedWord::Instance& OursOrThrow(WordApplication& word, const wchar_t* step) {
+  auto* ours = Ours(word);
+  if (!ours) throw AutomationError(step, L"The Word application was not started by this program.");
+  return *ours;
 }
 
 }  // namespace
@@ -63,69 +83,226 @@ std::vector<Arg> PrintOutArguments() {
 }
 
 bool IsWordRunning(Automation& automation) {
+  std::unique_ptr<Dispatch> word;
   try {
-    auto word = automation.RunningObject(kWordClass);
-    return word && word->GetString(L"") == kWordName;
+    word = automation.RunningObject(kWordClass, kRunningWordBounds);
+  } catch (...) {
+    return false;
+  }
+  if (!word) return false;
+  try {
+    return word->GetString(L"") == kWordName;
+  } catch (const AutomationError& e) {
+    // A busy Word is an open Word.
+    return e.busy();
+  } catch (const CallAbandoned&) {
+    return true;
   } catch (...) {
     return false;
   }
 }
 
-AutomatedWord::AutomatedWord(Automation& automation, Messages& messages, BusyMark& busy,
-                             WindowLayer& windows, EventPump& pump, DialogBounds bounds)
-    : automation_(automation),
-      messages_(messages),
-      busy_(busy),
-      windows_(windows),
-      pump_(pump),
-      bounds_(bounds) {}
+AutomatedWord::AutomatedWord(WordPorts ports, WordBounds bounds) : ports_(ports), bounds_(bounds) {}
+
+AutomatedWord::~AutomatedWord() = default;
+
+// A call given up is Word not answering; from then on the instance is only ended.
+template <typename F>
+void AutomatedWord::Guarded(Instance& word, F&& calls) {
+  try {
+    calls();
+  } catch (const CallAbandoned& e) {
+    word.hung = true;
+    if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
+    throw AutomationError(e.member(), NoAnswerText(e.seconds()));
+  }
+}
+
+std::unique_ptr<OwnedProcess> AutomatedWord::Identify(const std::wstring& program,
+                                                      const std::vector<ProcessInfo>& before) {
+  if (program.empty()) return nullptr;
+  const auto found = NewProcess(before, ports_.processes.List(program));
+  return found ? ports_.processes.Open(*found) : nullptr;
+}
 
 bool AutomatedWord::ConfirmWordClosed() {
-  if (!IsWordRunning(automation_)) return false;
-  return messages_.AskYesNo(kWordRunningQuestion) != Answer::Yes;
+  if (!IsWordRunning(ports_.automation)) return false;
+  return ports_.messages.AskYesNo(kWordRunningQuestion) != Answer::Yes;
 }
 
 std::unique_ptr<WordApplication> AutomatedWord::OpenWordDocument(const std::wstring& documentPath) {
-  auto app = automation_.CreateObject(kWordClass);
-  busy_.Refresh();
+  // The processes of Word's program just before and just after the creation: the one that is
+  // new is this instance. A Word the user starts meanwhile makes two, and then none is taken.
+  Creating creating{ports_.processes.ServerProgram(kWordClass), {}};
+  if (!creating.program.empty()) creating.before = ports_.processes.List(creating.program);
+  creating_ = creating;
+  std::unique_ptr<Dispatch> app;
   try {
-    app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
-    auto documents = app->GetDispatch(L"Documents");
-    documents->CallMethod(L"Open", {Arg::StrByRef(L"", documentPath)});
+    app = ports_.automation.CreateObject(kWordClass);
+  } catch (const CallAbandoned& e) {
+    creating_.reset();
+    Instance started(*this, nullptr, Identify(creating.program, creating.before));
+    const std::wstring fate = EndNow(started);
+    if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested(fate);
+    AutomationError error(kWordClass, NoAnswerText(e.seconds()));
+    error.SetWordFate(fate);
+    throw error;
   } catch (...) {
-    QuitQuietly(*app);
+    creating_.reset();
     throw;
   }
-  busy_.Refresh();
-  return std::make_unique<AutomatedApplication>(std::move(app));
+  creating_.reset();
+  auto instance = std::make_unique<Instance>(*this, std::move(app), Identify(creating.program, creating.before));
+  inHand_ = instance.get();
+  ports_.busy.Refresh();
+  try {
+    Guarded(*instance, [&] {
+      instance->app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
+      auto documents = instance->app->GetDispatch(L"Documents");
+      documents->CallMethod(L"Open", {Arg::StrByRef(L"", documentPath)});
+    });
+  } catch (const StopRequested&) {
+    throw StopRequested(Dismiss(*instance));
+  } catch (AutomationError& e) {
+    e.SetWordFate(Dismiss(*instance));
+    throw;
+  }
+  ports_.busy.Refresh();
+  return instance;
 }
 
-void AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                      const std::function<bool()>& stopRequested) {
-  Dispatch& app = AppOf(word, L"PrintOut");
-  const std::wstring savedPrinter = app.GetString(L"ActivePrinter");
-  app.Put(L"ActivePrinter", Arg::Str(L"", kPdfPrinterName));
-  // Word's active printer is the user's default printer: it goes back on every way out.
+std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
+                                              const std::function<bool()>& stopRequested) {
+  Instance& w = OursOrThrow(word, L"PrintOut");
+  Dispatch& app = *w.app;
+  std::wstring savedPrinter;
+  Guarded(w, [&] {
+    savedPrinter = app.GetString(L"ActivePrinter");
+    // Word makes its active printer the system's default: that is put back too.
+    w.systemPrinter = ports_.printers.Get();
+    app.Put(L"ActivePrinter", Arg::Str(L"", kPdfPrinterName));
+    w.wordPrinter = savedPrinter;
+  });
   try {
-    busy_.Refresh();
-    const DialogSnapshot before = SnapshotSaveAsDialogs(windows_, pump_);
-    app.CallMethod(L"PrintOut", PrintOutArguments());
-    busy_.Refresh();
-    CompleteSaveAsDialog(outputPath, before, windows_, pump_, stopRequested, bounds_);
-    busy_.Refresh();
+    Guarded(w, [&] {
+      ports_.busy.Refresh();
+      const DialogSnapshot before = SnapshotSaveAsDialogs(ports_.windows, ports_.pump);
+      app.CallMethod(L"PrintOut", PrintOutArguments());
+      ports_.busy.Refresh();
+      w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, stopRequested, bounds_.dialog);
+      ports_.busy.Refresh();
+    });
   } catch (...) {
-    try {
-      app.Put(L"ActivePrinter", Arg::Str(L"", savedPrinter));
-    } catch (const AutomationError&) {
-      // The failure that brought us here is the one to report.
-    }
+    // Word's printer goes back before the failure is reported, while Word still answers.
+    if (!w.hung) PutPrinterBack(w);
+    RestoreSystemPrinter(w);
     throw;
   }
-  app.Put(L"ActivePrinter", Arg::Str(L"", savedPrinter));
+  // A printer that cannot be switched back is told at the end; the PDF is still on its way.
+  std::wstring warning;
+  try {
+    Guarded(w, [&] { app.Put(L"ActivePrinter", Arg::Str(L"", savedPrinter)); });
+    w.wordPrinter.reset();
+  } catch (const AutomationError& e) {
+    warning = L"Word could not be switched back to the printer \"" + savedPrinter + L"\": " + e.reason();
+  }
+  RestoreSystemPrinter(w);
+  return warning;
+}
+
+void AutomatedWord::PutPrinterBack(Instance& word) {
+  if (!word.wordPrinter || word.hung || word.gone) return;
+  try {
+    Guarded(word, [&] { word.app->Put(L"ActivePrinter", Arg::Str(L"", *word.wordPrinter)); });
+    word.wordPrinter.reset();
+  } catch (...) {
+    // The failure that brought us here is the one to report.
+  }
+}
+
+void AutomatedWord::RestoreSystemPrinter(Instance& word) {
+  if (!word.systemPrinter) return;
+  const std::wstring saved = *word.systemPrinter;
+  const auto now = ports_.printers.Get();
+  // Only the switch Word made is undone: a default the user chose meanwhile stays.
+  if (now && *now == kPdfPrinterName && saved != kPdfPrinterName) {
+    if (!ports_.printers.Set(saved)) return;
+  }
+  word.systemPrinter.reset();
+}
+
+std::wstring AutomatedWord::EndNow(Instance& word) {
+  word.gone = true;
+  if (!word.process) return kWordNotIdentified;
+  if (!word.process->Running()) return kWordEnded;
+  std::wstring reason;
+  if (word.process->End(reason)) return kWordEnded;
+  return L"That Word instance could not be ended: " + reason;
+}
+
+std::wstring AutomatedWord::QuitAndEnd(Instance& word, double seconds, EventPump& pump) {
+  if (word.gone) return {};
+  if (word.hung) return EndNow(word);
+  const double start = pump.Now();
+  bool quitAnswered = false;
+  try {
+    word.app->Limit(CallBounds{std::min(bounds_.busyRetrySeconds, seconds), seconds});
+    Guarded(word, [&] { word.app->CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)}); });
+    quitAnswered = true;
+  } catch (...) {
+    // Not answered or refused: the process is ended below.
+  }
+  if (!word.process) {
+    if (!quitAnswered) return EndNow(word);
+    word.gone = true;
+    return kWordClosed;
+  }
+  if (!word.hung) {
+    const double left = std::max(0.0, seconds - (pump.Now() - start));
+    if (WaitUntil(pump, [&] { return !word.process->Running(); }, left)) {
+      word.gone = true;
+      return kWordClosed;
+    }
+  }
+  return EndNow(word);
 }
 
 void AutomatedWord::Quit(WordApplication& word) {
-  AppOf(word, L"Quit").CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)});
+  Instance& w = OursOrThrow(word, L"Quit");
+  QuitAndEnd(w, bounds_.quitSeconds, ports_.pump);
+}
+
+std::wstring AutomatedWord::Dismiss(WordApplication& word) {
+  Instance* w = Ours(word);
+  if (!w || w->gone) return {};
+  if (!w->hung) {
+    CancelSaveAsDialog(w->dialog, ports_.windows, ports_.pump);
+    PutPrinterBack(*w);
+  }
+  std::wstring fate = QuitAndEnd(*w, bounds_.quitSeconds, ports_.pump);
+  RestoreSystemPrinter(*w);
+  return fate;
+}
+
+void AutomatedWord::EndForExit() {
+  const bool callGivenUp = ports_.automation.BeginEnding(ports_.quietPump);
+  if (creating_) {
+    // Word was being started: the one new process is its.
+    Instance started(*this, nullptr, Identify(creating_->program, creating_->before));
+    creating_.reset();
+    EndNow(started);
+    return;
+  }
+  if (!inHand_ || inHand_->gone) return;
+  Instance& w = *inHand_;
+  if (callGivenUp) w.hung = true;
+  w.app->Limit(kEndingCallBounds);
+  if (!w.hung) {
+    CancelSaveAsDialog(w.dialog, ports_.windows, ports_.quietPump);
+    PutPrinterBack(w);
+  }
+  QuitAndEnd(w, kEndingQuitSeconds, ports_.quietPump);
+  RestoreSystemPrinter(w);
 }
 
 }  // namespace tavrolin

@@ -2,14 +2,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/event_pump.h"
 #include "common/messages.h"
 #include "common/window_pointer.h"
+#include "export/call_runner.h"
 #include "export/dialog_driver.h"
 #include "export/word.h"
+#include "export/word_process.h"
 
 namespace tavrolin {
 
@@ -32,7 +35,8 @@ struct Arg {
 };
 
 // A late-bound automation object: members are reached by name. Every failure throws
-// AutomationError carrying the member's name and the server's own description.
+// AutomationError carrying the member's name and the server's own description; a call given up
+// throws CallAbandoned.
 class Dispatch {
  public:
   virtual ~Dispatch() = default;
@@ -43,6 +47,8 @@ class Dispatch {
   virtual void Put(const std::wstring& member, const Arg& value) = 0;
   // A method call; its result is dropped.
   virtual void CallMethod(const std::wstring& member, const std::vector<Arg>& args) = 0;
+  // The bounds of this object's calls from now on.
+  virtual void Limit(const CallBounds& bounds) = 0;
 };
 
 // Where automation objects come from.
@@ -51,8 +57,12 @@ class Automation {
   virtual ~Automation() = default;
   // A new instance of the class.
   virtual std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) = 0;
-  // The running instance registered for the class; throws when there is none.
-  virtual std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId) = 0;
+  // The running instance registered for the class, its calls held to `bounds`; throws when
+  // there is none.
+  virtual std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds& bounds) = 0;
+  // The program is ending: the call in hand is given up and waits handle no window events from
+  // now on. True when a call was in hand.
+  virtual bool BeginEnding(EventPump& quietPump) = 0;
 };
 
 inline constexpr wchar_t kWordClass[] = L"Word.Application";
@@ -64,39 +74,78 @@ inline constexpr wchar_t kWordRunningQuestion[] =
 // Macros of an opened document never run.
 inline constexpr std::int32_t kAutomationSecurityForceDisable = 3;
 
+// What the user reads about the Word instance in hand once it is dealt with.
+inline constexpr wchar_t kWordEnded[] = L"That Word instance was ended.";
+inline constexpr wchar_t kWordClosed[] = L"That Word instance was closed.";
+inline constexpr wchar_t kWordNotIdentified[] =
+    L"Tavrolin could not tell which Word process it had started, so it ended none; that Word "
+    L"may still be running.";
+
 // The 14 named arguments of PrintOut, in the order they are given.
 std::vector<Arg> PrintOutArguments();
 
 // Bounds of the Word calls and of the dialog driver, in seconds; tests shorten them.
 struct WordBounds {
   double busyRetrySeconds = 60;  // a call Word rejects as busy is retried this long in all
-  double callSeconds = 120;      // a call that has not returned by then is cancelled
+  double callSeconds = 120;      // a call that has not returned by then is given up
+  double quitSeconds = 10;       // from Quit to the process gone, before it is ended
   DialogBounds dialog;
 };
 
-// True when a running Word answers its default member with exactly "Microsoft Word"; every
-// failure gives false.
+// A running Word answers its default member with exactly "Microsoft Word"; one that refuses as
+// busy or does not answer within a second is running too. Nothing found gives false.
 bool IsWordRunning(Automation& automation);
 
-// The Word port over late binding, the window layer and the event pump.
+// What AutomatedWord works through.
+struct WordPorts {
+  Automation& automation;
+  Processes& processes;
+  DefaultPrinter& printers;
+  Messages& messages;
+  BusyMark& busy;
+  WindowLayer& windows;
+  EventPump& pump;
+  EventPump& quietPump;  // waits that handle no window events, for when the program ends
+};
+
+// The Word port over late binding, the window layer and the event pump. It knows the process of
+// every instance it starts (the one new process of Word's server program around the creation)
+// and ends exactly that process when the instance does not answer, does not quit, or the run is
+// stopped or the program ends; it never touches a Word it did not start.
 class AutomatedWord final : public Word {
  public:
-  AutomatedWord(Automation& automation, Messages& messages, BusyMark& busy, WindowLayer& windows,
-                EventPump& pump, DialogBounds bounds = {});
+  AutomatedWord(WordPorts ports, WordBounds bounds = {});
+  ~AutomatedWord() override;
 
   bool ConfirmWordClosed() override;
   std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& documentPath) override;
-  void PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                         const std::function<bool()>& stopRequested) override;
+  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
+                                 const std::function<bool()>& stopRequested) override;
   void Quit(WordApplication& word) override;
+  std::wstring Dismiss(WordApplication& word) override;
+  void EndForExit() override;
+
+  class Instance;
 
  private:
-  Automation& automation_;
-  Messages& messages_;
-  BusyMark& busy_;
-  WindowLayer& windows_;
-  EventPump& pump_;
-  DialogBounds bounds_;
+  template <typename F>
+  void Guarded(Instance& word, F&& calls);
+  std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
+  void PutPrinterBack(Instance& word);
+  void RestoreSystemPrinter(Instance& word);
+  std::wstring QuitAndEnd(Instance& word, double seconds, EventPump& pump);
+  std::wstring EndNow(Instance& word);
+
+  WordPorts ports_;
+  WordBounds bounds_;
+  // What EndForExit deals with: the instance being worked on, or the one being created.
+  Instance* inHand_ = nullptr;
+  struct Creating {
+    std::wstring program;
+    std::vector<ProcessInfo> before;
+  };
+  std::optional<Creating> creating_;
+  friend class Instance;
 };
 
 }  // namespace tavrolin

@@ -1,16 +1,23 @@
 #include "common/win/pump.h"
 
 #include <cmath>
+#include <utility>
 
 namespace tavrolin::win {
 namespace {
 HWND navigationWindow = nullptr;
-}
+std::function<void()> endingHandler;
+}  // namespace
 
 void SetNavigationWindow(HWND window) { navigationWindow = window; }
 
+void SetEndingHandler(std::function<void()> handler) { endingHandler = std::move(handler); }
+
 void HandleMessage(MSG& msg) {
-  if (msg.message == WM_QUIT) ExitProcess(static_cast<UINT>(msg.wParam));
+  if (msg.message == WM_QUIT) {
+    if (auto handler = std::exchange(endingHandler, nullptr)) handler();
+    ExitProcess(static_cast<UINT>(msg.wParam));
+  }
   if (navigationWindow && IsWindow(navigationWindow) &&
       IsDialogMessageW(navigationWindow, &msg)) {
     return;

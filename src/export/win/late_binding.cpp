@@ -1,15 +1,13 @@
 #include "export/win/late_binding.h"
 
-#include <cmath>
 #include <cstdio>
 #include <deque>
 
-#include <thread>
+#include "common/text.h"
 
 namespace tavrolin::win {
 namespace {
 
-constexpr DWORD kRetryPauseMs = 250;
 
 bool IsBusy(HRESULT hr) { return hr == RPC_E_SERVERCALL_RETRYLATER || hr == RPC_E_CALL_REJECTED; }
 
@@ -19,13 +17,7 @@ std::wstring Hex(HRESULT hr) {
   return text;
 }
 
-std::wstring Seconds(double seconds) {
-  const long whole = std::lround(seconds);
-  if (std::fabs(seconds - whole) < 1e-9) return std::to_wstring(whole) + (whole == 1 ? L" second" : L" seconds");
-  wchar_t text[32];
-  std::swprintf(text, 32, L"%.1f seconds", seconds);
-  return text;
-}
+}  // namespace
 
 std::wstring SystemText(HRESULT hr) {
   wchar_t* buffer = nullptr;
@@ -40,6 +32,8 @@ std::wstring SystemText(HRESULT hr) {
   }
   return text;
 }
+
+namespace {
 
 std::wstring MemberName(const std::wstring& member) {
   return member.empty() ? L"(default member)" : member;
@@ -108,11 +102,9 @@ void ExcepInfo::Clear() {
 std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription, const CallBounds& bounds) {
   if (!serverDescription.empty()) return serverDescription;
   switch (hr) {
-    case RPC_E_CALL_CANCELED:
-      return L"Word did not answer within " + Seconds(bounds.callSeconds) + L", so the call was cancelled.";
     case RPC_E_SERVERCALL_RETRYLATER:
     case RPC_E_CALL_REJECTED:
-      return L"Word was busy and refused the call for " + Seconds(bounds.busyRetrySeconds) + L".";
+      return L"Word was busy and refused the call for " + SecondsText(bounds.busyRetrySeconds) + L".";
     case RPC_E_DISCONNECTED:
     case RPC_E_SERVER_DIED:
     case RPC_E_SERVER_DIED_DNE:
@@ -151,12 +143,13 @@ void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags, con
   for (auto& name : names) namePointers.push_back(name.data());
   const UINT named = put ? 1 : static_cast<UINT>(args.size() - positional);
 
-  const std::int64_t start = AttemptClock::NowMs();
-  for (;;) {
-    std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
-    HRESULT hr = S_OK;
-    ExcepInfo info;
-    clock.Start();
+  std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
+  HRESULT hr = S_OK;
+  ExcepInfo info;
+  const auto attempt = [&] {
+    std::fill(ids.begin(), ids.end(), DISPID_UNKNOWN);
+    info.Clear();
+    hr = S_OK;
     if (member.empty()) {
       ids[0] = DISPID_VALUE;
     } else {
@@ -175,31 +168,29 @@ void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags, con
       if (result) VariantClear(result);
       hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, info.get(), &argError);
     }
-    clock.Stop();
-    if (SUCCEEDED(hr)) return;
-    if (IsBusy(hr) && static_cast<double>(AttemptClock::NowMs() - start) < bounds.busyRetrySeconds * 1000) {
-      Sleep(kRetryPauseMs);
-      continue;
+    return IsBusy(hr);
+  };
+  RetryWhileBusy(bounds, clock, attempt, [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); });
+  if (SUCCEEDED(hr)) return;
+  if (hr == DISP_E_UNKNOWNNAME) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      if (ids[i] != DISPID_UNKNOWN) continue;
+      throw AutomationError(MemberName(member), i == 0 ? L"Word does not know this member."
+                                                       : L"Word does not know its argument \"" + names[i] + L"\".");
     }
-    if (hr == DISP_E_UNKNOWNNAME) {
-      for (std::size_t i = 0; i < ids.size(); ++i) {
-        if (ids[i] != DISPID_UNKNOWN) continue;
-        throw AutomationError(MemberName(member), i == 0 ? L"Word does not know this member."
-                                                         : L"Word does not know its argument \"" + names[i] + L"\".");
-      }
-    }
-    const bool exception = hr == DISP_E_EXCEPTION;
-    const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
-    throw AutomationError(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds));
   }
+  const bool exception = hr == DISP_E_EXCEPTION;
+  const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
+  throw AutomationError(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds),
+                        IsBusy(reported));
 }
 
-LateBound::LateBound(IDispatch* adopted, std::shared_ptr<CallRunner> runner)
-    : object_(std::make_shared<ComRef>(adopted, runner)), runner_(std::move(runner)) {}
+LateBound::LateBound(ComPtr<IDispatch> object, std::shared_ptr<CallRunner> runner, CallBounds bounds)
+    : object_(std::make_shared<ComRef>(std::move(object), runner)), runner_(std::move(runner)), bounds_(bounds) {}
 
 std::wstring LateBound::GetString(const std::wstring& member) {
-  const CallBounds bounds = runner_->bounds();
-  return runner_->Run<std::wstring>(member, [object = object_, member, bounds](AttemptClock& clock) {
+  const CallBounds bounds = bounds_;
+  return runner_->Run<std::wstring>(MemberName(member), bounds, [object = object_, member, bounds](AttemptClock& clock) {
     Variant value;
     InvokeByName(object->get(), member, DISPATCH_PROPERTYGET, {}, value.get(), bounds, clock);
     VARIANT* v = value.get();
@@ -214,32 +205,32 @@ std::wstring LateBound::GetString(const std::wstring& member) {
 }
 
 std::unique_ptr<Dispatch> LateBound::GetDispatch(const std::wstring& member) {
-  const CallBounds bounds = runner_->bounds();
-  IDispatch* found = runner_->Run<IDispatch*>(member, [object = object_, member, bounds](AttemptClock& clock) {
+  const CallBounds bounds = bounds_;
+  auto found = runner_->Run<ComPtr<IDispatch>>(MemberName(member), bounds, [object = object_, member, bounds](AttemptClock& clock) {
     Variant value;
     InvokeByName(object->get(), member, DISPATCH_PROPERTYGET, {}, value.get(), bounds, clock);
     VARIANT* v = value.get();
-    IDispatch* result = nullptr;
+    ComPtr<IDispatch> result;
     if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
-      v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&result));
+      v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
     }
     if (!result) throw AutomationError(MemberName(member), L"Word gave no object for it.");
     return result;
   });
-  return std::make_unique<LateBound>(found, runner_);
+  return std::make_unique<LateBound>(std::move(found), runner_, bounds_);
 }
 
 void LateBound::Put(const std::wstring& member, const Arg& value) {
-  const CallBounds bounds = runner_->bounds();
-  runner_->Run<bool>(member, [object = object_, member, value, bounds](AttemptClock& clock) {
+  const CallBounds bounds = bounds_;
+  runner_->Run<bool>(MemberName(member), bounds, [object = object_, member, value, bounds](AttemptClock& clock) {
     InvokeByName(object->get(), member, DISPATCH_PROPERTYPUT, {value}, nullptr, bounds, clock);
     return true;
   });
 }
 
 void LateBound::CallMethod(const std::wstring& member, const std::vector<Arg>& args) {
-  const CallBounds bounds = runner_->bounds();
-  runner_->Run<bool>(member, [object = object_, member, args, bounds](AttemptClock& clock) {
+  const CallBounds bounds = bounds_;
+  runner_->Run<bool>(MemberName(member), bounds, [object = object_, member, args, bounds](AttemptClock& clock) {
     Variant ignored;
     InvokeByName(object->get(), member, DISPATCH_METHOD, args, ignored.get(), bounds, clock);
     return true;
@@ -248,13 +239,13 @@ void LateBound::CallMethod(const std::wstring& member, const std::vector<Arg>& a
 
 std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId) {
   const CallBounds bounds = runner_->bounds();
-  IDispatch* created = runner_->Run<IDispatch*>(progId, [progId, bounds](AttemptClock& clock) {
+  auto created = runner_->Run<ComPtr<IDispatch>>(progId, bounds, [progId, bounds](AttemptClock& clock) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-    IDispatch* object = nullptr;
+    ComPtr<IDispatch> object;
     if (SUCCEEDED(hr)) {
       clock.Start();
-      hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(&object));
+      hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
       clock.Stop();
     }
     if (FAILED(hr) || !object) {
@@ -264,19 +255,18 @@ std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId
     }
     return object;
   });
-  return std::make_unique<LateBound>(created, runner_);
+  return std::make_unique<LateBound>(std::move(created), runner_, bounds);
 }
 
-std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progId) {
-  const CallBounds bounds = runner_->bounds();
-  IDispatch* running = runner_->Run<IDispatch*>(progId, [progId, bounds](AttemptClock& clock) {
+std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progId, const CallBounds& bounds) {
+  auto running = runner_->Run<ComPtr<IDispatch>>(progId, bounds, [progId, bounds](AttemptClock& clock) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
     ComPtr<IUnknown> unknown;
-    IDispatch* object = nullptr;
+    ComPtr<IDispatch> object;
     clock.Start();
     if (SUCCEEDED(hr)) hr = GetActiveObject(clsid, nullptr, unknown.Out());
-    if (SUCCEEDED(hr)) hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
+    if (SUCCEEDED(hr)) hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.Out()));
     unknown.Reset();
     clock.Stop();
     if (FAILED(hr) || !object) {
@@ -284,7 +274,13 @@ std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progI
     }
     return object;
   });
-  return std::make_unique<LateBound>(running, runner_);
+  return std::make_unique<LateBound>(std::move(running), runner_, bounds);
+}
+
+bool ComAutomation::BeginEnding(EventPump& quietPump) {
+  const bool inCall = runner_->InCall();
+  runner_->BeginEnding(quietPump);
+  return inCall;
 }
 
 }  // namespace tavrolin::win

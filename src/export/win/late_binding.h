@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "export/win/call_runner.h"
+#include "export/call_runner.h"
 #include "export/win/com_types.h"
 #include "export/word_automation.h"
 
@@ -16,6 +16,9 @@ namespace tavrolin::win {
 // else a clear sentence for the HRESULT.
 std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription,
                              const CallBounds& bounds);
+
+// The Windows error's own text, without its closing full stop and line break.
+std::wstring SystemText(HRESULT hr);
 
 // One call on the calling thread: member and argument names resolved with one GetIDsOfNames
 // call, arguments passed in reverse order (named ones first), DISPID_PROPERTYPUT for puts,
@@ -29,15 +32,17 @@ void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags,
 // A reference that is let go of on the call thread.
 class ComRef {
  public:
-  ComRef(IDispatch* object, std::shared_ptr<CallRunner> runner)
-      : object_(object), runner_(std::move(runner)) {}
-  ~ComRef() { runner_->Release(object_); }
+  ComRef(ComPtr<IDispatch> object, std::shared_ptr<CallRunner> runner)
+      : object_(std::move(object)), runner_(std::move(runner)) {}
+  ~ComRef() {
+    runner_->Release([object = std::make_shared<ComPtr<IDispatch>>(std::move(object_))] { object->Reset(); });
+  }
   ComRef(const ComRef&) = delete;
   ComRef& operator=(const ComRef&) = delete;
-  IDispatch* get() const { return object_; }
+  IDispatch* get() const { return object_.get(); }
 
  private:
-  IDispatch* object_;
+  ComPtr<IDispatch> object_;
   std::shared_ptr<CallRunner> runner_;
 };
 
@@ -45,16 +50,18 @@ class ComRef {
 // processes its events.
 class LateBound final : public Dispatch {
  public:
-  LateBound(IDispatch* adopted, std::shared_ptr<CallRunner> runner);
+  LateBound(ComPtr<IDispatch> object, std::shared_ptr<CallRunner> runner, CallBounds bounds);
 
   std::wstring GetString(const std::wstring& member) override;
   std::unique_ptr<Dispatch> GetDispatch(const std::wstring& member) override;
   void Put(const std::wstring& member, const Arg& value) override;
   void CallMethod(const std::wstring& member, const std::vector<Arg>& args) override;
+  void Limit(const CallBounds& bounds) override { bounds_ = bounds; }
 
  private:
   std::shared_ptr<ComRef> object_;
   std::shared_ptr<CallRunner> runner_;
+  CallBounds bounds_;
 };
 
 // Creates and finds automation objects through COM.
@@ -62,7 +69,8 @@ class ComAutomation final : public Automation {
  public:
   explicit ComAutomation(std::shared_ptr<CallRunner> runner) : runner_(std::move(runner)) {}
   std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) override;
-  std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId) override;
+  std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds& bounds) override;
+  bool BeginEnding(EventPump& quietPump) override;
 
  private:
   std::shared_ptr<CallRunner> runner_;

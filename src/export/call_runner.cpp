@@ -1,0 +1,218 @@
+#include "export/call_runner.h"
+
+#include <condition_variable>
+#include <deque>
+
+namespace tavrolin {
+
+bool RetryWhileBusy(const CallBounds& bounds, AttemptClock& clock, const std::function<bool()>& attempt,
+                    const std::function<void(double)>& pause, double pauseSeconds) {
+  const double start = clock.Now();
+  for (;;) {
+    clock.Start();
+    const bool busy = attempt();
+    clock.Stop();
+    if (!busy) return true;
+    // Retries of a busy server never count against the call bound, only against their own.
+    if (clock.Now() - start + pauseSeconds > bounds.busyRetrySeconds) return false;
+    pause(pauseSeconds);
+  }
+}
+
+// One call thread and its queue of work. The thread owns a share of it, so a thread that was
+// left behind can still finish the call it is stuck in and then end.
+struct CallThread {
+  struct Item {
+    std::function<void(AttemptClock&)> work;
+    bool release = false;
+  };
+
+  explicit CallThread(std::shared_ptr<Clock> clock) : clock(std::move(clock)) {}
+
+  void Push(Item item) {
+    {
+      std::lock_guard lock(mutex);
+      queue.push_back(std::move(item));
+    }
+    wake.notify_one();
+  }
+
+  // No more work after what is queued. A thread left behind skips the calls still queued (their
+  // callers have given up on them) and only lets go of references.
+  void Finish(bool leave) {
+    {
+      std::lock_guard lock(mutex);
+      quit = true;
+      if (leave) left = true;
+    }
+    wake.notify_one();
+  }
+
+  bool Left() {
+    std::lock_guard lock(mutex);
+    return left;
+  }
+
+  void Loop() {
+    for (;;) {
+      Item item;
+      {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [this] { return quit || !queue.empty(); });
+        if (queue.empty()) break;
+        item = std::move(queue.front());
+        queue.pop_front();
+        if (left && !item.release) continue;
+      }
+      item.work(clock);
+      clock.Stop();
+    }
+  }
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<Item> queue;
+  bool quit = false;
+  bool left = false;
+  AttemptClock clock;
+};
+
+namespace {
+
+// What one call came to. Delivery and abandonment exclude each other: a result that comes after
+// the caller gave up is not handed over, so it is destroyed where it was made.
+class Outcome {
+ public:
+  bool Deliver(const std::function<void()>& store) {
+    std::lock_guard lock(mutex_);
+    if (abandoned_) return false;
+    store();
+    done_ = true;
+    return true;
+  }
+  void Fail(std::exception_ptr error) {
+    std::lock_guard lock(mutex_);
+    if (abandoned_) return;
+    error_ = std::move(error);
+    done_ = true;
+  }
+  // False when the outcome came first.
+  bool Abandon() {
+    std::lock_guard lock(mutex_);
+    if (done_) return false;
+    abandoned_ = true;
+    return true;
+  }
+  bool Done() {
+    std::lock_guard lock(mutex_);
+    return done_;
+  }
+  std::exception_ptr Error() {
+    std::lock_guard lock(mutex_);
+    return error_;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool done_ = false;
+  bool abandoned_ = false;
+  std::exception_ptr error_;
+};
+
+}  // namespace
+
+std::shared_ptr<CallRunner> CallRunner::Create(Ports ports, CallBounds bounds) {
+  return std::shared_ptr<CallRunner>(new CallRunner(std::move(ports), bounds));
+}
+
+CallRunner::CallRunner(Ports ports, CallBounds bounds) : ports_(std::move(ports)), bounds_(bounds) {}
+
+CallRunner::~CallRunner() {
+  std::lock_guard lock(threadMutex_);
+  if (thread_) thread_->Finish(false);
+}
+
+std::shared_ptr<CallThread> CallRunner::Current() {
+  std::lock_guard lock(threadMutex_);
+  if (!thread_) {
+    thread_ = std::make_shared<CallThread>(ports_.clock);
+    ports_.threads->Start([thread = thread_] { thread->Loop(); });
+  }
+  return thread_;
+}
+
+void CallRunner::LeaveThread(const std::shared_ptr<CallThread>& thread) {
+  thread->Finish(true);
+  std::lock_guard lock(threadMutex_);
+  if (thread_ == thread) thread_.reset();
+}
+
+void CallRunner::BeginEnding(EventPump& pump) {
+  ending_ = true;
+  ports_.pump = &pump;
+  ports_.stopRequested = nullptr;
+  std::shared_ptr<CallThread> thread;
+  {
+    std::lock_guard lock(threadMutex_);
+    thread = thread_;
+  }
+  if (thread && InCall()) LeaveThread(thread);
+}
+
+void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds, Work work) {
+  auto outcome = std::make_shared<Outcome>();
+  auto thread = Current();
+  thread->Push({[outcome, work = std::move(work)](AttemptClock& clock) mutable {
+                  try {
+                    work(clock, [&](const std::function<void()>& store) { return outcome->Deliver(store); });
+                  } catch (...) {
+                    outcome->Fail(std::current_exception());
+                  }
+                  // What the task holds goes before its caller goes on.
+                  work = nullptr;
+                },
+                false});
+
+  struct InCallScope {
+    int& count;
+    explicit InCallScope(int& c) : count(c) { ++count; }
+    ~InCallScope() { --count; }
+  } inCall{inCall_};
+  const auto stopped = [&] { return ports_.stopRequested && ports_.stopRequested(); };
+  // A stop gives up the call it finds in hand; the calls that put things right after it are
+  // made as usual.
+  const bool stoppedBefore = stopped();
+  const auto stopNow = [&] { return !stoppedBefore && stopped(); };
+  // Busy retries never count against the call bound; this only catches a queue that never moves.
+  const double backstop = bounds.busyRetrySeconds + 2 * bounds.callSeconds + 1;
+  WaitUntil(
+      *ports_.pump,
+      [&] {
+        return outcome->Done() || thread->clock.Overdue(bounds.callSeconds) || stopNow() || thread->Left();
+      },
+      backstop);
+
+  if (outcome->Done() || !outcome->Abandon()) {
+    if (auto error = outcome->Error()) std::rethrow_exception(error);
+    return;
+  }
+  const bool wasLeft = thread->Left();
+  const bool wasStopped = !wasLeft && stopNow();
+  // The thread is stuck in a call that may never return: leave it, and use a new one.
+  LeaveThread(thread);
+  const auto why = wasLeft || ending_ ? CallAbandoned::Why::Ending
+                   : wasStopped        ? CallAbandoned::Why::Stopped
+                                       : CallAbandoned::Why::NoAnswer;
+  throw CallAbandoned(member, why, bounds.callSeconds);
+}
+
+void CallRunner::Release(std::function<void()> release) {
+  if (!release) return;
+  Current()->Push({[release = std::move(release)](AttemptClock& clock) {
+                     clock.Start();
+                     release();
+                   },
+                   true});
+}
+
+}  // namespace tavrolin

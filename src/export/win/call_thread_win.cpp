@@ -1,0 +1,34 @@
+#include "export/win/call_thread_win.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <thread>
+
+namespace tavrolin::win {
+
+void MtaThreads::Start(std::function<void()> body) {
+  // Detached: a thread stuck in a call that never returns must not hold up anyone.
+  std::thread([body = std::move(body)] {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    body();
+    if (SUCCEEDED(init)) CoUninitialize();
+  }).detach();
+}
+
+double SystemClock::Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / frequency;
+}
+
+CallRunner::Ports CallPorts(EventPump& pump, std::function<bool()> stopRequested) {
+  return {std::make_shared<MtaThreads>(), std::make_shared<SystemClock>(), &pump, std::move(stopRequested)};
+}
+
+}  // namespace tavrolin::win
