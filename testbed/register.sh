@@ -45,6 +45,19 @@ REGEDIT4
 @="Word.Application"
 
 [-HKEY_CURRENT_USER\\Software\\TavrolinTestbed]
+
+; The stand-in's two printers, known to the system so that its default printer can be read and
+; set (Word changes it when its active printer is set); "Office Laser" is the default.
+[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices]
+"Office Laser"="winspool,LPT1:"
+"PDF Printer"="winspool,Ne00:"
+
+[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts]
+"Office Laser"="winspool,LPT1:,15,45"
+"PDF Printer"="winspool,Ne00:,15,45"
+
+[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows]
+"Device"="Office Laser,winspool,LPT1:"
 REG
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 echo "testbed: registered $winexe as Word.Application" >&2

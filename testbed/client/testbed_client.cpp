@@ -1,5 +1,7 @@
 #include "testbed/client/testbed_client.h"
 
+#include <winspool.h>
+
 #include <oleauto.h>
 #include <tlhelp32.h>
 
@@ -150,6 +152,7 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"RejectCalls", s.rejectCalls);
   PutString(key.Get(), L"HangMember", s.hangMember);
   PutDword(key.Get(), L"HangSeconds", s.hangSeconds);
+  PutDword(key.Get(), L"HangForever", s.hangForever ? 1 : 0);
   PutString(key.Get(), L"DieMember", s.dieMember);
 }
 
@@ -171,6 +174,7 @@ Settings Current() {
   s.rejectCalls = GetDword(k, L"RejectCalls", s.rejectCalls);
   s.hangMember = GetString(k, L"HangMember", s.hangMember);
   s.hangSeconds = GetDword(k, L"HangSeconds", s.hangSeconds);
+  s.hangForever = GetDword(k, L"HangForever", 0) != 0;
   s.dieMember = GetString(k, L"DieMember", s.dieMember);
   return s;
 }
@@ -368,6 +372,12 @@ std::wstring PdfText(const std::wstring& pdf) {
   std::string text = ReadAndDelete(output);
   if (code != 0) return {};
   return json::FromUtf8(text);
+}
+
+std::wstring DefaultPrinter() {
+  wchar_t name[256];
+  DWORD size = 256;
+  return GetDefaultPrinterW(name, &size) ? std::wstring(name) : std::wstring();
 }
 
 std::vector<DWORD> StandInProcesses() {

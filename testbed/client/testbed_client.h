@@ -52,6 +52,7 @@ struct Settings {
                                      // SERVERCALL_RETRYLATER from its message filter
   std::wstring hangMember;           // a call of this member (any object) ...
   unsigned hangSeconds = 0;          // ... blocks this long before it is carried out
+  bool hangForever = false;          // ... or never returns (a hidden prompt in real Word)
   std::wstring dieMember;            // the process ends abruptly inside a call of this member
 };
 
@@ -150,6 +151,10 @@ std::wstring SamplesDirectory();
 bool PdfInfoAccepts(const std::wstring& pdf, int* pages = nullptr);
 // The text pdftotext extracts (UTF-8 decoded); empty on failure.
 std::wstring PdfText(const std::wstring& pdf);
+
+// The system's default printer (Word sets it when its active printer is put, and so does the
+// stand-in); empty when there is none.
+std::wstring DefaultPrinter();
 
 // Process ids of every stand-in process now running.
 std::vector<DWORD> StandInProcesses();

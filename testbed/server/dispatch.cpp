@@ -249,7 +249,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     Settings settings = Current();
     if (!settings.hangMember.empty() && SameName(settings.hangMember.c_str(), member->name)) {
       LogEvent(L"hang", member->name);
-      Sleep(settings.hangSeconds * 1000);
+      Sleep(settings.hangForever ? INFINITE : settings.hangSeconds * 1000);
     }
     if (!settings.dieMember.empty() && SameName(settings.dieMember.c_str(), member->name)) {
       LogEvent(L"die", member->name);

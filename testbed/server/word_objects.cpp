@@ -1,5 +1,7 @@
 #include "word_objects.h"
 
+#include <winspool.h>
+
 #include <algorithm>
 #include <cwctype>
 #include <memory>
@@ -80,6 +82,17 @@ const Printer* FindPrinter(const std::wstring& given) {
     if (_wcsicmp(given.c_str(), p.name) == 0 || _wcsicmp(given.c_str(), full.c_str()) == 0) return &p;
   }
   return nullptr;
+}
+
+// Word starts on the system's default printer and makes the one it is given the default, as
+// real Word is reported to do.
+const Printer* DefaultPrinterAtStart() {
+  wchar_t name[256];
+  DWORD size = 256;
+  if (GetDefaultPrinterW(name, &size)) {
+    if (const Printer* p = FindPrinter(name)) return p;
+  }
+  return &kPrinters[0];
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -198,6 +211,7 @@ class Application final : public DispatchObject {
       return WordError(info, kErrPrinter, L"There is a printer error.");
     }
     printer_ = printer;
+    SetDefaultPrinterW(printer->name);
     return S_OK;
   }
 
@@ -250,7 +264,7 @@ class Application final : public DispatchObject {
     return S_OK;
   }
 
-  const Printer* printer_ = &kPrinters[0];
+  const Printer* printer_ = DefaultPrinterAtStart();
   long security_ = 1;
   DWORD mainThread_ = GetCurrentThreadId();
   std::wstring pendingJob_;

@@ -70,8 +70,8 @@ class FakeWord final : public Word {
     maxLive = std::max(maxLive, live);
     return std::make_unique<FakeApplication>(path);
   }
-  void PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                         const std::function<bool()>& stopRequested) override {
+  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
+                                 const std::function<bool()>& stopRequested) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
     journal_.push_back(L"print " + document + L" -> " + outputPath);
     if (document == printFails) throw AutomationError(L"PrintOut", L"The printer is offline.");
@@ -82,8 +82,10 @@ class FakeWord final : public Word {
       if (stopRequested()) throw StopRequested();
       pump_.Idle(kPollSeconds);
     }
-    if (document == noPdf) return;
-    pump_.At(pump_.Now() + pdfDelay, [this, outputPath] { files_.files.insert(outputPath); });
+    if (document != noPdf) {
+      pump_.At(pump_.Now() + pdfDelay, [this, outputPath] { files_.files.insert(outputPath); });
+    }
+    return document == printerStays ? L"Word could not be switched back to the printer \"Office Laser\"." : L"";
   }
   void Quit(WordApplication& word) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
@@ -91,11 +93,17 @@ class FakeWord final : public Word {
     --live;
     if (document == quitFails) throw AutomationError(L"Quit", L"The call timed out.");
   }
+  std::wstring Dismiss(WordApplication& word) override {
+    Quit(word);
+    return fate;
+  }
+  void EndForExit() override { journal_.push_back(L"end for exit"); }
 
   bool declines = false;
   double dialogSeconds = 0;
   double pdfDelay = 0.5;
-  std::wstring openFails, printFails, quitFails, noPdf;
+  std::wstring openFails, printFails, quitFails, noPdf, printerStays;
+  std::wstring fate;  // what Dismiss says
   int live = 0;
   int maxLive = 0;
 
@@ -377,7 +385,7 @@ TEST_F(ExportRunTest, PressDuringTheRunAsksToStopAndYesEndsTheWaitAtOnce) {
   EXPECT_NEAR(pump.now, 110, 0.1) << "the wait ended at once";
   EXPECT_EQ(Opened(), (std::vector<std::wstring>{L"C:\\a.docx", L"C:\\b.docx"})) << "no second run";
   EXPECT_EQ(journal[journal.size() - 3], L"quit C:\\b.docx");
-  EXPECT_EQ(LastMessage(), L"The export was stopped.\n\nDocuments exported: 1 of 3.");
+  EXPECT_EQ(LastMessage(), L"The export was stopped.\n\nDocument in hand: C:\\b.docx\n\nDocuments exported: 1 of 3.");
   EXPECT_EQ(progress.value, 0.0f);
   EXPECT_EQ(pointer.value, kPointerDefault);
   EXPECT_FALSE(runner.Running());

@@ -30,10 +30,12 @@ struct CallLog {
   std::vector<Call> calls;
   std::map<std::wstring, AutomationError> failures;  // "Object.verb Member" -> what it throws
   std::map<std::wstring, std::function<void()>> effects;
+  std::map<std::wstring, CallAbandoned::Why> abandoned;  // calls the runner gives up on
 
   void Record(const std::wstring& what, std::vector<Arg> args = {}) {
     calls.push_back({what, std::move(args)});
     if (auto e = effects.find(what); e != effects.end()) e->second();
+    if (auto a = abandoned.find(what); a != abandoned.end()) throw CallAbandoned(what, a->second, 120);
     if (auto f = failures.find(what); f != failures.end()) throw f->second;
   }
   std::vector<std::wstring> Names() const {
@@ -65,6 +67,7 @@ class FakeObject final : public Dispatch {
   void CallMethod(const std::wstring& member, const std::vector<Arg>& args) override {
     log_.Record(name_ + L".call " + member, args);
   }
+  void Limit(const CallBounds&) override {}
 
  private:
   std::wstring name_;
@@ -79,14 +82,19 @@ class FakeAutomation final : public Automation {
     log_.Record(L"create " + progId);
     return std::make_unique<FakeObject>(L"App", log_, strings);
   }
-  std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId) override {
+  std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds&) override {
     log_.Record(L"running " + progId);
     if (runningName.empty()) throw AutomationError(progId, L"none running");
     auto object = std::make_unique<FakeObject>(L"Running", log_, runningStrings);
     runningStrings[L""] = runningName;
     return object;
   }
+  bool BeginEnding(EventPump&) override {
+    log_.Record(L"ending");
+    return callInHand;
+  }
   std::map<std::wstring, std::wstring> strings{{L"ActivePrinter", L"Office Laser on LPT1:"}};
+  bool callInHand = false;
   std::map<std::wstring, std::wstring> runningStrings;
   std::wstring runningName;  // empty: nothing running
 
@@ -108,11 +116,75 @@ class ScriptedMessages final : public Messages {
 
 const std::function<bool()> kNeverStop = [] { return false; };
 
+// Word's server processes: each creation starts one more unless told otherwise; `Open` hands out
+// a process that records being ended.
+class FakeProcesses final : public Processes {
+ public:
+  struct State {
+    bool running = true;
+    bool ended = false;
+  };
+  std::wstring ServerProgram(const std::wstring&) override { return program; }
+  std::vector<ProcessInfo> List(const std::wstring& name) override {
+    ++lists;
+    if (name != program) return {};
+    // A creation happens between the two lists of one OpenWordDocument.
+    if (lists % 2 == 0 && startsOne) running.push_back({next++, 7});
+    if (lists % 2 == 0 && strangerStarts) running.push_back({next++, 7});
+    return running;
+  }
+  std::unique_ptr<OwnedProcess> Open(const ProcessInfo& info) override {
+    opened.push_back(info.id);
+    struct Owned final : OwnedProcess {
+      explicit Owned(State& s) : state(s) {}
+      bool Running() override { return state.running; }
+      bool End(std::wstring&) override {
+        state.ended = true;
+        state.running = false;
+        return true;
+      }
+      State& state;
+    };
+    return std::make_unique<Owned>(states[info.id]);
+  }
+  std::wstring program = L"WINWORD.EXE";
+  std::vector<ProcessInfo> running{{100, 1}};  // the user's own Word
+  std::map<std::uint32_t, State> states;
+  std::vector<std::uint32_t> opened;
+  std::uint32_t next = 200;
+  int lists = 0;
+  bool startsOne = true;
+  bool strangerStarts = false;
+};
+
+class FakeDefaultPrinter final : public DefaultPrinter {
+ public:
+  std::optional<std::wstring> Get() override { return name; }
+  bool Set(const std::wstring& printer) override {
+    sets.push_back(printer);
+    name = printer;
+    return true;
+  }
+  std::wstring name = L"Office Laser";
+  std::vector<std::wstring> sets;
+};
+
 class WordSequenceTest : public ::testing::Test {
  protected:
   WordSequenceTest() {
     // The printer's dialog shows a moment after PrintOut returns.
     log.effects[L"App.call PrintOut"] = [this] { pump.At(pump.now + 0.5, [this] { dialog = windows.AddSaveAs(); }); };
+    // As Word does: its printer becomes the system's default, and Quit ends its process.
+    log.effects[L"App.put ActivePrinter"] = [this] {
+      printers.name = log.calls.back().args.at(0).text == L"PDF Printer" ? L"PDF Printer" : L"Office Laser";
+    };
+    log.effects[L"App.call Quit"] = [this] {
+      for (auto& [id, state] : processes.states) state.running = false;
+    };
+  }
+  std::size_t Count(const std::wstring& what) const {
+    const auto names = log.Names();
+    return static_cast<std::size_t>(std::count(names.begin(), names.end(), what));
   }
 
   CallLog log;
@@ -123,7 +195,10 @@ class WordSequenceTest : public ::testing::Test {
   FakePump pump;
   FakeWindowLayer windows{pump};
   FakeWindowLayer::Dialog dialog{};
-  AutomatedWord word{automation, messages, busy, windows, pump, DialogBounds{}};
+  FakeProcesses processes;
+  FakeDefaultPrinter printers;
+  FakePump quietPump;
+  AutomatedWord word{WordPorts{automation, processes, printers, messages, busy, windows, pump, quietPump}};
 };
 
 TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosOffAndOpensByReference) {
@@ -272,6 +347,101 @@ TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
   EXPECT_THROW(word.Quit(other), AutomationError);
 }
 
+// Word that never answers, as with a hidden prompt: the one process that appeared when it was
+// created is ended, the user's own Word never, and the message says so.
+TEST_F(WordSequenceTest, AWordThatDoesNotAnswerIsEndedAndOnlyThatOne) {
+  log.abandoned[L"Documents.call Open"] = CallAbandoned::Why::NoAnswer;
+  try {
+    word.OpenWordDocument(L"C:\\Docs\\Locked.docx");
+    FAIL();
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"Word did not answer within 120 seconds.", e.reason());
+    EXPECT_EQ(kWordEnded, e.wordFate());
+  }
+  EXPECT_EQ((std::vector<std::uint32_t>{200}), processes.opened);
+  EXPECT_TRUE(processes.states[200].ended);
+  EXPECT_FALSE(processes.states[100].ended) << "the user's Word";
+  EXPECT_EQ(0u, Count(L"App.call Quit")) << "a Word that hangs is not asked again";
+
+  // A Word the user starts at the same moment makes two new processes: none is taken.
+  log.abandoned.clear();
+  log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::NoAnswer;
+  processes.strangerStarts = true;
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop), AutomationError);
+  EXPECT_EQ(kWordNotIdentified, word.Dismiss(*app));
+  EXPECT_EQ(1u, processes.opened.size()) << "nothing else was opened, so nothing else ended";
+  EXPECT_EQ(L"Office Laser", printers.name) << "the system's default printer is put back without Word";
+}
+
+TEST_F(WordSequenceTest, AStopWhileACallHangsEndsThatWordAtOnceAndPutsThePrinterBack) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::Stopped;
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), StopRequested);
+  const double before = pump.now;
+  EXPECT_EQ(kWordEnded, word.Dismiss(*app));
+  EXPECT_LT(pump.now - before, 0.1) << "no waiting for a Word that does not answer";
+  EXPECT_TRUE(processes.states[200].ended);
+  EXPECT_EQ((std::vector<std::wstring>{L"Office Laser"}), printers.sets);
+  EXPECT_EQ(L"", word.Dismiss(*app)) << "dealt with once";
+}
+
+TEST_F(WordSequenceTest, QuitEndsAWordThatStaysAfterItsBound) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.effects.erase(L"App.call Quit");  // Quit answers, but the process stays
+  word.Quit(*app);
+  EXPECT_GE(pump.now, 10.0);
+  EXPECT_TRUE(processes.states[200].ended);
+
+  auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+  log.effects[L"App.call Quit"] = [this] { processes.states[201].running = false; };
+  const double before = pump.now;
+  word.Quit(*second);
+  EXPECT_FALSE(processes.states[201].ended) << "a Word that quits is not ended";
+  EXPECT_LT(pump.now - before, 1.0);
+}
+
+TEST_F(WordSequenceTest, APrinterThatCannotBeSwitchedBackIsAWarningNotAFailure) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(); };
+  int puts = 0;
+  log.effects[L"App.put ActivePrinter"] = [&] {
+    if (++puts == 2) throw AutomationError(L"ActivePrinter", L"There is a printer error.");
+    printers.name = L"PDF Printer";
+  };
+  const std::wstring warning = word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+  EXPECT_EQ(L"Word could not be switched back to the printer \"Office Laser on LPT1:\": There is a printer error.",
+            warning);
+  EXPECT_EQ(2u, windows.PostsTo(dialog.save).size()) << "the dialog was completed all the same";
+  EXPECT_EQ(L"Office Laser", printers.name);
+}
+
+TEST_F(WordSequenceTest, TheProgramEndingPutsRightTheWordInHand) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  log.effects.erase(L"App.call PrintOut");  // no dialog
+  // Ending while the dialog is awaited: Word answers, so it is asked to put back and quit.
+  pump.onDoEvents = [&] {
+    pump.onDoEvents = nullptr;
+    word.EndForExit();
+  };
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), std::exception);
+  const auto names = log.Names();
+  ASSERT_GE(names.size(), 3u);
+  EXPECT_EQ(L"ending", names[names.size() - 3]);
+  EXPECT_EQ(L"App.put ActivePrinter", names[names.size() - 2]);
+  EXPECT_EQ(L"App.call Quit", names.back());
+  EXPECT_FALSE(processes.states[200].ended);
+  EXPECT_EQ(L"Office Laser", printers.name);
+
+  // Ending while a call hangs: that Word is ended without a word to it.
+  auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+  automation.callInHand = true;
+  const auto calls = log.calls.size();
+  word.EndForExit();
+  EXPECT_EQ(calls + 1, log.calls.size()) << "only the ending itself";
+  EXPECT_TRUE(processes.states[201].ended);
+}
+
 TEST_F(WordSequenceTest, RunningWordIsExactlyMicrosoftWord) {
   EXPECT_FALSE(IsWordRunning(automation)) << "nothing running";
   for (const wchar_t* name : {L"microsoft word", L"Microsoft Word ", L"Microsoft Wordpad", L"Word"}) {
@@ -283,6 +453,8 @@ TEST_F(WordSequenceTest, RunningWordIsExactlyMicrosoftWord) {
   EXPECT_EQ(L"Running.get ", log.calls.back().what) << "the default member";
   log.Fail(L"Running.get ", L"refused");
   EXPECT_FALSE(IsWordRunning(automation)) << "a failure reads as no Word";
+  log.failures.insert_or_assign(L"Running.get ", AutomationError(L"", L"busy", true));
+  EXPECT_TRUE(IsWordRunning(automation)) << "a busy Word is an open Word";
 }
 
 TEST_F(WordSequenceTest, ConfirmAsksOnlyWhenWordRunsAndOnlyYesGoesOn) {

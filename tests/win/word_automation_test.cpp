@@ -11,7 +11,7 @@
 #include "common/win/files.h"
 #include "common/win/pump.h"
 #include "export/win/late_binding.h"
-#include "export/win/word_automation_win.h"
+#include "export/win/com_word.h"
 #include "export/word_automation.h"
 #include "shared/test_files.h"
 #include "testbed/client/testbed_client.h"
@@ -93,7 +93,8 @@ std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
 }
 
 TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
+  AutomatedWord& word = parts.word;
   const std::wstring output = dir_ + L"\\memo.pdf";
   auto app = word.OpenWordDocument(document_);
   ASSERT_TRUE(app);
@@ -194,7 +195,8 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
 }
 
 TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
+  AutomatedWord& word = parts.word;
   auto first = word.OpenWordDocument(document_);
   auto second = word.OpenWordDocument(document_);
   word.Quit(*first);
@@ -207,7 +209,8 @@ TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
 }
 
 TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
+  AutomatedWord& word = parts.word;
   try {
     word.OpenWordDocument(dir_ + L"\\missing.docx");
     FAIL() << "opening a missing file succeeded";
@@ -221,7 +224,8 @@ TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
 }
 
 TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
+  AutomatedWord& word = parts.word;
   auto app = word.OpenWordDocument(document_);
   settings_.printOutFails = true;
   tb::Apply(settings_);
@@ -241,7 +245,8 @@ TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
 TEST_F(WordAutomationTest, RejectedCallsAreRetriedAndSucceed) {
   settings_.rejectCalls = 3;
   tb::Apply(settings_);
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
+  AutomatedWord& word = parts.word;
   const std::wstring output = dir_ + L"\\memo.pdf";
   auto app = word.OpenWordDocument(document_);
   word.PrintToPdfPrinter(*app, output, kNeverStop);
@@ -258,7 +263,8 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
   tb::Apply(settings_);
   WordBounds bounds = ShortBounds();
   bounds.callSeconds = 3;  // starting a stand-in under Wine takes a second or two
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), bounds);
+  ComWord parts(messages_, busy_, UiPump(), bounds);
+  AutomatedWord& word = parts.word;
   auto app = word.OpenWordDocument(document_);
   // A window of this thread, to see that events are handled while the call hangs.
   static std::atomic<int> handled = 0;
@@ -281,8 +287,9 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
     FAIL() << "a hanging PrintOut returned normally";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"PrintOut", e.member());
-    EXPECT_EQ(L"Word did not answer within 3 seconds, so the call was cancelled.", e.reason());
+    EXPECT_EQ(L"Word did not answer within 3 seconds.", e.reason());
   }
+  EXPECT_EQ(kWordEnded, word.Dismiss(*app)) << "the instance that hangs is ended, not left behind";
   EXPECT_LT(std::chrono::steady_clock::now() - start, 9s) << "the call and the printer's restore are both bounded";
   posting = false;
   poster.join();
@@ -333,7 +340,7 @@ class FakeRunningWord final : public IDispatch {
 };
 
 TEST_F(WordAutomationTest, OnlyARunningObjectNamedExactlyMicrosoftWordIsWord) {
-  ComAutomation automation(CallRunner::Create(UiPump(), CallBounds{}));
+  ComAutomation automation(CallRunner::Create(CallPorts(UiPump()), CallBounds{}));
   EXPECT_FALSE(IsWordRunning(automation)) << "nothing is running";
   auto registered = [&](const wchar_t* name) {
     auto* fake = new FakeRunningWord(name);
@@ -383,7 +390,8 @@ std::thread AnswerBox(int button, BoxAnswer& answer, std::atomic<bool>& stop) {
 }
 
 TEST_F(WordAutomationTest, RunningWordIsAskedAboutYesGoesOnNoStops) {
-  WordAutomation word(nullptr, messages_, busy_, UiPump(), ShortBounds());
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
+  AutomatedWord& word = parts.word;
   EXPECT_FALSE(word.ConfirmWordClosed());
   EXPECT_EQ(0, messages_.asked) << "no Word, no question";
 

@@ -1,0 +1,145 @@
+// Word that hangs, dies or never prints, a stop and a closed window, each as a user meets them
+// with their own Word open: afterwards no Word of the run is left, the system's default printer
+// is what it was, and the user's Word is still there.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "driver/doclist_driver.h"
+#include "driver/driver.h"
+#include "driver/export_driver.h"
+#include "app/control_ids.h"
+#include "testbed/client/testbed_client.h"
+
+using namespace e2e;
+namespace testbed = tavrolin::testbed;
+
+namespace {
+
+constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+enum class Then { Message, Stop, Close };
+
+struct Scenario {
+  const char* name;
+  std::function<void(testbed::Settings&)> arrange;
+  Then then;
+  // The moment to stop or close at: a log entry the stand-in writes then.
+  std::function<bool(const std::vector<testbed::LogEntry>&)> reached;
+  std::wstring says;  // what the message says, besides the document
+};
+
+bool Hung(const std::vector<testbed::LogEntry>& log) { return !testbed::EventsOf(log, L"hang").empty(); }
+bool Printed(const std::vector<testbed::LogEntry>& log) { return !testbed::EventsOf(log, L"printed").empty(); }
+bool Saved(const std::vector<testbed::LogEntry>& log) { return !testbed::MessagesTo(log, L"save").empty(); }
+
+class ExportWord : public ::testing::TestWithParam<Scenario> {
+ protected:
+  void SetUp() override {
+    testbed::KillStandIns();
+    dir = MakeWorkDir(L"export_word");
+    settings.logFile = dir + L"\\calls.log";
+    settings.dialogDelayMs = 100;
+    SetEnvironmentVariableW(kBoundsVariable, L"dialog=5;pdf=5;call=5");
+  }
+  void TearDown() override {
+    app.reset();
+    testbed::Reset();
+    testbed::KillStandIns();
+    SetEnvironmentVariableW(kBoundsVariable, nullptr);
+  }
+  // Every stand-in process but the user's.
+  std::vector<DWORD> RunsWords(DWORD users) {
+    auto pids = testbed::StandInProcesses();
+    pids.erase(std::remove(pids.begin(), pids.end(), users), pids.end());
+    return pids;
+  }
+
+  std::wstring dir;
+  testbed::Settings settings;
+  std::unique_ptr<App> app;
+};
+
+TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) {
+  const Scenario& s = GetParam();
+  const std::wstring document = dir + L"\\memo.docx";
+  ASSERT_TRUE(WriteFileBytes(document, "Memo.\r\n"));
+  const std::wstring printerBefore = testbed::DefaultPrinter();
+  ASSERT_EQ(L"Office Laser", printerBefore);
+  testbed::RunningWord users;
+  ASSERT_TRUE(users.Start());
+
+  MoveMouseTo(2, 2);
+  s.arrange(settings);
+  testbed::Apply(settings);
+  app = std::make_unique<App>();
+  ASSERT_TRUE(app->Started());
+  ASSERT_TRUE(AddFilesThroughDialog(*app, {document}));
+  PressButton(app->Control(tavrolin::kIdCheck2));
+  const auto question = WaitForMessageBox(app->Pid(), 60);
+  ASSERT_TRUE(question && Contains(question->text, L"Word may be open.")) << "the user's Word is seen";
+  ASSERT_TRUE(AnswerMessageBox(*question, L"&Yes"));
+
+  if (s.then != Then::Message) {
+    const auto log = testbed::WaitForLog(settings.logFile, s.reached, std::chrono::seconds(60));
+    ASSERT_TRUE(s.reached(log)) << "the run did not reach the moment";
+  }
+  if (s.then == Then::Close) {
+    EXPECT_TRUE(app->Close(15)) << "the program ends within seconds, asking nothing";
+  }
+  if (s.then == Then::Stop) {
+    PressButton(app->Control(tavrolin::kIdCheck2));
+    const auto ask = WaitForMessageBox(app->Pid(), 30);
+    ASSERT_TRUE(ask && Contains(ask->text, L"stop")) << (ask ? ask->text : L"");
+    ASSERT_TRUE(AnswerMessageBox(*ask, L"&Yes"));
+  }
+  if (s.then != Then::Close) {
+    const auto box = WaitForMessageBox(app->Pid(), 60);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_TRUE(Contains(box->text, document)) << box->text;
+    EXPECT_TRUE(Contains(box->text, s.says)) << box->text;
+    EXPECT_FALSE(Contains(box->text, L"cancelled")) << box->text;
+    SaveScreenshot(nullptr, ScreenshotDir() + L"\\export_word_" + std::wstring(s.name, s.name + strlen(s.name)) + L".bmp");
+    ASSERT_TRUE(AnswerMessageBox(*box, L"OK"));
+    PressButton(app->Control(tavrolin::kIdCheck3));
+    const auto help = WaitForMessageBox(app->Pid(), 20);
+    EXPECT_TRUE(help && Contains(help->text, L"Anti-virus")) << "the window still answers";
+    if (help) AnswerMessageBox(*help, L"OK");
+  }
+
+  EXPECT_TRUE(WaitFor([&] { return RunsWords(users.ProcessId()).empty(); }, 15)) << "a Word of the run is left";
+  EXPECT_TRUE(WaitFor([&] { return testbed::DefaultPrinter() == printerBefore; }, 10))
+      << "the default printer is " << std::string(testbed::DefaultPrinter().begin(), testbed::DefaultPrinter().end());
+  EXPECT_TRUE(users.Running()) << "the user's own Word was touched";
+}
+
+const Scenario kScenarios[] = {
+    {"OpenNeverReturns", [](testbed::Settings& t) { t.hangMember = L"Open"; t.hangForever = true; }, Then::Message,
+     nullptr, L"Word did not answer within 5 seconds. That Word instance was ended."},
+    {"PrintOutNeverReturns", [](testbed::Settings& t) { t.hangMember = L"PrintOut"; t.hangForever = true; },
+     Then::Message, nullptr, L"That Word instance was ended."},
+    {"WordDiesInPrintOut", [](testbed::Settings& t) { t.dieMember = L"PrintOut"; }, Then::Message, nullptr,
+     L"That Word instance was ended."},
+    {"NoDialog", [](testbed::Settings& t) { t.noDialog = true; }, Then::Message, nullptr,
+     L"That Word instance was closed."},
+    {"NoPdf", [](testbed::Settings& t) { t.pdfDelayMs = 120000; }, Then::Message, nullptr,
+     L"That Word instance was closed."},
+    {"StopWhileACallHangs", [](testbed::Settings& t) { t.hangMember = L"PrintOut"; t.hangForever = true; },
+     Then::Stop, Hung, L"The export was stopped."},
+    {"CloseWhileACallHangs", [](testbed::Settings& t) { t.hangMember = L"Open"; t.hangForever = true; },
+     Then::Close, Hung, L""},
+    {"CloseWhileTheDialogIsAwaited", [](testbed::Settings& t) { t.noDialog = true; }, Then::Close, Printed, L""},
+    {"CloseWhileThePdfIsAwaited", [](testbed::Settings& t) { t.pdfDelayMs = 120000; }, Then::Close, Saved, L""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Word, ExportWord, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
