@@ -18,7 +18,7 @@ cp "$ROOT/src/app/res/HAND-M.CUR" "$ROOT/src/app/res/drag.ico" "$stage/"
 # Windows line ends, so that every editor shows it as written.
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Tavrolin $version
-=============$(printf '%*s' ${#version} '' | tr ' ' '=')
+=========$(printf '%*s' ${#version} '' | tr ' ' '=')
 
 Tavrolin turns a batch of Word documents into PDF files. Collect documents in the list with
 "Add Word File(s)", by dragging them from Explorer onto the list, or with
