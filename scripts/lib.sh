@@ -1,4 +1,4 @@
-# Shared by run.sh, test.sh and bench.sh: packages, builds, the private Wine prefix.
+# Shared by run.sh, test.sh, bench.sh, demo.sh and package.sh: packages, builds, the private Wine prefix.
 # shellcheck shell=bash
 set -euo pipefail
 
@@ -7,10 +7,13 @@ BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 NATIVE_DIR=$BUILD_DIR/native
 WIN_DIR=$BUILD_DIR/win
 BIN_DIR=$WIN_DIR/bin
+# The product alone, for the Windows package.
+PACKAGE_BUILD_DIR=$BUILD_DIR/package
 
 PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
-  xvfb xauth x11-apps x11-utils xdotool imagemagick poppler-utils fonts-liberation procps)
+  xvfb xauth x11-apps x11-utils xdotool imagemagick poppler-utils fonts-liberation procps
+  x11vnc zip unzip)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -33,11 +36,20 @@ build_native() {
   cmake --build "$NATIVE_DIR" -j "$(nproc)"
 }
 
+# Arguments go to the build (for example --target e2e_demo); none builds everything.
 build_win() {
   log "Windows build (mingw-w64)"
   cmake -S "$ROOT" -B "$WIN_DIR" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-  cmake --build "$WIN_DIR" -j "$(nproc)"
+  cmake --build "$WIN_DIR" -j "$(nproc)" "$@"
+}
+
+build_package() {
+  log "Windows build of the program alone (release, for the package)"
+  cmake -S "$ROOT" -B "$PACKAGE_BUILD_DIR" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DTAVROLIN_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$PACKAGE_BUILD_DIR" -j "$(nproc)" --target tavrolin
 }
 
 wine_env() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests, then the Win32 and end-to-end tests under Wine in a
-# private prefix and a virtual display of their own. Exits non-zero on any failure.
+# private prefix and a virtual display of their own, then the check of the Windows package.
+# Exits non-zero on any failure.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 ensure_packages
@@ -10,19 +11,45 @@ native_rc=0
 ctest --test-dir "$NATIVE_DIR" --output-on-failure || native_rc=$?
 
 build_win
-log "Win32 and end-to-end tests under Wine"
+
+# The package as a user gets it: built alone, zipped, unzipped into a folder of its own.
+log "Windows package"
+package_rc=0
+package_dir=$BUILD_DIR/package-check
+rm -rf "$package_dir"
+if zip_file=$(bash "$ROOT/scripts/package.sh" | tail -n 1) && [ -f "$zip_file" ]; then
+  listed=$(unzip -Z1 "$zip_file" | LC_ALL=C sort | tr '\n' ' ')
+  expected="HAND-M.CUR README.txt drag.ico tavrolin.exe "
+  if [ "$listed" != "$expected" ]; then
+    log "the package holds '$listed' instead of '$expected'"
+    package_rc=1
+  fi
+  mkdir -p "$package_dir"
+  unzip -q "$zip_file" -d "$package_dir" || package_rc=1
+else
+  log "scripts/package.sh failed"
+  package_rc=1
+fi
+
+log "Win32 and end-to-end tests under Wine, then the unzipped package"
 win_rc=0
-# One display for the whole run; the tests start nothing else of their own.
+# One display for the whole run; the tests start nothing else of their own. Exit bits:
+# 1 for the test suite, 2 for the package check.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   source "$1/scripts/lib.sh"
   prepare_prefix
   rc=0
-  ctest --test-dir "$WIN_DIR" --output-on-failure ${CTEST_ARGS:-} || rc=$?
+  ctest --test-dir "$WIN_DIR" --output-on-failure ${CTEST_ARGS:-} || rc=1
+  if [ -f "$2/tavrolin.exe" ]; then
+    TAVROLIN_PACKAGE_DIR=$(winepath -w "$2" 2>/dev/null) wine "$BIN_DIR/e2e_package_check.exe" || rc=$((rc | 2))
+  fi
   stop_wine
-  exit $rc' _ "$ROOT" || win_rc=$?
+  exit $rc' _ "$ROOT" "$package_dir" || win_rc=$?
+[ $((win_rc & 2)) -eq 0 ] || package_rc=1
+win_rc=$((win_rc & ~2))
 
-if [ "$native_rc" -ne 0 ] || [ "$win_rc" -ne 0 ]; then
-  log "FAILED (unit: $native_rc, Wine: $win_rc)"
+if [ "$native_rc" -ne 0 ] || [ "$win_rc" -ne 0 ] || [ "$package_rc" -ne 0 ]; then
+  log "FAILED (unit: $native_rc, Wine: $win_rc, package: $package_rc)"
   exit 1
 fi
 log "all tests passed"
