@@ -26,5 +26,6 @@ cleanup() {
 trap cleanup EXIT
 
 prepare_prefix
+set_theme on  # visual styles, as Windows 10 and 11 users see the window
 log "starting $BIN_DIR/tavrolin.exe"
 wine "$BIN_DIR/tavrolin.exe"
