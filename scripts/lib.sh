@@ -89,3 +89,23 @@ stop_wine() {
   wine_env
   wineserver -k 2>/dev/null || true
 }
+
+# Switches Wine's own visual style ("light") on or off for the programs started afterwards, as
+# a Windows user's look would be: set_theme on|off.
+set_theme() {
+  wine_env
+  local key='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager'
+  case "${1:-}" in
+    on)
+      wine reg add "$key" /v DllName /t REG_SZ /d 'C:\windows\resources\themes\light\light.msstyles' /f
+      wine reg add "$key" /v ColorName /t REG_SZ /d Blue /f
+      wine reg add "$key" /v SizeName /t REG_SZ /d NormalSize /f
+      wine reg add "$key" /v ThemeActive /t REG_SZ /d 1 /f ;;
+    off)
+      wine reg add "$key" /v ThemeActive /t REG_SZ /d 0 /f ;;
+    *)
+      log "set_theme: say on or off"
+      return 1 ;;
+  esac >/dev/null 2>&1
+  wineserver -w
+}

@@ -64,6 +64,7 @@ fi
 
 wine_used=1
 prepare_prefix
+set_theme on  # visual styles, as Windows 10 and 11 users see the window
 log "starting $BIN_DIR/tavrolin.exe (Ctrl+C or closing the window ends the run)"
 # In the background, so that Ctrl+C reaches the trap at once instead of after the program.
 wine "$BIN_DIR/tavrolin.exe" &

@@ -82,9 +82,28 @@ class Form1 final : public WindowPointer, public Messages {
   bool OnSetCursor(HWND over, UINT hitTest);
   void ShowCurrentPointer();
   void CreateControls();
-  HWND CreateCheck(int id, const wchar_t* caption, int left, int top, int width, int height,
-                   int iconId);
+  HWND CreateCheck(int id, const wchar_t* caption);
   int Px(int twips) const;
+
+  // Per-monitor DPI: fonts, icons, control rectangles and the list's column from the twips.
+  void ApplyDpi(int dpi);
+  void LayOutControls();
+  void LoadDpiResources();
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  bool OnGetDpiScaledSize(int dpi, SIZE& size) const;
+
+  // The four buttons are painted here: push-like buttons ignore WM_CTLCOLORBTN, so neither
+  // look would show them white.
+  void PaintCheck(HWND button, HDC target);
+  bool OnCheckMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // White faces and bar background, or the system's colours under high contrast.
+  void ApplyColours();
+  HICON CheckIcon(HWND button) const;
+
+  // The focus is kept while the window is inactive and given back on activation, as dialog
+  // boxes do, so the keyboard goes on where it was after a message box or another program.
+  void RememberFocus();
+  void RestoreFocus();
 
   // The button pattern: true (and the value back at 0) when the press should run its action.
   static bool TakePress(HWND button);
@@ -119,6 +138,14 @@ class Form1 final : public WindowPointer, public Messages {
   win::UniqueFont listFont_;
   win::UniqueIcon windowIcon_;
   HWND toolTip_ = nullptr;
+  HWND listHeader_ = nullptr;
+  HWND focusBeforeDeactivation_ = nullptr;
+  bool highContrast_ = false;
+  win::UniqueBrush backgroundBrush_;  // the window's background under high contrast
+  // The buttons' pictures at the current DPI: Check1, Check2, Check4; "Help" shows none.
+  win::UniqueIcon wordIcon_;
+  win::UniqueIcon pdfIcon_;
+  win::UniqueIcon folderIcon_;
 
   // Feature state, owned here for the window's whole life.
   FeaturePtr<DocListFeature> docList_;

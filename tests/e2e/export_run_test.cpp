@@ -114,7 +114,7 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   EXPECT_EQ(Progress(), 0) << "the bar is back at 0 when Done. shows";
   EXPECT_EQ(MousePointerOf(app->Window()), tavrolin::kPointerHourglass)
       << "the hourglass stays until Done. is closed";
-  SaveScreenshot(nullptr, ScreenshotDir() + L"\\export_done.bmp");
+  SaveScreenshot(nullptr, ScreenshotDir() + L"\\export_done" + LookSuffix() + L".bmp");
   ASSERT_TRUE(AnswerMessageBox(done, L"OK"));
   EXPECT_TRUE(PointerIsDefault());
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/placement.h"
 #include "driver/driver.h"
 #include "driver/folder_driver.h"
 
@@ -108,7 +109,7 @@ TEST_F(MainWindow, LaysOutTheWindowAndItsControlsAsDesigned) {
   }
 
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(form) != FALSE; }, 10));
-  EXPECT_TRUE(SaveScreenshot(form, ScreenshotDir() + L"\\main_window.bmp"));
+  EXPECT_TRUE(SaveScreenshot(form, ScreenshotDir() + L"\\main_window" + LookSuffix() + L".bmp"));
 }
 
 TEST_F(MainWindow, TabMovesTheFocusInTheDesignedOrder) {
@@ -137,7 +138,7 @@ TEST_F(MainWindow, HelpShowsOneMessageAndTheButtonSpringsBack) {
   EXPECT_FALSE(box->hasIcon);
   EXPECT_EQ(TopLevelWindows(app.Pid(), L"#32770").size(), 1u);
   EXPECT_EQ(ButtonValue(help), BST_UNCHECKED);
-  SaveScreenshot(nullptr, ScreenshotDir() + L"\\help_message.bmp");
+  SaveScreenshot(nullptr, ScreenshotDir() + L"\\help_message" + LookSuffix() + L".bmp");
   ASSERT_TRUE(AnswerMessageBox(*box, L"OK"));
   EXPECT_TRUE(WaitFor([&] { return TopLevelWindows(app.Pid(), L"#32770").empty(); }, 10));
   EXPECT_EQ(ButtonValue(help), BST_UNCHECKED);
@@ -191,6 +192,123 @@ TEST_F(MainWindow, HoverShowsTheHandOverButtonsAndTheArrowElsewhere) {
   // The list applies the window rule.
   ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdListView1))));
   EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10));
+}
+
+// Read from the screen as the user sees it, not from what the controls say of themselves.
+COLORREF ScreenPixel(POINT at) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
+bool NearlyWhite(COLORREF colour) {
+  return colour != CLR_INVALID && GetRValue(colour) >= 240 && GetGValue(colour) >= 240 &&
+         GetBValue(colour) >= 240;
+}
+
+TEST_F(MainWindow, ButtonFacesAndTheProgressBarsBackgroundAreWhiteOnTheScreen) {
+  ASSERT_TRUE(app.Started());
+  HWND form = app.Window();
+  MoveMouseTo(2, 2);  // a hovered button shows its frame in blue; the face stays white
+  SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(form) != FALSE; }, 10));
+
+  struct Sample {
+    int id;
+    POINT at;  // on the screen
+  };
+  std::vector<Sample> samples;
+  // Each button's face in its four corners, inside the frame and clear of picture and caption.
+  for (int id : {tavrolin::kIdCheck1, tavrolin::kIdCheck2, tavrolin::kIdCheck4, tavrolin::kIdCheck3}) {
+    const RECT r = WindowRectOnScreen(app.Control(id));
+    for (POINT p : {POINT{r.left + 6, r.top + 6}, POINT{r.right - 7, r.top + 6},
+                    POINT{r.left + 6, r.bottom - 7}, POINT{r.right - 7, r.bottom - 7}}) {
+      samples.push_back({id, p});
+    }
+  }
+  // The empty bar along its middle.
+  const RECT bar = WindowRectOnScreen(app.Control(tavrolin::kIdProgressBar1));
+  for (int quarter = 1; quarter <= 3; ++quarter) {
+    samples.push_back({tavrolin::kIdProgressBar1,
+                       {bar.left + (bar.right - bar.left) * quarter / 4, (bar.top + bar.bottom) / 2}});
+  }
+  // Painting may still be under way: wait for it, then report every sample that is not white.
+  WaitFor([&] {
+    for (const auto& sample : samples) {
+      if (!NearlyWhite(ScreenPixel(sample.at))) return false;
+    }
+    return true;
+  }, 10);
+  SaveScreenshot(form, ScreenshotDir() + L"\\main_window_faces" + LookSuffix() + L".bmp");
+  for (const auto& sample : samples) {
+    const COLORREF colour = ScreenPixel(sample.at);
+    EXPECT_TRUE(NearlyWhite(colour)) << "control " << sample.id << " at " << sample.at.x << ","
+                                     << sample.at.y << ": rgb(" << int(GetRValue(colour)) << ","
+                                     << int(GetGValue(colour)) << "," << int(GetBValue(colour)) << ")";
+  }
+}
+
+// As the system would on a move to a monitor of 150 % and back: the frame it suggests, and the
+// controls laid out again from their twips at the new DPI.
+TEST_F(MainWindow, FollowsAMonitorOfAnotherScaleAndBack) {
+  ASSERT_TRUE(app.Started());
+  HWND form = app.Window();
+  const RECT original = WindowRectOnScreen(form);
+  RemoteMemory remote(form, sizeof(RECT));
+  ASSERT_NE(remote.address(), nullptr);
+  auto changeDpi = [&](int dpi, RECT suggested) {
+    remote.Write(&suggested, sizeof(suggested));
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                               reinterpret_cast<LPARAM>(remote.address()), SMTO_NORMAL, 10000,
+                               &ignored) != 0;
+  };
+  struct Twips {
+    int id, left, top, width, height;
+  };
+  const Twips designed[] = {
+      {tavrolin::kIdCommand1, -720, 2640, 615, 495},  {tavrolin::kIdCheck1, 120, 1800, 2175, 1095},
+      {tavrolin::kIdCheck2, 4680, 1800, 2175, 1095},  {tavrolin::kIdListView1, 120, 120, 6735, 1575},
+      {tavrolin::kIdCheck4, 2400, 1800, 2175, 1095},  {tavrolin::kIdProgressBar1, 120, 3000, 6735, 375},
+      {tavrolin::kIdCheck3, 120, 3480, 6735, 375},
+  };
+
+  const RECT larger{original.left, original.top,
+                    original.left + (original.right - original.left) * 3 / 2,
+                    original.top + (original.bottom - original.top) * 3 / 2};
+  ASSERT_TRUE(changeDpi(144, larger));
+  const RECT now = WindowRectOnScreen(form);
+  EXPECT_EQ(now.left, larger.left);
+  EXPECT_EQ(now.top, larger.top);
+  EXPECT_EQ(now.right, larger.right);
+  EXPECT_EQ(now.bottom, larger.bottom);
+  for (const auto& t : designed) {
+    auto px = [](int twips) { return tavrolin::TwipsToPixels(twips, 144); };
+    const RECT r = RectInParent(app.Control(t.id));
+    EXPECT_EQ(r.left, px(t.left)) << t.id;
+    EXPECT_EQ(r.top, px(t.top)) << t.id;
+    EXPECT_EQ(r.right, px(t.left) + px(t.width)) << t.id;
+    EXPECT_EQ(r.bottom, px(t.top) + px(t.height)) << t.id;
+  }
+  const auto columns = ListViewColumns(app.Control(tavrolin::kIdListView1));
+  ASSERT_EQ(columns.size(), 1u);
+  EXPECT_EQ(columns[0].second, 570);
+  SaveScreenshot(form, ScreenshotDir() + L"\\main_window_144dpi" + LookSuffix() + L".bmp");
+
+  ASSERT_TRUE(changeDpi(96, original));
+  for (const auto& want : kControls) {
+    const RECT r = RectInParent(app.Control(want.id));
+    EXPECT_EQ(r.left, want.rect.left) << want.id;
+    EXPECT_EQ(r.top, want.rect.top) << want.id;
+    EXPECT_EQ(r.right, want.rect.right) << want.id;
+    EXPECT_EQ(r.bottom, want.rect.bottom) << want.id;
+  }
+  EXPECT_EQ(ListViewColumns(app.Control(tavrolin::kIdListView1))[0].second, 380);
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 465);
+  EXPECT_EQ(client.bottom, 265);
 }
 
 TEST_F(MainWindow, ClosingTheWindowEndsTheProgram) {

@@ -1,5 +1,7 @@
 #include "common/win/window.h"
 
+#include <iterator>
+
 #include "common/placement.h"
 
 namespace tavrolin::win {
@@ -35,6 +37,29 @@ UniqueCursor LoadPointerFile(const std::wstring& path) {
         LoadImageW(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
   }
   return UniqueCursor(cursor);
+}
+
+std::wstring WindowsDirectory() {
+  wchar_t path[MAX_PATH * 2];
+  const UINT n = GetWindowsDirectoryW(path, static_cast<UINT>(std::size(path)));
+  if (n == 0 || n >= std::size(path)) return {};
+  return std::wstring(path, n);
+}
+
+bool MinimizedStarter::Start(const std::wstring& program, const std::wstring& commandLine) {
+  std::wstring line = commandLine;  // CreateProcessW may write to it
+  STARTUPINFOW startup{sizeof(startup)};
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINIMIZED;
+  PROCESS_INFORMATION process{};
+  // The application name is given, so the command line's first word is never searched for.
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
 }
 
 }  // namespace tavrolin::win

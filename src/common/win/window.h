@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/placement.h"
+
 namespace tavrolin::win {
 
 // Moves a top-level window to the centre of the whole screen (not only its work area), left edge
@@ -54,5 +56,14 @@ using UniqueCursor = UniqueGdi<HCURSOR, DestroyCursor>;
 
 // Loads a pointer image (.cur or .ico) from a file; empty when it is missing or unreadable.
 UniqueCursor LoadPointerFile(const std::wstring& path);
+
+// The Windows folder (GetWindowsDirectoryW); empty when it cannot be read.
+std::wstring WindowsDirectory();
+
+// Starts a program by its full path, shown minimised, without waiting for it.
+class MinimizedStarter final : public ProgramStarter {
+ public:
+  bool Start(const std::wstring& program, const std::wstring& commandLine) override;
+};
 
 }  // namespace tavrolin::win

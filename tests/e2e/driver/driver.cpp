@@ -314,6 +314,69 @@ bool SaveScreenshot(HWND window, const std::wstring& path) {
   return saved;
 }
 
+std::wstring LookName() {
+  wchar_t value[64] = {};
+  const DWORD n = GetEnvironmentVariableW(L"TAVROLIN_E2E_LOOK", value, 64);
+  return n > 0 && n < 64 ? std::wstring(value, n) : std::wstring();
+}
+
+std::wstring LookSuffix() {
+  const std::wstring look = LookName();
+  return look.empty() ? L"" : L"_" + look;
+}
+
+namespace {
+constexpr wchar_t kThemeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
+
+std::optional<std::wstring> ReadThemeValue(HKEY key, const wchar_t* name) {
+  wchar_t data[512] = {};
+  DWORD size = sizeof(data) - sizeof(wchar_t);
+  DWORD type = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::nullopt;
+  }
+  return std::wstring(data);
+}
+
+void WriteThemeValue(HKEY key, const std::wstring& name, const std::optional<std::wstring>& value) {
+  if (!value) {
+    RegDeleteValueW(key, name.c_str());
+    return;
+  }
+  RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+                 static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+}
+}  // namespace
+
+LookScope::LookScope(const std::wstring& look) {
+  if (look != L"light" && look != L"classic") return;
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kThemeKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::pair<const wchar_t*, const wchar_t*> values[] = {
+      {L"DllName", L"C:\\windows\\resources\\themes\\light\\light.msstyles"},
+      {L"ColorName", L"Blue"},
+      {L"SizeName", L"NormalSize"},
+      {L"ThemeActive", look == L"light" ? L"1" : L"0"},
+  };
+  for (const auto& [name, value] : values) {
+    saved_.emplace_back(name, ReadThemeValue(key, name));
+    WriteThemeValue(key, name, std::wstring(value));
+  }
+  RegCloseKey(key);
+}
+
+LookScope::~LookScope() {
+  if (saved_.empty()) return;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kThemeKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  for (const auto& [name, value] : saved_) WriteThemeValue(key, name, value);
+  RegCloseKey(key);
+}
+
 App::App(const std::wstring& exePath) {
   std::wstring exe = exePath.empty() ? BinDir() + L"\\tavrolin.exe" : exePath;
   std::wstring commandLine = L"\"" + exe + L"\"";

@@ -87,7 +87,26 @@ std::vector<std::pair<std::wstring, int>> ListViewColumns(HWND list);
 // Saves the screen area of a window (or the whole screen for nullptr) as a .bmp file.
 bool SaveScreenshot(HWND window, const std::wstring& path);
 
-// The running tavrolin.exe; ended at destruction if still running.
+// The look a scenario runs in, named by the variable TAVROLIN_E2E_LOOK: "light" (Wine's visual
+// style on), "classic" (off), or empty (the prefix as it is).
+std::wstring LookName();
+// "_light", "_classic" or "": the ending of a screenshot's name.
+std::wstring LookSuffix();
+
+// Switches the visual style in the prefix's registry for the programs started afterwards and
+// puts the earlier values back at the end.
+class LookScope {
+ public:
+  explicit LookScope(const std::wstring& look);
+  ~LookScope();
+  LookScope(const LookScope&) = delete;
+  LookScope& operator=(const LookScope&) = delete;
+
+ private:
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
+};
+
+// The running tavrolin.exe, started in LookName()'s look; ended at destruction if still running.
 class App {
  public:
   explicit App(const std::wstring& exePath = L"");
@@ -105,6 +124,7 @@ class App {
   bool WaitExit(double seconds);
 
  private:
+  LookScope look_{LookName()};
   PROCESS_INFORMATION process_{};
   DWORD pid_ = 0;
   HWND window_ = nullptr;
