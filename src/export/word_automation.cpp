@@ -234,7 +234,7 @@ void AutomatedWord::RestoreSystemPrinter(Instance& word) {
 std::wstring AutomatedWord::EndNow(Instance& word) {
   word.gone = true;
   if (!word.process) return kWordNotIdentified;
-  if (!word.process->Running()) return kWordEnded;
+  if (!word.process->Running()) return kWordGoneByItself;
   std::wstring reason;
   if (word.process->End(reason)) return kWordEnded;
   return L"That Word instance could not be ended: " + reason;
@@ -243,6 +243,10 @@ std::wstring AutomatedWord::EndNow(Instance& word) {
 std::wstring AutomatedWord::QuitAndEnd(Instance& word, double seconds, EventPump& pump) {
   if (word.gone) return {};
   if (word.hung) return EndNow(word);
+  if (word.process && !word.process->Running()) {
+    word.gone = true;
+    return kWordGoneByItself;
+  }
   const double start = pump.Now();
   bool quitAnswered = false;
   try {

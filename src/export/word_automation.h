@@ -77,6 +77,7 @@ inline constexpr std::int32_t kAutomationSecurityForceDisable = 3;
 // What the user reads about the Word instance in hand once it is dealt with.
 inline constexpr wchar_t kWordEnded[] = L"That Word instance was ended.";
 inline constexpr wchar_t kWordClosed[] = L"That Word instance was closed.";
+inline constexpr wchar_t kWordGoneByItself[] = L"That Word instance had ended by itself.";
 inline constexpr wchar_t kWordNotIdentified[] =
     L"Tavrolin could not tell which Word process it had started, so it ended none; that Word "
     L"may still be running.";

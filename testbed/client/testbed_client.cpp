@@ -134,6 +134,8 @@ LogEntry ToEntry(const json::Value& v, const std::string& raw) {
 }  // namespace
 
 void Apply(const Settings& s) {
+  // Each test starts on the stand-in's usual default printer, whatever an earlier one left.
+  SetDefaultPrinterW(L"Office Laser");
   RegKey key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Out(),
                       nullptr) != ERROR_SUCCESS) {

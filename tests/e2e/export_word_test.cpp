@@ -126,7 +126,7 @@ const Scenario kScenarios[] = {
     {"PrintOutNeverReturns", [](testbed::Settings& t) { t.hangMember = L"PrintOut"; t.hangForever = true; },
      Then::Message, nullptr, L"That Word instance was ended."},
     {"WordDiesInPrintOut", [](testbed::Settings& t) { t.dieMember = L"PrintOut"; }, Then::Message, nullptr,
-     L"That Word instance was ended."},
+     L"That Word instance had ended by itself."},
     {"NoDialog", [](testbed::Settings& t) { t.noDialog = true; }, Then::Message, nullptr,
      L"That Word instance was closed."},
     {"NoPdf", [](testbed::Settings& t) { t.pdfDelayMs = 120000; }, Then::Message, nullptr,
