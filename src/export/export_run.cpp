@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "common/paths.h"
+#include "export/pdf_files.h"
 
 namespace tavrolin {
 namespace {
@@ -118,11 +119,11 @@ ExportOutcome ExportRunner::Run() {
       }
 
       const std::wstring outputPath = OutputPathFor(documentPath);
-      step = L"deleting the old PDF " + outputPath;
-      if (ports_.files.Exists(outputPath)) {
-        std::wstring reason;
-        if (!ports_.files.Delete(outputPath, reason)) throw Failure{step, L"", reason};
-      }
+      step = L"replacing the old PDF " + outputPath;
+      // Aside, not deleted: any end of this document's steps before the new PDF is complete
+      // (failure, stop, unwinding) puts it back.
+      PdfAside oldPdf(ports_.files, outputPath);
+      if (std::wstring reason; !oldPdf.SetAside(reason)) throw Failure{step, L"", reason};
       busy.Refresh();
 
       step = L"opening the document in Word";
@@ -145,7 +146,17 @@ ExportOutcome ExportRunner::Run() {
                       L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
                           L" seconds after the printer's dialog was completed."};
       }
+      // The printer creates the file when it starts writing: only a finished PDF counts.
+      step = L"waiting for the printer to finish the PDF " + outputPath;
+      const PdfState state = WaitForCompletePdf(ports_.pump, ports_.files, outputPath,
+                                                bounds_.pdfSeconds, stopRequested);
+      ThrowIfStopped();
+      if (state != PdfState::Complete) {
+        throw Failure{step, L"", IncompletePdfReason(state, bounds_.pdfSeconds)};
+      }
       ++exported;
+      step = L"deleting the old PDF";
+      if (std::wstring reason; !oldPdf.Commit(reason)) throw Failure{step, L"", reason};
 
       ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
       // The one second before Word is told to quit; a stop cuts it short.
