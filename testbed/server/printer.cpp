@@ -272,8 +272,12 @@ bool WritePdfSlowly(const std::wstring& path, const std::string& pdf, DWORD writ
 
 DWORD WINAPI WriteThread(void* parameter) {
   std::unique_ptr<PdfWrite> write(static_cast<PdfWrite*>(parameter));
-  // A slow printer: the PDF appears a while after the dialog has gone.
-  if (write->delayMs) WaitForSingleObject(StopEvent(), write->delayMs);
+  // A slow printer: the PDF appears a while after the dialog has gone. A job that has not begun
+  // writing when Word's process ends is dropped with it, so a stopped export sees no late PDF.
+  if (write->delayMs && WaitForSingleObject(StopEvent(), write->delayMs) == WAIT_OBJECT_0) {
+    LogEvent(L"pdf-abandoned", write->target);
+    return 0;
+  }
   std::wstring error;
   const std::string pdf = MakePdf(write->document, PdfLines(write->document));
   const bool ok = write->writeMs ? WritePdfSlowly(write->target, pdf, write->writeMs, error)
