@@ -12,10 +12,14 @@ std::wstring WithTrailingBackslash(std::wstring path) {
 
 bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
 
-// Folders that the scan enters: visible, ordinary folders.
-bool IsEnteredFolder(std::uint32_t attributes) {
-  if (!(attributes & kAttributeFolder)) return false;
-  return !(attributes & (kAttributeHidden | kAttributeSystem | kAttributeReparsePoint));
+// Folders that the scan enters: visible folders that are not links to elsewhere.
+bool IsEnteredFolder(const DirectoryEntry& entry) {
+  if (!(entry.attributes & kAttributeFolder)) return false;
+  if (entry.attributes & (kAttributeHidden | kAttributeSystem)) return false;
+  if (!(entry.attributes & kAttributeReparsePoint)) return true;
+  // No tag (0 is none that exists): it may be a link, and a link back up would never end.
+  if (entry.reparseTag == 0) return false;
+  return entry.reparseTag != kReparseTagSymlink && entry.reparseTag != kReparseTagMountPoint;
 }
 
 }  // namespace
@@ -52,7 +56,7 @@ void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, Direc
           if (holdsFiles) (*holdsFiles)[i] = true;
           continue;
         }
-        if (IsDotEntry(entry.name) || !IsEnteredFolder(entry.attributes)) continue;
+        if (IsDotEntry(entry.name) || !IsEnteredFolder(entry)) continue;
         found.push_back(folder + entry.name + L'\\');
       }
     }

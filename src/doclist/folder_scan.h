@@ -19,9 +19,15 @@ inline constexpr std::uint32_t kAttributeSystem = 0x4;
 inline constexpr std::uint32_t kAttributeFolder = 0x10;
 inline constexpr std::uint32_t kAttributeReparsePoint = 0x400;
 
+// Kinds of reparse point that lead to another place in the file system. Other kinds (the
+// placeholders of cloud-sync clients, deduplicated or archived folders) hold their own content.
+inline constexpr std::uint32_t kReparseTagMountPoint = 0xA0000003;  // junctions and mounted volumes
+inline constexpr std::uint32_t kReparseTagSymlink = 0xA000000C;
+
 struct DirectoryEntry {
   std::wstring name;
   std::uint32_t attributes = 0;
+  std::uint32_t reparseTag = 0;  // with kAttributeReparsePoint only
 };
 
 // One directory listing in progress.
@@ -72,7 +78,8 @@ std::wstring PatternFor(const std::wstring& extension);
 // The folder list: `folders` (each ending in "\") grows by their subfolders, level by level:
 // all direct subfolders in the order of their parents and of each parent's listing, then the
 // next level, to the deepest (only the first level without `recursive`). Hidden and system
-// folders are not entered, nor links to other folders (a link back up would never end).
+// folders are not entered, nor symbolic links and junctions (a link back up would never end);
+// folders that are other reparse points, such as those of cloud-sync clients, are.
 // `holdsFiles`, when given, receives for every folder of the list whether its listing showed any
 // file, so that folders of folders need no second listing.
 void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, DirectoryLister& lister,

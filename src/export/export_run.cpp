@@ -7,6 +7,7 @@
 
 #include "common/paths.h"
 #include "common/text.h"
+#include "export/pdf_files.h"
 
 namespace tavrolin {
 namespace {
@@ -74,6 +75,8 @@ std::wstring ExportRunner::Dismiss(std::unique_ptr<WordApplication>& word) {
 void ExportRunner::EndForExit() {
   if (!running_) return;
   ports_.word.EndForExit();
+  // After Word, so that its printer cannot write over the old PDF once it is back.
+  if (aside_) aside_->Restore();
 }
 
 ExportOutcome ExportRunner::Run() {
@@ -120,11 +123,16 @@ ExportOutcome ExportRunner::Run() {
       }
 
       const std::wstring outputPath = OutputPathFor(documentPath);
-      step = L"deleting the old PDF " + outputPath;
-      if (ports_.files.Exists(outputPath)) {
-        std::wstring reason;
-        if (!ports_.files.Delete(outputPath, reason)) throw Failure{step, L"", reason};
-      }
+      step = L"replacing the old PDF " + outputPath;
+      // Aside, not deleted: any end of this document's steps before the new PDF is complete
+      // (failure, stop, unwinding) puts it back.
+      PdfAside oldPdf(ports_.files, outputPath);
+      // Also within reach of the end of the program, which unwinds nothing.
+      struct Held {
+        PdfAside*& slot;
+        ~Held() { slot = nullptr; }
+      } held{aside_ = &oldPdf};
+      if (std::wstring reason; !oldPdf.SetAside(reason)) throw Failure{step, L"", reason};
       busy.Refresh();
 
       step = L"opening the document in Word";
@@ -149,7 +157,17 @@ ExportOutcome ExportRunner::Run() {
                       L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
                           L" after the printer's dialog was completed."};
       }
+      // The printer creates the file when it starts writing: only a finished PDF counts.
+      step = L"waiting for the printer to finish the PDF " + outputPath;
+      const PdfState state = WaitForCompletePdf(ports_.pump, ports_.files, outputPath,
+                                                bounds_.pdfSeconds, stopRequested);
+      ThrowIfStopped();
+      if (state != PdfState::Complete) {
+        throw Failure{step, L"", IncompletePdfReason(state, bounds_.pdfSeconds)};
+      }
       ++exported;
+      step = L"deleting the old PDF";
+      if (std::wstring reason; !oldPdf.Commit(reason)) throw Failure{step, L"", reason};
 
       ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
       // The one second before Word is told to quit; a stop cuts it short.

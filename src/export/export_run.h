@@ -11,14 +11,30 @@
 
 namespace tavrolin {
 
-// The file system as the run needs it: the test for an old or a new PDF, and deleting an old one.
+class PdfAside;
+
+// What the test for a finished PDF found at a path.
+enum class PdfState { Missing, BeingWritten, Empty, NotPdf, Complete };
+
+// The file system as the run needs it: the test for an old or a new PDF, setting the old one
+// aside until the new one is complete, and whether the printer has finished it. Every failure
+// gives false and the system's reason in `reason`.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   // True exactly when something exists at `path`; never fails.
   virtual bool Exists(const std::wstring& path) = 0;
-  // Deletes the file at `path`. On failure gives false and the system's reason in `reason`.
   virtual bool Delete(const std::wstring& path, std::wstring& reason) = 0;
+  // Renames the file at `path` to `aside` (a free name in the same folder) and hides it. A
+  // read-only file is refused: it could be renamed, but not deleted once the new PDF is there.
+  virtual bool MoveAside(const std::wstring& path, const std::wstring& aside,
+                         std::wstring& reason) = 0;
+  // Renames `aside` back to `path`, replacing whatever is there, and shows it again.
+  virtual bool PutBack(const std::wstring& aside, const std::wstring& path,
+                       std::wstring& reason) = 0;
+  // Complete when nobody holds the file open for writing, it is not empty and it begins
+  // with "%PDF-".
+  virtual PdfState CheckPdf(const std::wstring& path) = 0;
 };
 
 // The bar that shows how far the run is, 0 to 100.
@@ -29,7 +45,8 @@ class ProgressBar {
 };
 
 struct ExportBounds {
-  // From the printer's dialog completed to the PDF on disk.
+  // From the printer's dialog completed to the PDF on disk, and again from there to the
+  // printer having finished writing it.
   double pdfSeconds = 300;
 };
 
@@ -80,6 +97,7 @@ class ExportRunner {
   ExportBounds bounds_;
   bool running_ = false;
   bool stopRequested_ = false;
+  PdfAside* aside_ = nullptr;  // the old PDF of the document in hand, while it is held aside
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
 };
 

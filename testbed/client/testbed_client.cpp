@@ -148,6 +148,7 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"NoDialog", s.noDialog);
   PutDword(key.Get(), L"DialogDelayMs", s.dialogDelayMs);
   PutDword(key.Get(), L"PdfDelayMs", s.pdfDelayMs);
+  PutDword(key.Get(), L"PdfWriteMs", s.pdfWriteMs);
   PutDword(key.Get(), L"SaveBeforeEdit", s.saveBeforeEdit);
   PutString(key.Get(), L"InitialText", s.initialText);
   PutDword(key.Get(), L"InitialTextSelected", s.initialTextSelected);
@@ -170,6 +171,7 @@ Settings Current() {
   s.noDialog = GetDword(k, L"NoDialog", s.noDialog) != 0;
   s.dialogDelayMs = GetDword(k, L"DialogDelayMs", s.dialogDelayMs);
   s.pdfDelayMs = GetDword(k, L"PdfDelayMs", s.pdfDelayMs);
+  s.pdfWriteMs = GetDword(k, L"PdfWriteMs", s.pdfWriteMs);
   s.saveBeforeEdit = GetDword(k, L"SaveBeforeEdit", s.saveBeforeEdit) != 0;
   s.initialText = GetString(k, L"InitialText", s.initialText);
   s.initialTextSelected = GetDword(k, L"InitialTextSelected", s.initialTextSelected) != 0;

@@ -45,6 +45,8 @@ struct Settings {
   bool noDialog = false;             // PrintOut on "PDF Printer" never shows the dialog
   unsigned dialogDelayMs = 200;      // from PrintOut's return to the dialog being shown
   unsigned pdfDelayMs = 0;           // from the click on "&Save" to the PDF being on disk
+  unsigned pdfWriteMs = 0;           // the PDF is created at once and written over this long,
+                                     // held open for writing, as real PDF printers do
   bool saveBeforeEdit = false;       // "&Save" comes before the edit box in z-order
   std::wstring initialText;          // text the file-name box starts with
   bool initialTextSelected = false;  // whether that text starts selected

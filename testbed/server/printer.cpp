@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -239,14 +240,49 @@ struct PdfWrite {
   std::wstring document;
   std::wstring target;
   DWORD delayMs;
+  DWORD writeMs;
 };
+
+// As a real PDF printer writes: the file is there at once, header first, and filled in pieces
+// over `writeMs` while it is held open for writing (readers allowed).
+bool WritePdfSlowly(const std::wstring& path, const std::string& pdf, DWORD writeMs,
+                    std::wstring& error) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = L"cannot create the file (error " + std::to_wstring(GetLastError()) + L")";
+    return false;
+  }
+  LogEvent(L"pdf-started", path);
+  constexpr int kPieces = 10;
+  const size_t piece = (pdf.size() + kPieces - 1) / kPieces;
+  bool ok = true;
+  for (size_t at = 0; ok && at < pdf.size(); at += piece) {
+    // Not cut short when Word quits: a real printer finishes its file whatever Word does.
+    if (at) Sleep(writeMs / kPieces);
+    const DWORD n = static_cast<DWORD>(std::min(piece, pdf.size() - at));
+    DWORD written = 0;
+    ok = WriteFile(file, pdf.data() + at, n, &written, nullptr) && written == n;
+  }
+  Sleep(writeMs / kPieces);  // the last piece written is not the end of the job yet
+  if (!ok) error = L"cannot write the file (error " + std::to_wstring(GetLastError()) + L")";
+  CloseHandle(file);
+  return ok;
+}
 
 DWORD WINAPI WriteThread(void* parameter) {
   std::unique_ptr<PdfWrite> write(static_cast<PdfWrite*>(parameter));
-  // A slow printer: the PDF appears a while after the dialog has gone.
-  if (write->delayMs) WaitForSingleObject(StopEvent(), write->delayMs);
+  // A slow printer: the PDF appears a while after the dialog has gone. A job that has not begun
+  // writing when Word's process ends is dropped with it, so a stopped export sees no late PDF.
+  if (write->delayMs && WaitForSingleObject(StopEvent(), write->delayMs) == WAIT_OBJECT_0) {
+    LogEvent(L"pdf-abandoned", write->target);
+    return 0;
+  }
   std::wstring error;
-  if (!WritePdfFile(write->target, MakePdf(write->document, PdfLines(write->document)), error)) {
+  const std::string pdf = MakePdf(write->document, PdfLines(write->document));
+  const bool ok = write->writeMs ? WritePdfSlowly(write->target, pdf, write->writeMs, error)
+                                 : WritePdfFile(write->target, pdf, error);
+  if (!ok) {
     LogEvent(L"save-failed", write->target + L": " + error);
     return 0;
   }
@@ -308,7 +344,7 @@ DWORD WINAPI JobThread(void* parameter) {
   LogEvent(L"dialog-closed", target);
   // The printer writes while its dialog goes away: without a window manager, Wine waits up to
   // two seconds for a closed top-level window to be withdrawn, and no printer waits for that.
-  auto* write = new PdfWrite{job->document, target, job->settings.pdfDelayMs};
+  auto* write = new PdfWrite{job->document, target, job->settings.pdfDelayMs, job->settings.pdfWriteMs};
   if (HANDLE writer = CreateThread(nullptr, 0, WriteThread, write, 0, nullptr)) {
     std::lock_guard lock(g_jobsMutex);
     g_jobs.push_back(writer);

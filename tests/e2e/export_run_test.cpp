@@ -231,7 +231,7 @@ TEST_F(ExportRun, AnOldPdfThatCannotBeDeletedIsReportedAndLeftAlone) {
   AddAll({document});
   PressExport();
   const auto error = NextBox(60);
-  EXPECT_TRUE(Contains(error.text, L"deleting the old PDF " + oldPdf)) << error.text;
+  EXPECT_TRUE(Contains(error.text, L"replacing the old PDF " + oldPdf)) << error.text;
   EXPECT_TRUE(Contains(error.text, L"Reason: ")) << error.text;
   ASSERT_TRUE(AnswerMessageBox(error, L"OK"));
   EXPECT_EQ(ReadFileBytes(oldPdf), "old");

@@ -40,6 +40,26 @@ class FakeFiles final : public FileSystem {
     files.erase(path);
     return true;
   }
+  bool MoveAside(const std::wstring& path, const std::wstring& aside,
+                 std::wstring& reason) override {
+    journal_.push_back(L"aside " + path);
+    if (auto it = undeletable.find(path); it != undeletable.end()) {
+      reason = it->second;
+      return false;
+    }
+    files.erase(path);
+    files.insert(aside);
+    return true;
+  }
+  bool PutBack(const std::wstring& aside, const std::wstring& path, std::wstring&) override {
+    journal_.push_back(L"put back " + path);
+    files.erase(aside);
+    files.insert(path);
+    return true;
+  }
+  PdfState CheckPdf(const std::wstring& path) override {
+    return files.count(path) ? PdfState::Complete : PdfState::Missing;
+  }
   std::set<std::wstring> files;
   std::map<std::wstring, std::wstring> undeletable;  // path -> reason
 
@@ -260,13 +280,16 @@ TEST_F(ExportRunTest, DocumentAddedDuringTheFirstWaitCountsButIsNotExported) {
   EXPECT_EQ(LastMessage(), L"Done.");
 }
 
-TEST_F(ExportRunTest, OldPdfIsDeletedBeforeWordStartsAndTheWaitEndsOnTheNewOne) {
+TEST_F(ExportRunTest, OldPdfIsSetAsideBeforeWordStartsAndTheWaitEndsOnTheNewOne) {
   Add({L"C:\\Docs\\Report.final.docx"});
   files.files = {L"C:\\Docs\\Report.final.pdf"};
   word.pdfDelay = 3;
   runner.Press();
-  EXPECT_LT(IndexOf(journal, L"delete C:\\Docs\\Report.final.pdf"),
+  EXPECT_LT(IndexOf(journal, L"aside C:\\Docs\\Report.final.pdf"),
             IndexOf(journal, L"open C:\\Docs\\Report.final.docx"));
+  EXPECT_LT(IndexOf(journal, L"delete C:\\Docs\\~$Report.final.pdf.tavrolin-aside"),
+            journal.size()) << "deleted once the new one is there";
+  EXPECT_EQ(files.files.count(L"C:\\Docs\\~$Report.final.pdf.tavrolin-aside"), 0u);
   EXPECT_GE(pump.now, 3.0 + 1.0) << "waited for the new file, then one second";
   EXPECT_EQ(files.files.count(L"C:\\Docs\\Report.final.pdf"), 1u);
   EXPECT_EQ(LastMessage(), L"Done.");
@@ -328,7 +351,7 @@ TEST_F(ExportRunTest, FailuresEndTheRunAtTheDocumentAndSaySoSoundly) {
          t.files.files.insert(L"C:\\b.pdf");
          t.files.undeletable[L"C:\\b.pdf"] = L"Access is denied.";
        },
-       L"deleting the old PDF C:\\b.pdf", L"Access is denied.", false},
+       L"replacing the old PDF C:\\b.pdf", L"Access is denied.", false},
       {"document does not open", [](Rig& t) { t.word.openFails = L"C:\\b.docx"; },
        L"opening the document in Word (Documents.Open)", L"The file is corrupt.", false},
       {"printing fails", [](Rig& t) { t.word.printFails = L"C:\\b.docx"; },

@@ -30,11 +30,12 @@ bool WildcardMatch(const wchar_t* pattern, const wchar_t* name) {
 // A directory tree in memory: folders (keys ending in "\") with their entries in listing order.
 class FakeTree : public DirectoryLister {
  public:
-  void Folder(const std::wstring& path, std::uint32_t attributes = kAttributeFolder) {
+  void Folder(const std::wstring& path, std::uint32_t attributes = kAttributeFolder,
+              std::uint32_t reparseTag = 0) {
     const auto slash = path.find_last_of(L'\\', path.size() - 2);
     const std::wstring parent = path.substr(0, slash + 1);
     const std::wstring name = path.substr(slash + 1, path.size() - slash - 2);
-    if (folders_.count(parent)) folders_[parent].push_back({name, attributes});
+    if (folders_.count(parent)) folders_[parent].push_back({name, attributes, reparseTag});
     folders_[path];
   }
   void File(const std::wstring& path, std::uint32_t attributes = 0) {
@@ -306,6 +307,26 @@ TEST_F(AddFolder, AttributeRulesForFilesAndFolders) {
   // A hidden folder that is itself picked is scanned.
   prompts.folder = L"D:\\T\\H";
   EXPECT_THAT(Run(), ElementsAre(L"D:\\T\\H\\inhidden.doc"));
+}
+
+// Links lead elsewhere (a link back up would never end); a synced folder is a reparse point too,
+// and its documents must not vanish silently.
+TEST_F(AddFolder, LinksAreNotEnteredButOtherReparsePointsAre) {
+  constexpr std::uint32_t kReparseFolder = kAttributeFolder | kAttributeReparsePoint;
+  tree.Root(L"D:\\T\\");
+  tree.Folder(L"D:\\T\\Symlink\\", kReparseFolder, kReparseTagSymlink);
+  tree.File(L"D:\\T\\Symlink\\s.doc");
+  tree.Folder(L"D:\\T\\Junction\\", kReparseFolder, kReparseTagMountPoint);
+  tree.File(L"D:\\T\\Junction\\j.doc");
+  tree.Folder(L"D:\\T\\Synced\\", kReparseFolder, 0x9000001A);  // a cloud-sync placeholder
+  tree.File(L"D:\\T\\Synced\\c.doc");
+  tree.Folder(L"D:\\T\\Synced\\Deeper\\", kReparseFolder, 0x9000101A);
+  tree.File(L"D:\\T\\Synced\\Deeper\\d.doc");
+  tree.Folder(L"D:\\T\\Dedup\\", kReparseFolder, 0x80000013);
+  tree.File(L"D:\\T\\Dedup\\e.doc");
+  prompts.folder = L"D:\\T";
+  EXPECT_THAT(Run(), ElementsAre(L"D:\\T\\Synced\\c.doc", L"D:\\T\\Dedup\\e.doc",
+                                 L"D:\\T\\Synced\\Deeper\\d.doc"));
 }
 
 TEST_F(AddFolder, FoldersThatCannotBeListedAreSkipped) {

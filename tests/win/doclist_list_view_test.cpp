@@ -359,5 +359,25 @@ TEST(SelectionFromBuffer, ReadsOnePathOrTheNulSeparatedList) {
   EXPECT_EQ(win::SelectionFromBuffer(root.data(), root.size(), 4), L"C:\\\0a.doc"s);
 }
 
+// Older programs drop ANSI names; a block cut short must not be read past its end.
+TEST(ParseDropFiles, ReadsWideAndAnsiListsAndStopsAtTheEndOfTheBlock) {
+  auto block = [](bool wide, const std::string& names) {
+    DROPFILES header{};
+    header.pFiles = sizeof(DROPFILES);
+    header.fWide = wide;
+    return std::string(reinterpret_cast<const char*>(&header), sizeof header) + names;
+  };
+  const std::wstring wideNames = L"C:\\a.doc\0D:\\b c.docx\0\0"s;
+  const std::string wide =
+      block(true, std::string(reinterpret_cast<const char*>(wideNames.data()), wideNames.size() * 2));
+  EXPECT_EQ(win::ParseDropFiles(wide.data(), wide.size()), (Paths{L"C:\\a.doc", L"D:\\b c.docx"}));
+  const std::string ansi = block(false, "C:\\a.doc\0D:\\b.doc\0\0"s);
+  EXPECT_EQ(win::ParseDropFiles(ansi.data(), ansi.size()), (Paths{L"C:\\a.doc", L"D:\\b.doc"}));
+  // Without its closing NULs the last name ends where the block ends.
+  const std::string cut = block(false, "C:\\a.doc\0D:\\b"s);
+  EXPECT_EQ(win::ParseDropFiles(cut.data(), cut.size()), (Paths{L"C:\\a.doc", L"D:\\b"}));
+  EXPECT_TRUE(win::ParseDropFiles(wide.data(), sizeof(DROPFILES) - 1).empty());
+}
+
 }  // namespace
 }  // namespace tavrolin

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "common/win/pump.h"
@@ -125,6 +128,90 @@ TEST(FolderListing, NamesOutsideTheAnsiCodePageAndLongPathsArriveWhole) {
   const auto added = AddAll(tree.root(), L"doc");
   EXPECT_THAT(added, UnorderedElementsAre(unicode, deepFile));
   for (const auto& path : added) EXPECT_NE(AttributesOf(path), INVALID_FILE_ATTRIBUTES);
+}
+
+// A junction as "mklink /J" makes it: a folder with mount-point reparse data.
+bool MakeJunction(const std::wstring& link, const std::wstring& target, DWORD& error) {
+  if (!CreateDirectoryW(link.c_str(), nullptr)) {
+    error = GetLastError();
+    return false;
+  }
+  HANDLE handle = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    RemoveDirectoryW(link.c_str());
+    return false;
+  }
+  const std::wstring substitute = L"\\??\\" + target;
+  std::wstring names = substitute + L'\0' + target + L'\0';
+  std::vector<BYTE> data(16 + names.size() * sizeof(wchar_t));
+  auto word = [&](std::size_t at, std::size_t value) {
+    const WORD w = static_cast<WORD>(value);
+    std::memcpy(data.data() + at, &w, sizeof w);
+  };
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  std::memcpy(data.data(), &tag, sizeof tag);
+  word(4, data.size() - 8);                                  // reparse data length
+  word(8, 0);                                                // substitute name offset
+  word(10, substitute.size() * sizeof(wchar_t));             // its length
+  word(12, (substitute.size() + 1) * sizeof(wchar_t));       // print name offset
+  word(14, target.size() * sizeof(wchar_t));                 // its length
+  std::memcpy(data.data() + 16, names.data(), names.size() * sizeof(wchar_t));
+  DWORD returned = 0;
+  const BOOL made = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, data.data(),
+                                    static_cast<DWORD>(data.size()), nullptr, 0, &returned, nullptr);
+  error = made ? 0 : GetLastError();
+  CloseHandle(handle);
+  if (!made) RemoveDirectoryW(link.c_str());
+  return made;
+}
+
+TEST(FolderListing, SymbolicLinksAndJunctionsToFoldersAreNotEntered) {
+  TempTree tree;
+  tree.Folder(L"Real");
+  const auto real = tree.File(L"Real\\r.doc");
+  const std::wstring target = tree.root() + L"\\Real";
+  std::map<std::wstring, DWORD> made;  // link name -> the tag it must carry
+  DWORD symlinkError = 0, junctionError = 0;
+  const std::wstring symlink = tree.root() + L"\\Symlink";
+  const BOOL linked = CreateSymbolicLinkW(symlink.c_str(), target.c_str(),
+                                          SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* unprivileged */);
+  symlinkError = linked ? 0 : GetLastError();
+  // Wine 8 answers success without making anything: only what is on disk counts.
+  const DWORD symlinkAttributes = GetFileAttributesW(symlink.c_str());
+  if (linked && symlinkAttributes != INVALID_FILE_ATTRIBUTES &&
+      (symlinkAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    made[L"Symlink"] = IO_REPARSE_TAG_SYMLINK;
+  }
+  if (MakeJunction(tree.root() + L"\\Junction", target, junctionError)) {
+    made[L"Junction"] = IO_REPARSE_TAG_MOUNT_POINT;
+  }
+  if (made.empty()) {
+    GTEST_SKIP() << "This Wine makes neither a symbolic link to a folder (CreateSymbolicLinkW: "
+                 << (linked ? "reported success, made nothing" : "error " + std::to_string(symlinkError))
+                 << ") nor a junction (FSCTL_SET_REPARSE_POINT: error " << junctionError
+                 << "); the rule is tested with reparse tags in the unit tests.";
+  }
+
+  Win32DirectoryLister lister;
+  auto listing = lister.List(tree.root() + L"\\", L"*");
+  ASSERT_TRUE(listing);
+  DirectoryEntry entry;
+  std::size_t seen = 0;
+  std::string listed;
+  while (listing->Next(entry)) {
+    listed += std::string(entry.name.begin(), entry.name.end()) + " (" +
+              std::to_string(entry.attributes) + ", " + std::to_string(entry.reparseTag) + ") ";
+    const auto it = made.find(entry.name);
+    if (it == made.end()) continue;
+    ++seen;
+    EXPECT_TRUE(entry.attributes & kAttributeReparsePoint) << std::string(entry.name.begin(), entry.name.end());
+    EXPECT_EQ(entry.reparseTag, it->second) << std::string(entry.name.begin(), entry.name.end());
+  }
+  EXPECT_EQ(seen, made.size()) << listed << "; made " << made.size() << " (symlink error "
+                               << symlinkError << ", junction error " << junctionError << ")";
+  EXPECT_THAT(AddAll(tree.root(), L"doc"), ElementsAre(real)) << "found once, through no link";
 }
 
 // Runs `answer` on the dialog that the calling thread shows next (waiting at most 20 s for it).

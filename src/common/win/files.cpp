@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "common/long_path.h"
+
 namespace tavrolin::win {
 
 bool FileExists(const std::wstring& path) {
@@ -12,7 +14,7 @@ bool FileExists(const std::wstring& path) {
   // No "insert disk" box for an empty drive: the answer is simply false.
   const UINT savedMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  const bool found = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != 0;
+  const bool found = GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data) != 0;
   SetErrorMode(savedMode);
   SetLastError(savedError);
   return found;

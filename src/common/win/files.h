@@ -4,6 +4,7 @@
 namespace tavrolin::win {
 
 // True exactly when the file system can tell the last change of the entry at `path`; never fails.
+// Asked in the long form, so that paths beyond the classic limit are seen too.
 bool FileExists(const std::wstring& path);
 
 // The folder of the running executable, without a trailing backslash.

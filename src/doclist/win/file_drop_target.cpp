@@ -1,6 +1,9 @@
 #include "doclist/win/file_drop_target.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
 
 #include "doclist/add_files.h"
 
@@ -17,21 +20,49 @@ bool OffersFileDrop(IDataObject* data) {
   return data->QueryGetData(&format) == S_OK;
 }
 
+std::vector<std::wstring> ParseDropFiles(const void* block, std::size_t size) {
+  std::vector<std::wstring> paths;
+  if (!block || size < sizeof(DROPFILES)) return paths;
+  const auto* header = static_cast<const DROPFILES*>(block);
+  if (header->pFiles < sizeof(DROPFILES) || header->pFiles >= size) return paths;
+  const char* const begin = static_cast<const char*>(block) + header->pFiles;
+  const char* const end = static_cast<const char*>(block) + size;
+  if (header->fWide) {
+    // Name after name, each ended by a NUL, the list by an empty name; a block cut short ends
+    // the list where it ends.
+    const auto* p = reinterpret_cast<const wchar_t*>(begin);
+    const auto* last = p + (end - begin) / static_cast<std::ptrdiff_t>(sizeof(wchar_t));
+    while (p < last && *p) {
+      const wchar_t* nameEnd = std::find(p, last, L'\0');
+      paths.emplace_back(p, nameEnd);
+      p = nameEnd + 1;
+    }
+    return paths;
+  }
+  const char* p = begin;
+  while (p < end && *p) {
+    const char* nameEnd = std::find(p, end, '\0');
+    const int length = static_cast<int>(nameEnd - p);
+    std::wstring path(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, p, length, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, p, length, path.data(), static_cast<int>(path.size()));
+    paths.push_back(std::move(path));
+    p = nameEnd + 1;
+  }
+  return paths;
+}
+
 std::vector<std::wstring> DroppedPaths(IDataObject* data) {
   std::vector<std::wstring> paths;
   if (!data) return paths;
   FORMATETC format = FileDropFormat();
   STGMEDIUM medium{};
   if (FAILED(data->GetData(&format, &medium))) return paths;
+  // One pass over the block: asking DragQueryFileW for each index walks the list from its start
+  // every time, which grows with the square of the number of files.
   if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-    const auto drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    paths.reserve(count);
-    for (UINT i = 0; i < count; ++i) {
-      const UINT length = DragQueryFileW(drop, i, nullptr, 0);
-      std::wstring path(length + 1, L'\0');
-      path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
-      paths.push_back(std::move(path));
+    if (const void* block = GlobalLock(medium.hGlobal)) {
+      paths = ParseDropFiles(block, GlobalSize(medium.hGlobal));
+      GlobalUnlock(medium.hGlobal);
     }
   }
   ReleaseStgMedium(&medium);

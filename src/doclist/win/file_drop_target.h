@@ -13,6 +13,8 @@ namespace tavrolin::win {
 bool OffersFileDrop(IDataObject* data);
 // The paths of the data's file-drop list in its order; empty without one.
 std::vector<std::wstring> DroppedPaths(IDataObject* data);
+// The paths of a DROPFILES block of `size` bytes (wide or ANSI names), in one pass.
+std::vector<std::wstring> ParseDropFiles(const void* block, std::size_t size);
 
 // Adapts IDropTarget to two procedures: one that decides the effect while data is dragged over
 // the target, one that receives the dropped paths (copied before Drop returns).

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "common/long_path.h"
 #include "common/messages.h"
 
 namespace tavrolin::win {
@@ -26,6 +27,7 @@ class FindListing final : public DirectoryListing {
     haveData_ = false;
     entry.name = data_.cFileName;
     entry.attributes = data_.dwFileAttributes;
+    entry.reparseTag = (data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data_.dwReserved0 : 0;
     return true;
   }
 
@@ -132,11 +134,7 @@ INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
-std::wstring ListablePath(const std::wstring& path) {
-  if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) return path;
-  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-  return L"\\\\?\\" + path;
-}
+std::wstring ListablePath(const std::wstring& path) { return LongPathForm(path); }
 
 std::unique_ptr<DirectoryListing> Win32DirectoryLister::List(const std::wstring& folder,
                                                              const std::wstring& pattern) {

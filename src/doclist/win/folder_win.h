@@ -8,16 +8,15 @@
 
 namespace tavrolin::win {
 
-// FindFirstFileExW/FindNextFileW, with the attributes that the listing itself reports. Paths too
-// long for the classic limit are listed through their extended-length form.
+// FindFirstFileExW/FindNextFileW, with the attributes and reparse tag that the listing itself
+// reports. Every query goes through the long form, so paths beyond the classic limit are listed.
 class Win32DirectoryLister final : public DirectoryLister {
  public:
   std::unique_ptr<DirectoryListing> List(const std::wstring& folder,
                                          const std::wstring& pattern) override;
 };
 
-// The path to hand to the file system: `path` itself, or its "\\?\" form when it is too long
-// for the classic limit.
+// The path to hand to the file system: its long form (LongPathForm).
 std::wstring ListablePath(const std::wstring& path);
 
 // The shell's folder picker, modal over `owner`, showing only file-system folders. The chosen

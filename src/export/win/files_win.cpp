@@ -1,8 +1,29 @@
 #include "export/win/files_win.h"
 
+#include <cstring>
+
 #include "common/win/files.h"
 
 namespace tavrolin::win {
+namespace {
+
+// Closes a file handle at the end of its scope.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
 
 std::wstring SystemErrorText(DWORD code) {
   wchar_t* buffer = nullptr;
@@ -18,12 +39,66 @@ std::wstring SystemErrorText(DWORD code) {
   return text;
 }
 
-bool Files::Exists(const std::wstring& path) { return FileExists(path); }
+bool Win32FileCalls::Exists(const std::wstring& path) { return FileExists(path); }
 
-bool Files::Delete(const std::wstring& path, std::wstring& reason) {
+bool Win32FileCalls::Delete(const std::wstring& path, std::wstring& reason) {
   if (DeleteFileW(path.c_str())) return true;
   reason = SystemErrorText(GetLastError());
   return false;
+}
+
+bool Win32FileCalls::MoveAside(const std::wstring& path, const std::wstring& aside,
+                               std::wstring& reason) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    reason = SystemErrorText(GetLastError());
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    reason = SystemErrorText(ERROR_ACCESS_DENIED) + L" (the file is read-only)";
+    return false;
+  }
+  // No replacing: the name is free unless someone made a file of that name meanwhile.
+  if (!MoveFileExW(path.c_str(), aside.c_str(), 0)) {
+    reason = SystemErrorText(GetLastError());
+    return false;
+  }
+  // Only a mark for the user's view of the folder; the copy is safe without it.
+  SetFileAttributesW(aside.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+  return true;
+}
+
+bool Win32FileCalls::PutBack(const std::wstring& aside, const std::wstring& path,
+                             std::wstring& reason) {
+  const DWORD attributes = GetFileAttributesW(aside.c_str());
+  if (!MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    reason = SystemErrorText(GetLastError());
+    return false;
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    const DWORD shown = attributes & ~FILE_ATTRIBUTE_HIDDEN;
+    SetFileAttributesW(path.c_str(), shown ? shown : FILE_ATTRIBUTE_NORMAL);
+  }
+  return true;
+}
+
+PdfState Win32FileCalls::CheckPdf(const std::wstring& path) {
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return PdfState::Missing;
+    // A sharing violation is a writer at work; anything else is not ready for us either.
+    return PdfState::BeingWritten;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return PdfState::BeingWritten;
+  if (size.QuadPart == 0) return PdfState::Empty;
+  char head[5] = {};
+  DWORD got = 0;
+  if (!ReadFile(file.get(), head, sizeof head, &got, nullptr)) return PdfState::BeingWritten;
+  return got == sizeof head && std::memcmp(head, "%PDF-", sizeof head) == 0 ? PdfState::Complete
+                                                                             : PdfState::NotPdf;
 }
 
 }  // namespace tavrolin::win

@@ -4,18 +4,50 @@
 #include <string>
 
 #include "export/export_run.h"
+#include "export/pdf_files.h"
 
 namespace tavrolin::win {
 
 // The system's own text for an error code, without the trailing line break.
 std::wstring SystemErrorText(DWORD code);
 
-// The export run's file system: the existence test of the common routines and DeleteFileW.
-class Files final : public FileSystem {
+// The file calls themselves, on paths exactly as given.
+class Win32FileCalls final : public FileSystem {
  public:
   bool Exists(const std::wstring& path) override;
   // A read-only or open file is not forced: the reason goes to the user instead.
   bool Delete(const std::wstring& path, std::wstring& reason) override;
+  bool MoveAside(const std::wstring& path, const std::wstring& aside,
+                 std::wstring& reason) override;
+  bool PutBack(const std::wstring& aside, const std::wstring& path, std::wstring& reason) override;
+  // Opened for reading with a sharing mode that refuses writers: a printer still writing
+  // holds the file open for writing, so the open fails with a sharing violation.
+  PdfState CheckPdf(const std::wstring& path) override;
+};
+
+// The export run's file system: the calls above, every path in its long form.
+class Files final : public FileSystem {
+ public:
+  Files() : long_(calls_) {}
+  Files(const Files&) = delete;
+  Files& operator=(const Files&) = delete;
+
+  bool Exists(const std::wstring& path) override { return long_.Exists(path); }
+  bool Delete(const std::wstring& path, std::wstring& reason) override {
+    return long_.Delete(path, reason);
+  }
+  bool MoveAside(const std::wstring& path, const std::wstring& aside,
+                 std::wstring& reason) override {
+    return long_.MoveAside(path, aside, reason);
+  }
+  bool PutBack(const std::wstring& aside, const std::wstring& path, std::wstring& reason) override {
+    return long_.PutBack(aside, path, reason);
+  }
+  PdfState CheckPdf(const std::wstring& path) override { return long_.CheckPdf(path); }
+
+ private:
+  Win32FileCalls calls_;
+  LongPathFiles long_;
 };
 
 }  // namespace tavrolin::win

@@ -1,0 +1,298 @@
+// The export's file steps: the old PDF kept until the new one is complete, the wait for the
+// printer to finish, and every file call in the long form.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "common/long_path.h"
+#include "export/export_run.h"
+#include "export/pdf_files.h"
+#include "fakes/fake_pump.h"
+#include "shared/fake_pointer.h"
+
+namespace tavrolin {
+namespace {
+
+using tavrolin::testing::FakePointer;
+using tavrolin::testing::FakePump;
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+// A disk as Windows has it: a path of 260 characters or more is refused unless it is in the
+// long form, and the long form must not hold "." or ".." parts or forward slashes. A file the
+// printer is writing cannot be replaced or read with writers refused.
+class FakeDisk final : public FileSystem {
+ public:
+  struct File {
+    std::string bytes;
+    bool writing = false;
+    bool readOnly = false;
+    bool hidden = false;
+    bool undeletable = false;
+  };
+
+  bool Exists(const std::wstring& path) override { return Usable(path) && files.count(path); }
+  bool Delete(const std::wstring& path, std::wstring& reason) override {
+    if (!Usable(path, &reason)) return false;
+    auto it = files.find(path);
+    if (it == files.end() || it->second.undeletable) return Fail(reason, L"Access is denied.");
+    files.erase(it);
+    return true;
+  }
+  bool MoveAside(const std::wstring& path, const std::wstring& aside,
+                 std::wstring& reason) override {
+    if (!Usable(path, &reason) || !Usable(aside, &reason)) return false;
+    auto it = files.find(path);
+    if (it == files.end()) return Fail(reason, L"The system cannot find the file specified.");
+    if (it->second.readOnly) return Fail(reason, L"Access is denied.");
+    if (files.count(aside)) return Fail(reason, L"Cannot create a file when that file already exists.");
+    File moved = it->second;
+    moved.hidden = true;
+    files.erase(it);
+    files[aside] = moved;
+    return true;
+  }
+  bool PutBack(const std::wstring& aside, const std::wstring& path, std::wstring& reason) override {
+    if (!Usable(path, &reason) || !Usable(aside, &reason)) return false;
+    auto it = files.find(aside);
+    if (it == files.end()) return Fail(reason, L"The system cannot find the file specified.");
+    if (auto target = files.find(path); target != files.end() && target->second.writing) {
+      return Fail(reason, L"The process cannot access the file because it is being used.");
+    }
+    File back = it->second;
+    back.hidden = false;
+    files.erase(it);
+    files[path] = back;
+    return true;
+  }
+  PdfState CheckPdf(const std::wstring& path) override {
+    if (!Usable(path)) return PdfState::Missing;
+    auto it = files.find(path);
+    if (it == files.end()) return PdfState::Missing;
+    if (it->second.writing) return PdfState::BeingWritten;
+    if (it->second.bytes.empty()) return PdfState::Empty;
+    return it->second.bytes.rfind("%PDF-", 0) == 0 ? PdfState::Complete : PdfState::NotPdf;
+  }
+
+  std::map<std::wstring, File> files;  // keyed by the path as the system sees it
+  std::vector<std::wstring> refused;
+
+ private:
+  static bool Fail(std::wstring& reason, const wchar_t* text) {
+    reason = text;
+    return false;
+  }
+  bool Usable(const std::wstring& path, std::wstring* reason = nullptr) {
+    const bool isLong = path.rfind(L"\\\\?\\", 0) == 0;
+    const bool ok = isLong ? !Contains(path, L"\\.\\") && !Contains(path, L"\\..\\") &&
+                                 !Contains(path, L"/")
+                           : path.size() < 260;
+    if (!ok) {
+      refused.push_back(path);
+      if (reason) *reason = L"The filename or extension is too long.";
+    }
+    return ok;
+  }
+};
+
+// Word and a printer that creates the PDF at once and fills it over `writeSeconds`, the way a
+// real PDF printer does. The printer itself reaches any path (it is not ours to test).
+class PrinterWord final : public Word {
+ public:
+  PrinterWord(FakePump& pump, FakeDisk& disk) : pump_(pump), disk_(disk) {}
+  bool ConfirmWordClosed() override { return false; }
+  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& path) override {
+    if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
+    return std::make_unique<Application>();
+  }
+  std::wstring PrintToPdfPrinter(WordApplication&, const std::wstring& outputPath,
+                                 const std::function<bool()>&) override {
+    const std::wstring target = LongPathForm(outputPath);
+    pump_.At(pump_.Now() + 0.5, [this, target] { disk_.files[target] = {"%PDF-1.4 half", true}; });
+    if (writeSeconds < 0) return {};  // never finishes
+    pump_.At(pump_.Now() + 0.5 + writeSeconds,
+             [this, target] { disk_.files[target] = {kNewPdf, false}; });
+    return {};
+  }
+  void Quit(WordApplication&) override {}
+  std::wstring Dismiss(WordApplication&) override { return {}; }
+  void EndForExit() override {}
+
+  static constexpr char kNewPdf[] = "%PDF-1.4 the new one, whole %%EOF";
+  std::wstring openFails;
+  double writeSeconds = 3;
+
+ private:
+  struct Application final : WordApplication {};
+  FakePump& pump_;
+  FakeDisk& disk_;
+};
+
+class Notices final : public Messages {
+ public:
+  void Notify(const std::wstring& text) override {
+    shown.push_back(text);
+    if (onNotify) onNotify(text);
+  }
+  Answer AskYesNo(const std::wstring&) override { return Answer::Yes; }
+  std::vector<std::wstring> shown;
+  std::function<void(const std::wstring&)> onNotify;
+};
+
+class NoBar final : public ProgressBar {
+ public:
+  void SetProgressValue(float) override {}
+};
+
+// Thrown out of a wait as closing the window would unwind the run.
+struct WindowClosed {};
+
+class ExportFiles : public ::testing::Test {
+ protected:
+  // The run sees the disk through the long-form conversion, as the program's adapter does.
+  std::wstring Long(const std::wstring& path) { return LongPathForm(path); }
+  std::string Bytes(const std::wstring& path) {
+    auto it = disk.files.find(Long(path));
+    return it == disk.files.end() ? "(none)" : it->second.bytes;
+  }
+  void Press() { runner.Press(); }
+
+  FakePump pump;
+  FakeDisk disk;
+  LongPathFiles files{disk};
+  PrinterWord word{pump, disk};
+  DocumentList documents;
+  FakePointer pointer;
+  BusyMark busy{pointer};
+  NoBar bar;
+  Notices messages;
+  ExportRunner runner{{documents, word, files, bar, messages, busy, pump}, ExportBounds{}};
+};
+
+TEST_F(ExportFiles, TheOldPdfIsThereByteForByteAfterAFailureAStopOrTheRunUnwinding) {
+  const std::wstring doc = L"C:\\Docs\\Report.docx";
+  const std::wstring pdf = L"C:\\Docs\\Report.pdf";
+  const std::wstring aside = L"C:\\Docs\\~$Report.pdf.tavrolin-aside";
+  documents.Append(doc);
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+
+  word.openFails = doc;
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Failed);
+  EXPECT_EQ(Bytes(pdf), "%PDF-1.3 the old one");
+  EXPECT_FALSE(disk.files[Long(pdf)].hidden);
+  EXPECT_EQ(disk.files.count(Long(aside)), 0u);
+
+  // A stop while the printer writes: the half-written new file gives way to the old one.
+  word.openFails.clear();
+  word.writeSeconds = 100;
+  pump.At(pump.Now() + 5, [&] { runner.Press(); });
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Stopped);
+  // The printer held the file, so the copy waited aside; the next export puts it back.
+  EXPECT_EQ(Bytes(aside), "%PDF-1.3 the old one");
+  disk.files[Long(pdf)].writing = false;  // the printer has let go
+  word.openFails = doc;
+  Press();
+  EXPECT_EQ(Bytes(pdf), "%PDF-1.3 the old one");
+  EXPECT_EQ(disk.files.count(Long(aside)), 0u);
+
+  // Unwinding out of the wait for the PDF, as a closed window ends the run.
+  word.openFails.clear();
+  word.writeSeconds = 3;
+  pump.At(pump.Now() + 0.2, [] { throw WindowClosed{}; });
+  EXPECT_THROW(Press(), WindowClosed);
+  EXPECT_EQ(Bytes(pdf), "%PDF-1.3 the old one");
+  EXPECT_EQ(disk.files.count(Long(aside)), 0u);
+  EXPECT_TRUE(disk.refused.empty());
+}
+
+TEST_F(ExportFiles, DoneShowsOnlyWhenThePrinterHasFinishedThePdf) {
+  const std::wstring pdf = L"C:\\Docs\\Report.pdf";
+  documents.Append(L"C:\\Docs\\Report.docx");
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+  std::string atDone;
+  messages.onNotify = [&](const std::wstring& text) {
+    if (text == L"Done.") atDone = Bytes(pdf);
+  };
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done);
+  EXPECT_EQ(atDone, PrinterWord::kNewPdf);
+  EXPECT_GE(pump.now, 0.5 + 3 + 1) << "it appeared, was finished, then the one second";
+  EXPECT_EQ(disk.files.size(), 1u) << "the old copy is gone";
+}
+
+TEST_F(ExportFiles, APdfThatIsNeverFinishedIsAnErrorNamingItAndTheOldOneIsKept) {
+  const std::wstring pdf = L"C:\\Docs\\Report.pdf";
+  documents.Append(L"C:\\Docs\\Report.docx");
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+  word.writeSeconds = -1;
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Failed);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(Contains(messages.shown[0], L"Step: waiting for the printer to finish the PDF " + pdf))
+      << messages.shown[0];
+  EXPECT_TRUE(Contains(messages.shown[0], L"still writing the PDF after 300 seconds"));
+  EXPECT_TRUE(Contains(messages.shown[0], L"Documents exported: 0 of 1."));
+  EXPECT_EQ(Bytes(L"C:\\Docs\\~$Report.pdf.tavrolin-aside"), "%PDF-1.3 the old one")
+      << "not lost while the printer still holds the new one";
+  EXPECT_LT(pump.now, 0.5 + 300 + 0.5);
+}
+
+TEST_F(ExportFiles, AnOldCopyThatCannotBeDeletedIsNamedAndTheNewPdfStays) {
+  const std::wstring pdf = L"C:\\Docs\\Report.pdf";
+  const std::wstring aside = L"C:\\Docs\\~$Report.pdf.tavrolin-aside";
+  documents.Append(L"C:\\Docs\\Report.docx");
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+  disk.files[Long(pdf)].undeletable = true;
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Failed);
+  EXPECT_TRUE(Contains(messages.shown.back(), aside)) << messages.shown.back();
+  EXPECT_TRUE(Contains(messages.shown.back(), L"Documents exported: 1 of 1."));
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf) << "the old one is not put back over it";
+}
+
+TEST_F(ExportFiles, DocumentsBeyondTheClassicLimitAreExportedWithEveryCallInTheLongForm) {
+  std::wstring folder = L"C:\\Users\\Public\\Documents\\..\\Documents";
+  for (int i = 0; i < 12; ++i) folder += L"\\Projects of the year " + std::to_wstring(2000 + i);
+  const std::wstring doc = folder + L"\\Report.docx";
+  const std::wstring pdf = folder + L"\\Report.pdf";
+  ASSERT_GT(pdf.size(), 260u);
+  documents.Append(doc);
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+  // And a copy a killed run left aside for it: put back, then set aside again.
+  disk.files[Long(AsidePathFor(pdf))] = {"%PDF-1.3 older still"};
+  disk.files[Long(AsidePathFor(pdf))].hidden = true;
+
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done) << messages.shown.front();
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf);
+  EXPECT_EQ(disk.files.size(), 1u);
+  EXPECT_TRUE(disk.refused.empty()) << disk.refused.front();
+
+  // Without the conversion the same disk refuses the run: the check above has teeth.
+  FakeDisk plain;
+  plain.files[pdf] = {"%PDF-1.3 the old one"};
+  std::wstring reason;
+  PdfAside blind(plain, pdf);
+  blind.SetAside(reason);
+  EXPECT_FALSE(blind.Holding()) << "the old PDF is not even seen";
+  EXPECT_FALSE(plain.refused.empty());
+}
+
+TEST(AsidePathFor, IsAHiddenTildeNameBesideThePdfThatFitsTheNameLimit) {
+  EXPECT_EQ(AsidePathFor(L"C:\\Docs\\Report.final.pdf"), L"C:\\Docs\\~$Report.final.pdf.tavrolin-aside");
+  EXPECT_EQ(AsidePathFor(L"\\\\server\\share\\a.pdf"), L"\\\\server\\share\\~$a.pdf.tavrolin-aside");
+  const std::wstring base = L"C:\\Docs\\" + std::wstring(240, L'x');
+  const auto first = AsidePathFor(base + L"1.pdf");
+  const auto second = AsidePathFor(base + L"2.pdf");
+  EXPECT_EQ(first.size() - std::wstring(L"C:\\Docs\\").size(), 255u);
+  EXPECT_NE(first, second) << "names that differ only past the cut stay apart";
+  EXPECT_EQ(first, AsidePathFor(base + L"1.pdf")) << "found again by the next export";
+  EXPECT_EQ(first.rfind(L"C:\\Docs\\~$", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tavrolin
