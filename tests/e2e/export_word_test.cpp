@@ -71,6 +71,9 @@ TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) 
   const Scenario& s = GetParam();
   const std::wstring document = dir + L"\\memo.docx";
   ASSERT_TRUE(WriteFileBytes(document, "Memo.\r\n"));
+  // No new PDF is finished in any of these, so the old one must be there afterwards.
+  const std::wstring oldPdf = dir + L"\\memo.pdf";
+  ASSERT_TRUE(WriteFileBytes(oldPdf, "%PDF-1.4 the old one"));
   const std::wstring printerBefore = testbed::DefaultPrinter();
   ASSERT_EQ(L"Office Laser", printerBefore);
   testbed::RunningWord users;
@@ -118,6 +121,7 @@ TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) 
   EXPECT_TRUE(WaitFor([&] { return testbed::DefaultPrinter() == printerBefore; }, 10))
       << "the default printer is " << std::string(testbed::DefaultPrinter().begin(), testbed::DefaultPrinter().end());
   EXPECT_TRUE(users.Running()) << "the user's own Word was touched";
+  EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(oldPdf)) << "the old PDF is back, byte for byte";
 }
 
 const Scenario kScenarios[] = {
