@@ -1,5 +1,7 @@
 #include "export/win/call_thread_win.h"
 
+#include "common/win/pump.h"
+
 #include <windows.h>
 #include <objbase.h>
 
@@ -16,16 +18,8 @@ void MtaThreads::Start(std::function<void()> body) {
   }).detach();
 }
 
-double SystemClock::Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency;
-}
+// The pump's clock: the performance counter, which any thread may read.
+double SystemClock::Now() { return UiPump().Now(); }
 
 CallRunner::Ports CallPorts(EventPump& pump, std::function<bool()> stopRequested) {
   return {std::make_shared<MtaThreads>(), std::make_shared<SystemClock>(), &pump, std::move(stopRequested)};

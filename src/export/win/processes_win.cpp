@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "common/win/pump.h"
 #include "common/win/window.h"
 #include "export/win/late_binding.h"
 
@@ -108,11 +109,6 @@ void QuietPump::Idle(double maxSeconds) {
   if (maxSeconds > 0) Sleep(static_cast<DWORD>(std::ceil(maxSeconds * 1000.0)));
 }
 
-double QuietPump::Now() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double QuietPump::Now() { return UiPump().Now(); }
 
 }  // namespace tavrolin::win
