@@ -154,43 +154,35 @@ TEST_F(MainWindow, HoverShowsTheHandOverButtonsAndTheArrowElsewhere) {
   const RECT client = ClientRectOnScreen(form);
   const POINT bare{client.left + 461, client.top + 116};  // the gap right of the list
 
-  auto moveTo = [](POINT p) {
-    MoveMouseTo(p.x, p.y);
-    return WaitFor([&] {
-      POINT at{};
-      GetCursorPos(&at);
-      return at.x == p.x && at.y == p.y;
-    }, 10);
-  };
   // Whatever an earlier test left on the screen must not catch the pointer.
   SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ASSERT_EQ(GetAncestor(WindowFromPoint(bare), GA_ROOT), form);
-  ASSERT_TRUE(moveTo(bare));
+  ASSERT_TRUE(MovePointerTo(bare));
   ASSERT_TRUE(WaitFor([&] { return CurrentCursor() != nullptr; }, 10));
   const HCURSOR arrow = CurrentCursor();
   EXPECT_EQ(MousePointerOf(form), 0);
 
   HCURSOR hand = nullptr;
   for (int id : {tavrolin::kIdCheck1, tavrolin::kIdCheck2, tavrolin::kIdCheck4, tavrolin::kIdCheck3}) {
-    ASSERT_TRUE(moveTo(CentreOf(app.Control(id))));
+    ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(id))));
     EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 99; }, 10)) << "button " << id;
     EXPECT_TRUE(WaitFor([&] { return CurrentCursor() != arrow; }, 10)) << "the hand over " << id;
     if (!hand) hand = CurrentCursor();
     EXPECT_EQ(CurrentCursor(), hand);
-    ASSERT_TRUE(moveTo(bare));
+    ASSERT_TRUE(MovePointerTo(bare));
     EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10))
         << "the arrow again after " << id;
   }
 
   // From "Help" straight onto the progress bar: the bar has no rule, so the hand stays.
-  ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdCheck3))));
+  ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(tavrolin::kIdCheck3))));
   ASSERT_TRUE(WaitFor([&] { return CurrentCursor() == hand; }, 10));
-  ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdProgressBar1))));
+  ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(tavrolin::kIdProgressBar1))));
   EXPECT_EQ(MousePointerOf(form), 99);
   EXPECT_EQ(CurrentCursor(), hand);
 
   // The list applies the window rule.
-  ASSERT_TRUE(moveTo(CentreOf(app.Control(tavrolin::kIdListView1))));
+  ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(tavrolin::kIdListView1))));
   EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10));
 }
 

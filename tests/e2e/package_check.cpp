@@ -79,21 +79,13 @@ TEST(Package, TheWindowShowsTheHandOverAButton) {
   ASSERT_TRUE(app.Started()) << Narrow(exe);
   HWND form = app.Window();
   SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  auto moveTo = [](POINT p) {
-    MoveMouseTo(p.x, p.y);
-    return WaitFor([&] {
-      POINT at{};
-      GetCursorPos(&at);
-      return at.x == p.x && at.y == p.y;
-    }, 10);
-  };
   const RECT client = ClientRectOnScreen(form);
-  ASSERT_TRUE(moveTo({client.left + 461, client.top + 116}));  // the gap right of the list
+  ASSERT_TRUE(MovePointerTo({client.left + 461, client.top + 116}));  // the gap right of the list
   ASSERT_TRUE(WaitFor([&] { return CurrentCursor() != nullptr && MousePointerOf(form) == 0; }, 10));
   const HCURSOR arrow = CurrentCursor();
 
   const RECT button = WindowRectOnScreen(app.Control(tavrolin::kIdCheck1));
-  ASSERT_TRUE(moveTo({(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
+  ASSERT_TRUE(MovePointerTo({(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
   EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == tavrolin::kPointerCustom; }, 10));
   // Without the package's HAND-M.CUR the setting would show the arrow.
   EXPECT_TRUE(WaitFor([&] { return CurrentCursor() != arrow; }, 10)) << "the hand over the button";

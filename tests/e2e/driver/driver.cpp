@@ -219,6 +219,17 @@ void MoveMouseTo(int x, int y) {
   if (at.x != x || at.y != y) SetCursorPos(x, y);
 }
 
+bool MovePointerTo(POINT p) {
+  MoveMouseTo(p.x, p.y);
+  return WaitFor(
+      [&] {
+        POINT at{};
+        GetCursorPos(&at);
+        return at.x == p.x && at.y == p.y;
+      },
+      10);
+}
+
 void MouseButton(bool down, bool right) {
   INPUT input{};
   input.type = INPUT_MOUSE;

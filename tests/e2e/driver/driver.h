@@ -59,6 +59,8 @@ int ButtonValue(HWND button);
 
 // The pointer: moves it with real input events and reads the shape shown.
 void MoveMouseTo(int x, int y);
+// Moves it there and waits until the system reports it there; false after 10 s.
+bool MovePointerTo(POINT p);
 void MouseButton(bool down, bool right = false);
 HCURSOR CurrentCursor();
 // The main window's pointer setting: 0 default, 11 hourglass, 99 the custom hand.
