@@ -334,7 +334,6 @@ Answer Form1::AskYesNo(const std::wstring& text) {
 }
 
 void Form1::SetProgressValue(float value) {
-  progressValue_ = value;
   SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(value + 0.5f), 0);
 }
 

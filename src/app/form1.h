@@ -63,7 +63,6 @@ class Form1 final : public WindowPointer, public Messages {
   DocumentList& Documents();
 
   void SetProgressValue(float value);
-  float ProgressValue() const { return progressValue_; }
 
   HWND Command1 = nullptr;
   HWND Check1 = nullptr;
@@ -133,10 +132,8 @@ class Form1 final : public WindowPointer, public Messages {
   int listMousePointer_ = 0;
   HCURSOR listMouseIcon_ = nullptr;
   BusyMark busy_{*this};
-  float progressValue_ = 0;
   win::UniqueFont buttonFont_;
   win::UniqueFont listFont_;
-  win::UniqueIcon windowIcon_;
   HWND toolTip_ = nullptr;
   HWND listHeader_ = nullptr;
   HWND focusBeforeDeactivation_ = nullptr;

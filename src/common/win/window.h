@@ -11,9 +11,6 @@ namespace tavrolin::win {
 // first, then top edge. Nothing is clamped.
 void CenterForm(HWND window);
 
-// Text in the system's ANSI code page, for the calls whose protocol is narrow.
-std::string ToAnsi(const std::wstring& text);
-
 // Owns a GDI object, an icon or a cursor loaded from a file; copies are deleted.
 template <typename Handle, BOOL(WINAPI* Destroy)(Handle)>
 class UniqueGdi {

@@ -63,7 +63,6 @@ class DropRegistration {
 
   HRESULT Register(HWND window, IDropTarget* target);
   void Revoke();
-  bool Registered() const { return window_ != nullptr; }
 
  private:
   HWND window_ = nullptr;

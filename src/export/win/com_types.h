@@ -38,11 +38,6 @@ class ComPtr {
   void Reset() {
     if (p_) std::exchange(p_, nullptr)->Release();
   }
-  template <typename U>
-  HRESULT As(ComPtr<U>& out) const {
-    if (!p_) return E_POINTER;
-    return p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out.Out()));
-  }
 
  private:
   T* p_ = nullptr;
