@@ -4,16 +4,9 @@
 
 namespace tavrolin {
 
-void WaitSeconds(EventPump& pump, double seconds) {
+void WaitSeconds(EventPump& pump, double seconds, const std::function<bool()>& cutShort) {
   if (!(seconds > 0)) return;
-  const double start = pump.Now();
-  for (;;) {
-    const double elapsed = pump.Now() - start;
-    if (elapsed >= seconds) return;
-    pump.DoEvents();
-    const double left = seconds - (pump.Now() - start);
-    if (left > 0) pump.Idle(std::min(kPollSeconds, left));
-  }
+  WaitUntil(pump, [&] { return cutShort && cutShort(); }, seconds);
 }
 
 bool WaitUntil(EventPump& pump, const std::function<bool()>& done, double timeoutSeconds) {

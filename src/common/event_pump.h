@@ -19,9 +19,12 @@ class EventPump {
 // How long an idle poll blocks between two tests of its condition.
 inline constexpr double kPollSeconds = 0.01;
 
-// Waits `seconds` while processing window events. 0 or less returns at once without processing
-// any event. Measured on the monotonic clock, so a wait across midnight ends on time.
-void WaitSeconds(EventPump& pump, double seconds);
+// Waits `seconds` while processing window events; the fixed pauses of the export (the second
+// after each PDF, the pause before typing into the printer's dialog). `cutShort`, when given, ends
+// the wait early as soon as it gives true, so that a stop is not held up by a pause. 0 or less
+// returns at once without processing any event. Measured on the monotonic clock, so a wait
+// across midnight ends on time.
+void WaitSeconds(EventPump& pump, double seconds, const std::function<bool()>& cutShort = {});
 
 // Processes events until `done` gives true or `timeoutSeconds` pass. Returns whether `done` was
 // met. `done` is tested first, so a condition that already holds processes no event.

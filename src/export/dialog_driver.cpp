@@ -123,13 +123,8 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
     edit = FindEditBox(before, windows, pump, checkStop, bounds, dialog);
 
     // The dialog takes input only a moment after its box exists.
-    WaitUntil(
-        pump,
-        [&] {
-          checkStop();
-          return false;
-        },
-        bounds.typingPauseSeconds);
+    WaitSeconds(pump, bounds.typingPauseSeconds, stopRequested);
+    checkStop();
   } catch (...) {
     CancelSaveAsDialog(dialog, windows, pump);
     throw;

@@ -171,7 +171,7 @@ ExportOutcome ExportRunner::Run() {
 
       ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
       // The one second before Word is told to quit; a stop cuts it short.
-      WaitUntil(ports_.pump, stopRequested, 1.0);
+      WaitSeconds(ports_.pump, 1.0, stopRequested);
       ThrowIfStopped();
 
       step = L"closing Word";
