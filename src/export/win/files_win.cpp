@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/win/files.h"
+#include "common/win/system_error.h"
 
 namespace tavrolin::win {
 namespace {
@@ -26,17 +27,8 @@ class FileHandle {
 }  // namespace
 
 std::wstring SystemErrorText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-    text.pop_back();
-  }
-  if (text.empty()) text = L"Windows error " + std::to_wstring(code) + L".";
-  return text;
+  const std::wstring text = SystemMessage(code);
+  return text.empty() ? L"Windows error " + std::to_wstring(code) + L"." : text + L".";
 }
 
 bool Win32FileCalls::Exists(const std::wstring& path) { return FileExists(path); }

@@ -8,7 +8,7 @@
 
 namespace tavrolin::win {
 
-// The system's own text for an error code, without the trailing line break.
+// The system's text for an error code as a sentence, or "Windows error N." when it has none.
 std::wstring SystemErrorText(DWORD code);
 
 // The file calls themselves, on paths exactly as given.

@@ -4,10 +4,10 @@
 #include <deque>
 
 #include "common/text.h"
+#include "common/win/system_error.h"
 
 namespace tavrolin::win {
 namespace {
-
 
 bool IsBusy(HRESULT hr) { return hr == RPC_E_SERVERCALL_RETRYLATER || hr == RPC_E_CALL_REJECTED; }
 
@@ -16,24 +16,6 @@ std::wstring Hex(HRESULT hr) {
   std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
   return text;
 }
-
-}  // namespace
-
-std::wstring SystemText(HRESULT hr) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                           text.back() == L'.')) {
-    text.pop_back();
-  }
-  return text;
-}
-
-namespace {
 
 std::wstring MemberName(const std::wstring& member) {
   return member.empty() ? L"(default member)" : member;
@@ -119,7 +101,7 @@ std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription, 
     default:
       break;
   }
-  const std::wstring text = SystemText(hr);
+  const std::wstring text = SystemMessage(static_cast<DWORD>(hr));
   return (text.empty() ? L"The call failed" : text) + L" (" + Hex(hr) + L").";
 }
 

@@ -17,9 +17,6 @@ namespace tavrolin::win {
 std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription,
                              const CallBounds& bounds);
 
-// The Windows error's own text, without its closing full stop and line break.
-std::wstring SystemText(HRESULT hr);
-
 // One call on the calling thread: member and argument names resolved with one GetIDsOfNames
 // call, arguments passed in reverse order (named ones first), DISPID_PROPERTYPUT for puts,
 // fixed variant types. A call the server rejects as busy is tried again every quarter second

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "common/win/pump.h"
+#include "common/win/system_error.h"
 #include "common/win/window.h"
 #include "export/win/late_binding.h"
 
@@ -34,7 +35,7 @@ class Win32OwnedProcess final : public OwnedProcess {
       WaitForSingleObject(process_, 2000);
       return true;
     }
-    reason = SystemText(HRESULT_FROM_WIN32(GetLastError()));
+    reason = SystemMessage(GetLastError());
     return false;
   }
 
