@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/control_ids.h"
-#include "common/messages.h"
+#include "common/message_boxes.h"
 #include "doclist/document_list.h"
 #include "common/win/window.h"
 #include "common/window_pointer.h"
@@ -33,7 +33,7 @@ FeaturePtr<AddFolderFeature> MakeAddFolderFeature(Form1& form);
 
 // The program's only window. Event procedures keep the names of the controls and their events;
 // each feature's procedures live in the file of that feature (form1_*.cpp).
-class Form1 final : public WindowPointer, public Messages {
+class Form1 final : public WindowPointer, public MessageBoxes {
  public:
   // Creates the window and runs Form_Load; the window is not shown yet.
   static std::unique_ptr<Form1> Create(HINSTANCE instance);
@@ -51,7 +51,7 @@ class Form1 final : public WindowPointer, public Messages {
   void SetMousePointer(int value) override;
   BusyMark& Busy() { return busy_; }
 
-  // Messages: boxes captioned with the program's title.
+  // MessageBoxes: boxes captioned with the program's title.
   void Notify(const std::wstring& text) override;
   Answer AskYesNo(const std::wstring& text) override;
 

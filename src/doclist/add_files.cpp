@@ -26,7 +26,7 @@ std::vector<std::wstring> SplitSelection(const std::wstring& selection) {
   return paths;
 }
 
-void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, Messages& messages) {
+void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, MessageBoxes& boxes) {
   dialog.SetFileName(L"");
   dialog.SetFlags(kOpenDialogFlags);
   dialog.SetDialogTitle(kOpenDialogTitle);
@@ -38,12 +38,12 @@ void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, Messages& messag
       return;
     case CommonDialog::Outcome::TooManyFiles:
       // Half a selection would look like a whole one; tell the user instead.
-      messages.Notify(kTooManyFilesText);
+      boxes.Notify(kTooManyFilesText);
       return;
     case CommonDialog::Outcome::Failed: {
       wchar_t code[16];
       std::swprintf(code, std::size(code), L"0x%X", static_cast<unsigned>(dialog.ErrorCode()));
-      messages.Notify(std::wstring(L"The file dialog could not be shown (error ") + code +
+      boxes.Notify(std::wstring(L"The file dialog could not be shown (error ") + code +
                       L"). No file was added.");
       return;
     }

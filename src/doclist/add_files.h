@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/messages.h"
+#include "common/message_boxes.h"
 #include "doclist/document_list.h"
 
 namespace tavrolin {
@@ -47,7 +47,7 @@ inline constexpr wchar_t kTooManyFilesText[] =
 std::vector<std::wstring> SplitSelection(const std::wstring& selection);
 
 // "Add Word File(s)": shows the dialog and appends every chosen file to the end of the list.
-void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, Messages& messages);
+void AddFilesByDialog(CommonDialog& dialog, DocumentList& list, MessageBoxes& boxes);
 
 // Drop effects as the platform numbers them.
 inline constexpr std::uint32_t kDropEffectNone = 0;

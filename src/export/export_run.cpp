@@ -58,7 +58,7 @@ void ExportRunner::Press() {
 
 void ExportRunner::AskToStop() {
   if (stopRequested_) return;
-  if (ports_.messages.AskYesNo(kAskStop) == Answer::Yes) stopRequested_ = true;
+  if (ports_.boxes.AskYesNo(kAskStop) == Answer::Yes) stopRequested_ = true;
 }
 
 void ExportRunner::ThrowIfStopped() const {
@@ -83,7 +83,7 @@ ExportOutcome ExportRunner::Run() {
   BusyScope busy(ports_.busy);
   const DocumentList& documents = ports_.documents;
   if (documents.Count() <= 0) {
-    ports_.messages.Notify(kNoFiles);
+    ports_.boxes.Notify(kNoFiles);
     return ExportOutcome::NoFiles;
   }
 
@@ -218,18 +218,18 @@ ExportOutcome ExportRunner::Run() {
       if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
     }
     if (!warningText.empty()) text += L"\n\n" + warningText;
-    ports_.messages.Notify(text);
+    ports_.boxes.Notify(text);
     return stopped ? ExportOutcome::Stopped : ExportOutcome::Failed;
   }
 
   ports_.progress.SetProgressValue(0);
-  if (!warningText.empty()) ports_.messages.Notify(warningText);
+  if (!warningText.empty()) ports_.boxes.Notify(warningText);
   if (!skipped.empty()) {
     std::wstring text = L"These documents were not exported because they are PDF files already:\n";
     for (const auto& path : skipped) text += L"\n" + path;
-    ports_.messages.Notify(text);
+    ports_.boxes.Notify(text);
   }
-  ports_.messages.Notify(kDone);
+  ports_.boxes.Notify(kDone);
   return ExportOutcome::Done;
 }
 

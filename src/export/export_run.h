@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/event_pump.h"
-#include "common/messages.h"
+#include "common/message_boxes.h"
 #include "common/window_pointer.h"
 #include "doclist/document_list.h"
 #include "export/word.h"
@@ -55,7 +55,7 @@ struct ExportPorts {
   Word& word;
   FileSystem& files;
   ProgressBar& progress;
-  Messages& messages;
+  MessageBoxes& boxes;
   BusyMark& busy;
   EventPump& pump;
 };

@@ -127,7 +127,7 @@ std::unique_ptr<OwnedProcess> AutomatedWord::Identify(const std::wstring& progra
 
 bool AutomatedWord::ConfirmWordClosed() {
   if (!IsWordRunning(ports_.automation)) return false;
-  return ports_.messages.AskYesNo(kWordRunningQuestion) != Answer::Yes;
+  return ports_.boxes.AskYesNo(kWordRunningQuestion) != Answer::Yes;
 }
 
 std::unique_ptr<WordApplication> AutomatedWord::OpenWordDocument(const std::wstring& documentPath) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/event_pump.h"
-#include "common/messages.h"
+#include "common/message_boxes.h"
 #include "common/window_pointer.h"
 #include "export/call_runner.h"
 #include "export/dialog_driver.h"
@@ -102,7 +102,7 @@ struct WordPorts {
   Automation& automation;
   Processes& processes;
   DefaultPrinter& printers;
-  Messages& messages;
+  MessageBoxes& boxes;
   BusyMark& busy;
   WindowLayer& windows;
   EventPump& pump;

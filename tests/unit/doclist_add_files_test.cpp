@@ -37,7 +37,7 @@ class FakeDialog : public CommonDialog {
   std::wstring fileName = L"left over";
 };
 
-class FakeMessages : public Messages {
+class FakeMessages : public MessageBoxes {
  public:
   void Notify(const std::wstring& text) override { notices.push_back(text); }
   Answer AskYesNo(const std::wstring&) override { return Answer::No; }

@@ -130,7 +130,7 @@ class PrinterWord final : public Word {
   FakeDisk& disk_;
 };
 
-class Notices final : public Messages {
+class Notices final : public MessageBoxes {
  public:
   void Notify(const std::wstring& text) override {
     shown.push_back(text);

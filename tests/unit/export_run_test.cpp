@@ -154,7 +154,7 @@ struct Shown {
   float progress;
 };
 
-class FakeMessages final : public Messages {
+class FakeMessages final : public MessageBoxes {
  public:
   FakeMessages(Journal& journal, FakePointer& pointer, FakeProgress& progress)
       : journal_(journal), pointer_(pointer), progress_(progress) {}

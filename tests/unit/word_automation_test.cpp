@@ -102,7 +102,7 @@ class FakeAutomation final : public Automation {
   CallLog& log_;
 };
 
-class ScriptedMessages final : public Messages {
+class ScriptedMessages final : public MessageBoxes {
  public:
   void Notify(const std::wstring& text) override { notices.push_back(text); }
   Answer AskYesNo(const std::wstring& text) override {

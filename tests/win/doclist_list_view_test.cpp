@@ -311,7 +311,7 @@ std::wstring MakeFolder(const std::wstring& name, const Paths& files) {
   return folder;
 }
 
-class MessageLog : public Messages {
+class MessageLog : public MessageBoxes {
  public:
   void Notify(const std::wstring& text) override { notices.push_back(text); }
   Answer AskYesNo(const std::wstring&) override { return Answer::No; }

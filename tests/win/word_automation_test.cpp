@@ -26,7 +26,7 @@ namespace {
 using tavrolin::testing::FakePointer;
 
 // The boxes as the main window shows them, counted.
-class BoxMessages final : public Messages {
+class BoxMessages final : public MessageBoxes {
  public:
   void Notify(const std::wstring& text) override { MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK); }
   Answer AskYesNo(const std::wstring& text) override {

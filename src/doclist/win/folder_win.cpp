@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/long_path.h"
-#include "common/messages.h"
+#include "common/message_boxes.h"
 
 namespace tavrolin::win {
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "common/event_pump.h"
-#include "common/messages.h"
+#include "common/message_boxes.h"
 #include "common/window_pointer.h"
 #include "export/call_runner.h"
 #include "export/win/call_thread_win.h"
@@ -17,12 +17,12 @@ namespace tavrolin::win {
 // Word through COM on this system: the Win32 ports and the automated Word over them, for one
 // run. Use it on the UI thread; that thread needs no COM initialisation of its own for it.
 struct ComWord {
-  ComWord(Messages& messages, BusyMark& busy, EventPump& pump, const WordBounds& bounds,
+  ComWord(MessageBoxes& boxes, BusyMark& busy, EventPump& pump, const WordBounds& bounds,
           std::function<bool()> stopRequested = nullptr)
       : runner(CallRunner::Create(CallPorts(pump, std::move(stopRequested)),
                                   CallBounds{bounds.busyRetrySeconds, bounds.callSeconds})),
         automation(runner),
-        word(WordPorts{automation, processes, printers, messages, busy, windows, pump, quietPump}, bounds) {}
+        word(WordPorts{automation, processes, printers, boxes, busy, windows, pump, quietPump}, bounds) {}
   ComWord(const ComWord&) = delete;
   ComWord& operator=(const ComWord&) = delete;
 

@@ -9,9 +9,9 @@ inline constexpr wchar_t kAppTitle[] = L"Tavrolin";
 enum class Answer { Ok, Yes, No };
 
 // Modal message boxes of the main window.
-class Messages {
+class MessageBoxes {
  public:
-  virtual ~Messages() = default;
+  virtual ~MessageBoxes() = default;
   // A notice with an OK button only and no icon.
   virtual void Notify(const std::wstring& text) = 0;
   // A question with Yes (the default) and No, no icon.
