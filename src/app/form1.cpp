@@ -10,6 +10,7 @@
 
 #include "app/resource.h"
 #include "common/message_text.h"
+#include "common/home_page.h"
 #include "common/placement.h"
 #include "common/win/files.h"
 #include "common/win/pump.h"

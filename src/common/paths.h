@@ -1,5 +1,4 @@
 #pragma once
-#include <cstdint>
 #include <string>
 
 namespace tavrolin {
@@ -14,9 +13,6 @@ std::wstring OutputPathFor(const std::wstring& documentPath);
 
 // Replaces every "\\" by "\" in one left-to-right pass. A leading "\\" (a network path) is kept.
 std::wstring CollapseDoubleBackslashes(const std::wstring& path);
-
-// The 32-bit message parameter with `high` in the upper and `low` in the lower 16 bits.
-std::int32_t MakeLong(std::int16_t low, std::int16_t high);
 
 // True when the file name of `path` ends in ".pdf", in any letter case.
 bool HasPdfExtension(const std::wstring& path);

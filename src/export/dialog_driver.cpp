@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/paths.h"
+#include "common/message_params.h"
 #include "common/text.h"
 #include "export/word.h"
 

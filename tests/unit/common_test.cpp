@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/event_pump.h"
+#include "common/home_page.h"
+#include "common/message_params.h"
 #include "common/paths.h"
 #include "common/placement.h"
 #include "common/window_pointer.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/message_text.h"
-#include "common/placement.h"
+#include "common/home_page.h"
 
 namespace tavrolin {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/placement.h"
+#include "common/home_page.h"
 
 namespace tavrolin::win {
 
