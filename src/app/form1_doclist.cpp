@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/form1.h"
+#include "common/win/com_types.h"
 #include "common/win/files.h"
 #include "doclist/add_files.h"
 #include "doclist/reorder_gesture.h"
@@ -19,19 +20,6 @@ constexpr int kListArrow = 1;
 // Signed client coordinates of a mouse message (windowsx.h would clash with the GDI wrappers).
 int XOf(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int YOf(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
-
-// A reference to a COM object this feature created; copies deleted.
-struct DropTargetRef {
-  win::FileDropTarget* target = nullptr;
-  DropTargetRef() = default;
-  DropTargetRef(const DropTargetRef&) = delete;
-  DropTargetRef& operator=(const DropTargetRef&) = delete;
-  ~DropTargetRef() {
-    if (!target) return;
-    target->Detach();
-    target->Release();
-  }
-};
 
 }  // namespace
 
@@ -77,22 +65,23 @@ class DocListFeature final : public ReorderView {
   win::ListViewBinding binding_;
   ReorderGesture gesture_;
   win::UniqueCursor dragIcon_;
-  DropTargetRef dropTarget_;
+  win::ComPtr<win::FileDropTarget> dropTarget_;
   win::DropRegistration dropRegistration_;
   // The list holds the mouse from a press to the release, so that the release always arrives.
   bool holdsMouse_ = false;
 };
 
 DocListFeature::DocListFeature(Form1& form)
-    : form_(form), binding_(form.ListView1, documents), gesture_(documents, *this, form) {
-  dropTarget_.target = new win::FileDropTarget(
-      [this](bool offers, DWORD& effect) { ListView1_OLEDragOver(offers, effect); },
-      [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); });
-}
+    : form_(form),
+      binding_(form.ListView1, documents),
+      gesture_(documents, *this, form),
+      dropTarget_(new win::FileDropTarget(
+          [this](bool offers, DWORD& effect) { ListView1_OLEDragOver(offers, effect); },
+          [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); })) {}
 
 void DocListFeature::AcceptDrops() {
   // Without a registration the list simply takes no drops; the rest works.
-  dropRegistration_.Register(form_.ListView1, dropTarget_.target);
+  dropRegistration_.Register(form_.ListView1, dropTarget_.get());
 }
 
 void Form1::OleReady() {
@@ -100,8 +89,9 @@ void Form1::OleReady() {
 }
 
 // The registration is revoked at the list's WM_DESTROY, or by its own end if the list outlives
-// the feature; the drop target is then cut off from the feature before its last release.
-DocListFeature::~DocListFeature() = default;
+// the feature. The drop target is cut off from the feature first: a drag source may still hold
+// it after our last release.
+DocListFeature::~DocListFeature() { dropTarget_->Detach(); }
 
 FeaturePtr<DocListFeature> MakeDocListFeature(Form1& form) {
   return FeaturePtr<DocListFeature>(new DocListFeature(form));

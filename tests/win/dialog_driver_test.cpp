@@ -9,7 +9,7 @@
 #include "common/win/files.h"
 #include "common/win/pump.h"
 #include "export/dialog_driver.h"
-#include "export/win/com_types.h"
+#include "common/win/com_types.h"
 #include "export/win/window_layer_win.h"
 #include "export/word.h"
 #include "shared/test_files.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "export/win/com_types.h"
+#include "common/win/com_types.h"
 #include "shared/test_files.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"

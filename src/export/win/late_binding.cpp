@@ -17,6 +17,39 @@ std::wstring Hex(HRESULT hr) {
   return text;
 }
 
+// Clears an EXCEPINFO's strings when destroyed.
+class ExcepInfo {
+ public:
+  ExcepInfo() = default;
+  ~ExcepInfo() { Clear(); }
+  ExcepInfo(const ExcepInfo&) = delete;
+  ExcepInfo& operator=(const ExcepInfo&) = delete;
+  EXCEPINFO* get() { return &info_; }
+  // Word's own description, filled in first when the server deferred it.
+  std::wstring Description();
+  HRESULT Code() const { return info_.scode != 0 ? info_.scode : info_.wCode; }
+  void Clear();
+
+ private:
+  EXCEPINFO info_{};
+};
+
+std::wstring ExcepInfo::Description() {
+  if (info_.pfnDeferredFillIn) {
+    info_.pfnDeferredFillIn(&info_);
+    info_.pfnDeferredFillIn = nullptr;
+  }
+  return info_.bstrDescription ? std::wstring(info_.bstrDescription, SysStringLen(info_.bstrDescription))
+                               : std::wstring();
+}
+
+void ExcepInfo::Clear() {
+  if (info_.bstrSource) SysFreeString(info_.bstrSource);
+  if (info_.bstrDescription) SysFreeString(info_.bstrDescription);
+  if (info_.bstrHelpFile) SysFreeString(info_.bstrHelpFile);
+  info_ = EXCEPINFO{};
+}
+
 std::wstring MemberName(const std::wstring& member) {
   return member.empty() ? L"(default member)" : member;
 }
@@ -64,22 +97,6 @@ class ArgPack {
 static_assert(sizeof(Variant) == sizeof(VARIANT));
 
 }  // namespace
-
-std::wstring ExcepInfo::Description() {
-  if (info_.pfnDeferredFillIn) {
-    info_.pfnDeferredFillIn(&info_);
-    info_.pfnDeferredFillIn = nullptr;
-  }
-  return info_.bstrDescription ? std::wstring(info_.bstrDescription, SysStringLen(info_.bstrDescription))
-                               : std::wstring();
-}
-
-void ExcepInfo::Clear() {
-  if (info_.bstrSource) SysFreeString(info_.bstrSource);
-  if (info_.bstrDescription) SysFreeString(info_.bstrDescription);
-  if (info_.bstrHelpFile) SysFreeString(info_.bstrHelpFile);
-  info_ = EXCEPINFO{};
-}
 
 std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription, const CallBounds& bounds) {
   if (!serverDescription.empty()) return serverDescription;

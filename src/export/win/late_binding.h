@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "export/call_runner.h"
-#include "export/win/com_types.h"
+#include "common/win/com_types.h"
 #include "export/word_automation.h"
 
 namespace tavrolin::win {

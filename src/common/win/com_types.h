@@ -105,21 +105,4 @@ class Variant {
   VARIANT v_;
 };
 
-// Clears an EXCEPINFO's strings when destroyed.
-class ExcepInfo {
- public:
-  ExcepInfo() = default;
-  ~ExcepInfo() { Clear(); }
-  ExcepInfo(const ExcepInfo&) = delete;
-  ExcepInfo& operator=(const ExcepInfo&) = delete;
-  EXCEPINFO* get() { return &info_; }
-  // Word's own description, filled in first when the server deferred it.
-  std::wstring Description();
-  HRESULT Code() const { return info_.scode != 0 ? info_.scode : info_.wCode; }
-  void Clear();
-
- private:
-  EXCEPINFO info_{};
-};
-
 }  // namespace tavrolin::win
