@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "app/test_bounds.h"
 #include "common/win/pump.h"
 #include "export/export_run.h"
 #include "export/win/files_win.h"
@@ -12,10 +13,6 @@
 
 namespace tavrolin {
 namespace {
-
-// Shortened waits for the automated tests, read once at start-up; not a user setting and not
-// documented as one. Example: TAVROLIN_TEST_BOUNDS=dialog=5;pdf=10;call=20 (seconds).
-constexpr wchar_t kTestBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
 
 std::wstring EnvironmentText(const wchar_t* name) {
   const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);

@@ -1,8 +1,6 @@
 #include "export/export_run.h"
 
 #include <algorithm>
-#include <cwchar>
-#include <cwctype>
 #include <exception>
 
 #include "common/paths.h"
@@ -231,29 +229,6 @@ ExportOutcome ExportRunner::Run() {
   }
   ports_.boxes.Notify(kDone);
   return ExportOutcome::Done;
-}
-
-TestBounds ParseTestBounds(const std::wstring& text) {
-  TestBounds bounds;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const auto end = std::min(text.find(L';', start), text.size());
-    const std::wstring pair = text.substr(start, end - start);
-    start = end + 1;
-    const auto eq = pair.find(L'=');
-    if (eq == std::wstring::npos) continue;
-    std::wstring name = pair.substr(0, eq);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    const std::wstring value = pair.substr(eq + 1);
-    wchar_t* rest = nullptr;
-    const double seconds = std::wcstod(value.c_str(), &rest);
-    if (value.empty() || rest == value.c_str() || *rest != L'\0' || !(seconds > 0)) continue;
-    if (name == L"dialog") bounds.dialog = seconds;
-    if (name == L"pdf") bounds.pdf = seconds;
-    if (name == L"call") bounds.call = seconds;
-  }
-  return bounds;
 }
 
 }  // namespace tavrolin

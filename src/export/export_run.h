@@ -101,14 +101,4 @@ class ExportRunner {
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
 };
 
-// Shortened waits for the automated tests only, never a user setting: the text of the
-// environment variable TAVROLIN_TEST_BOUNDS, "name=seconds" pairs joined by ";", for example
-// "dialog=5;pdf=10;call=20". Unknown names and malformed pairs are ignored.
-struct TestBounds {
-  std::optional<double> dialog;
-  std::optional<double> pdf;
-  std::optional<double> call;
-};
-TestBounds ParseTestBounds(const std::wstring& text);
-
 }  // namespace tavrolin

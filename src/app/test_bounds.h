@@ -1,0 +1,20 @@
+#pragma once
+#include <optional>
+#include <string>
+
+namespace tavrolin {
+
+// Shortened waits for the automated tests only, never a user setting and not documented as one:
+// the text of this environment variable, read once when the window starts, is "name=seconds"
+// pairs joined by ";", for example "dialog=5;pdf=10;call=20". Unknown names and malformed pairs
+// are ignored.
+inline constexpr wchar_t kTestBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
+
+struct TestBounds {
+  std::optional<double> dialog;
+  std::optional<double> pdf;
+  std::optional<double> call;
+};
+TestBounds ParseTestBounds(const std::wstring& text);
+
+}  // namespace tavrolin
