@@ -8,6 +8,9 @@
 #include <iterator>
 #include <random>
 
+#include "app/form1_addfolder.h"
+#include "app/form1_doclist.h"
+#include "app/form1_export.h"
 #include "app/resource.h"
 #include "common/message_text.h"
 #include "common/home_page.h"
@@ -415,9 +418,9 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       CreateControls();
-      docList_ = MakeDocListFeature(*this);
-      export_ = MakeExportFeature(*this);
-      addFolder_ = MakeAddFolderFeature(*this);
+      docList_ = std::make_unique<DocListFeature>(*this);
+      export_ = std::make_unique<ExportFeature>(*this);
+      addFolder_ = std::make_unique<AddFolderFeature>(*this);
       return 0;
     case WM_SETCURSOR:
       if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;

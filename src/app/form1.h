@@ -19,18 +19,6 @@ class DocListFeature;
 class ExportFeature;
 class AddFolderFeature;
 
-// Each feature defines its state, its maker and its part of the deleter in its own file.
-struct FeatureDeleter {
-  void operator()(DocListFeature* feature) const;
-  void operator()(ExportFeature* feature) const;
-  void operator()(AddFolderFeature* feature) const;
-};
-template <typename T>
-using FeaturePtr = std::unique_ptr<T, FeatureDeleter>;
-FeaturePtr<DocListFeature> MakeDocListFeature(Form1& form);
-FeaturePtr<ExportFeature> MakeExportFeature(Form1& form);
-FeaturePtr<AddFolderFeature> MakeAddFolderFeature(Form1& form);
-
 // The program's only window. Event procedures keep the names of the controls and their events;
 // each feature's procedures live in the file of that feature (form1_*.cpp).
 class Form1 final : public WindowPointer, public MessageBoxes {
@@ -144,13 +132,11 @@ class Form1 final : public WindowPointer, public MessageBoxes {
   win::UniqueIcon pdfIcon_;
   win::UniqueIcon folderIcon_;
 
-  // Feature state, owned here for the window's whole life.
-  FeaturePtr<DocListFeature> docList_;
-  FeaturePtr<ExportFeature> export_;
-  FeaturePtr<AddFolderFeature> addFolder_;
-  friend class DocListFeature;
-  friend class ExportFeature;
-  friend class AddFolderFeature;
+  // Feature state, owned here for the window's whole life. Each feature's header (form1_*.h)
+  // defines it; the destructor, out of line in form1.cpp, deletes it.
+  std::unique_ptr<DocListFeature> docList_;
+  std::unique_ptr<ExportFeature> export_;
+  std::unique_ptr<AddFolderFeature> addFolder_;
 };
 
 }  // namespace tavrolin

@@ -1,35 +1,20 @@
 // Adding a folder's part of the window: " Add All Word Files In Folder".
 #include <new>
 
-#include "app/form1.h"
+#include "app/form1_addfolder.h"
 #include "common/win/pump.h"
 #include "doclist/folder_scan.h"
 #include "doclist/win/folder_win.h"
 
 namespace tavrolin {
 
-class AddFolderFeature {
- public:
-  explicit AddFolderFeature(Form1& form) : form_(form) {}
-
-  // Everything of one press lives in this call, so that a press during another scan's pumped
-  // events runs a scan of its own and leaves the outer one intact.
-  void Run() {
-    win::Win32FolderPrompts prompts(form_.hwnd());
-    win::Win32DirectoryLister lister;
-    AddFolderPorts ports{prompts, lister, win::UiPump(), form_.Busy(),
-                         [this](std::wstring path) { form_.Documents().Append(std::move(path)); }};
-    AddAllFilesInFolder(ports);
-  }
-
- private:
-  Form1& form_;
-};
-
-FeaturePtr<AddFolderFeature> MakeAddFolderFeature(Form1& form) {
-  return FeaturePtr<AddFolderFeature>(new AddFolderFeature(form));
+void AddFolderFeature::Run() {
+  win::Win32FolderPrompts prompts(form_.hwnd());
+  win::Win32DirectoryLister lister;
+  AddFolderPorts ports{prompts, lister, win::UiPump(), form_.Busy(),
+                       [this](std::wstring path) { form_.Documents().Append(std::move(path)); }};
+  AddAllFilesInFolder(ports);
 }
-void FeatureDeleter::operator()(AddFolderFeature* feature) const { delete feature; }
 
 void Form1::Check4_Click() {
   if (!TakePress(Check4)) return;

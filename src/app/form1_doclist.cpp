@@ -3,13 +3,8 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include "app/form1.h"
-#include "common/win/com_types.h"
+#include "app/form1_doclist.h"
 #include "common/win/files.h"
-#include "doclist/add_files.h"
-#include "doclist/reorder_gesture.h"
-#include "doclist/win/file_drop_target.h"
-#include "doclist/win/list_view_binding.h"
 #include "doclist/win/open_file_dialog.h"
 
 namespace tavrolin {
@@ -22,54 +17,6 @@ int XOf(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int YOf(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
 }  // namespace
-
-class DocListFeature final : public ReorderView {
- public:
-  explicit DocListFeature(Form1& form);
-  ~DocListFeature() override;
-  DocListFeature(const DocListFeature&) = delete;
-  DocListFeature& operator=(const DocListFeature&) = delete;
-
-  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  LRESULT OnNotify(NMHDR* header);
-  // Registers the list as a drop target; needs OLE.
-  void AcceptDrops();
-
-  // ReorderView
-  std::optional<int> HitTest(int x, int y) override { return binding_.HitTest(x, y); }
-  void EnsureVisible(int position) override { binding_.EnsureVisible(position); }
-  int CursorScreenY() override;
-  void ShowDragPointer() override;
-  void ShowArrowPointer() override { form_.SetListPointer(kListArrow, nullptr); }
-
-  DocumentList documents;
-
- private:
-  // Event procedures of ListView1.
-  void ListView1_DblClick() { gesture_.DblClick(); }
-  void ListView1_MouseDown() { gesture_.MouseDown(); }
-  void ListView1_ItemClick() { gesture_.ItemClick(); }
-  void ListView1_MouseMove(int x, int y) { gesture_.MouseMove(x, y); }
-  void ListView1_MouseUp() { gesture_.MouseUp(); }
-  void ListView1_OLEDragOver(bool offersFileDrop, DWORD& effect) {
-    effect = DragOverEffect(offersFileDrop, effect);
-  }
-  void ListView1_OLEDragDrop(const std::vector<std::wstring>& paths) {
-    AppendDropped(documents, paths);
-  }
-
-  void OnButtonDown(LPARAM lParam);
-  void OnButtonUp(WPARAM wParam);
-
-  Form1& form_;
-  win::ListViewBinding binding_;
-  ReorderGesture gesture_;
-  win::UniqueCursor dragIcon_;
-  win::ComPtr<win::FileDropTarget> dropTarget_;
-  win::DropRegistration dropRegistration_;
-  // The list holds the mouse from a press to the release, so that the release always arrives.
-  bool holdsMouse_ = false;
-};
 
 DocListFeature::DocListFeature(Form1& form)
     : form_(form),
@@ -93,12 +40,9 @@ void Form1::OleReady() {
 // it after our last release.
 DocListFeature::~DocListFeature() { dropTarget_->Detach(); }
 
-FeaturePtr<DocListFeature> MakeDocListFeature(Form1& form) {
-  return FeaturePtr<DocListFeature>(new DocListFeature(form));
-}
-void FeatureDeleter::operator()(DocListFeature* feature) const { delete feature; }
-
 DocumentList& Form1::Documents() { return docList_->documents; }
+
+void DocListFeature::ShowArrowPointer() { form_.SetListPointer(kListArrow, nullptr); }
 
 int DocListFeature::CursorScreenY() {
   POINT at{};

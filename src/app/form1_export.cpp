@@ -4,11 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "app/form1.h"
+#include "app/form1_export.h"
 #include "app/test_bounds.h"
 #include "common/win/pump.h"
-#include "export/export_run.h"
-#include "export/win/files_win.h"
 #include "export/win/com_word.h"
 
 namespace tavrolin {
@@ -25,62 +23,44 @@ std::wstring EnvironmentText(const wchar_t* name) {
 
 }  // namespace
 
-class ExportFeature final : public ProgressBar {
- public:
-  explicit ExportFeature(Form1& form) : form_(form) {
-    const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
-    if (test.pdf) bounds_.pdfSeconds = *test.pdf;
-    if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
-    if (test.call) {
-      wordBounds_.callSeconds = *test.call;
-      if (wordBounds_.busyRetrySeconds > *test.call) wordBounds_.busyRetrySeconds = *test.call;
-    }
+ExportFeature::ExportFeature(Form1& form) : form_(form) {
+  const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
+  if (test.pdf) bounds_.pdfSeconds = *test.pdf;
+  if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
+  if (test.call) {
+    wordBounds_.callSeconds = *test.call;
+    if (wordBounds_.busyRetrySeconds > *test.call) wordBounds_.busyRetrySeconds = *test.call;
   }
-
-  // A press during a run goes to that run, which asks whether to stop it.
-  void Press() {
-    if (runner_) {
-      runner_->Press();
-      return;
-    }
-    // Word's automation lives only as long as the run that uses it.
-    std::unique_ptr<win::ComWord> word;
-    try {
-      word = std::make_unique<win::ComWord>(form_, form_.Busy(), win::UiPump(), wordBounds_,
-                                            [this] { return runner_ && runner_->StopAsked(); });
-    } catch (const std::exception&) {
-      form_.Notify(L"The export could not start: Word's automation is not available.");
-      return;
-    }
-    runner_ = std::make_unique<ExportRunner>(
-        ExportPorts{form_.Documents(), word->word, files_, *this, form_, form_.Busy(), win::UiPump()},
-        bounds_);
-    // Closing the window during the run: Word and the printer are put right before the end.
-    win::SetEndingHandler([this] { runner_->EndForExit(); });
-    struct Release {
-      ExportFeature& feature;
-      ~Release() {
-        win::SetEndingHandler(nullptr);
-        feature.runner_.reset();
-      }
-    } release{*this};
-    runner_->Press();
-  }
-
-  void SetProgressValue(float value) override { form_.SetProgressValue(value); }
-
- private:
-  Form1& form_;
-  ExportBounds bounds_;
-  WordBounds wordBounds_;
-  win::Files files_;
-  std::unique_ptr<ExportRunner> runner_;
-};
-
-FeaturePtr<ExportFeature> MakeExportFeature(Form1& form) {
-  return FeaturePtr<ExportFeature>(new ExportFeature(form));
 }
-void FeatureDeleter::operator()(ExportFeature* feature) const { delete feature; }
+
+void ExportFeature::Press() {
+  if (runner_) {
+    runner_->Press();
+    return;
+  }
+  // Word's automation lives only as long as the run that uses it.
+  std::unique_ptr<win::ComWord> word;
+  try {
+    word = std::make_unique<win::ComWord>(form_, form_.Busy(), win::UiPump(), wordBounds_,
+                                          [this] { return runner_ && runner_->StopAsked(); });
+  } catch (const std::exception&) {
+    form_.Notify(L"The export could not start: Word's automation is not available.");
+    return;
+  }
+  runner_ = std::make_unique<ExportRunner>(
+      ExportPorts{form_.Documents(), word->word, files_, *this, form_, form_.Busy(), win::UiPump()},
+      bounds_);
+  // Closing the window during the run: Word and the printer are put right before the end.
+  win::SetEndingHandler([this] { runner_->EndForExit(); });
+  struct Release {
+    ExportFeature& feature;
+    ~Release() {
+      win::SetEndingHandler(nullptr);
+      feature.runner_.reset();
+    }
+  } release{*this};
+  runner_->Press();
+}
 
 void Form1::Check2_Click() {
   if (!TakePress(Check2)) return;
