@@ -9,7 +9,6 @@
 namespace tavrolin {
 namespace {
 
-constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr wchar_t kDialogTitle[] = L"Save As";
 constexpr wchar_t kEditClass[] = L"Edit";
 constexpr wchar_t kButtonClass[] = L"Button";

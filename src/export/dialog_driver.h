@@ -12,10 +12,13 @@ namespace tavrolin {
 // A window handle as a number; 0 is no window.
 using WindowId = std::uintptr_t;
 
+// Window-system numbers the driver uses, as the platform defines them.
 inline constexpr unsigned kWmChar = 0x102;
 inline constexpr unsigned kWmLButtonDown = 0x201;
 inline constexpr unsigned kWmLButtonUp = 0x202;
 inline constexpr unsigned kMkLButton = 1;
+// The class of dialog boxes: the name of the system's atom 0x8002.
+inline constexpr wchar_t kDialogClass[] = L"#32770";
 
 // What the dialog driver needs of the window system; the Win32 side implements it, tests fake it.
 class WindowLayer {

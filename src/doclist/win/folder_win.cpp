@@ -10,6 +10,11 @@
 #include "common/message_boxes.h"
 
 namespace tavrolin::win {
+
+static_assert(kAttributeReadOnly == FILE_ATTRIBUTE_READONLY && kAttributeHidden == FILE_ATTRIBUTE_HIDDEN &&
+              kAttributeSystem == FILE_ATTRIBUTE_SYSTEM && kAttributeFolder == FILE_ATTRIBUTE_DIRECTORY &&
+              kAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+static_assert(kReparseTagMountPoint == IO_REPARSE_TAG_MOUNT_POINT && kReparseTagSymlink == IO_REPARSE_TAG_SYMLINK);
 namespace {
 
 class FindListing final : public DirectoryListing {

@@ -9,6 +9,8 @@
 
 namespace tavrolin::win {
 
+static_assert(kOpenDialogFlags == (OFN_READONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_LONGNAMES));
+
 std::wstring SelectionFromBuffer(const wchar_t* buffer, std::size_t capacity,
                                  std::size_t fileOffset) {
   const std::size_t first = wcsnlen(buffer, capacity);

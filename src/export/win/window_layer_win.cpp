@@ -2,9 +2,34 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace tavrolin::win {
 namespace {
+
 HWND Hwnd(WindowId id) { return reinterpret_cast<HWND>(id); }
+
+// True when `name` is "#" and the atom's number in decimal, as class names of atoms are given.
+constexpr bool NamesAtom(std::wstring_view name, unsigned atom) {
+  if (name.size() < 2 || name[0] != L'#') return false;
+  unsigned value = 0;
+  for (const wchar_t c : name.substr(1)) {
+    if (c < L'0' || c > L'9') return false;
+    value = value * 10 + static_cast<unsigned>(c - L'0');
+  }
+  return value == atom;
+}
+
+static_assert(kWmChar == WM_CHAR && kWmLButtonDown == WM_LBUTTONDOWN && kWmLButtonUp == WM_LBUTTONUP &&
+              kMkLButton == MK_LBUTTON);
+// WC_DIALOG is MAKEINTATOM(atom), a pointer cast no constant expression can read; read as the
+// bare number, the SDK's own definition is compared with the driver's class name.
+#pragma push_macro("MAKEINTATOM")
+#undef MAKEINTATOM
+#define MAKEINTATOM(atom) (atom)
+static_assert(NamesAtom(kDialogClass, WC_DIALOG));
+#pragma pop_macro("MAKEINTATOM")
+
 }  // namespace
 
 WindowId Win32WindowLayer::FindWindowAfter(WindowId parent, WindowId after, const std::wstring& className,
