@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "export/win/com_types.h"
+#include "shared/print_out_args.h"
 #include "shared/test_files.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
@@ -95,9 +96,7 @@ class StandInPrinter : public ::testing::Test {
     put.Str(L"", printer);
     if (hr = tb::Call(word_.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, put).hr; FAILED(hr)) return hr;
     tb::ArgList a;
-    a.Str(L"FileName", L"").I4(L"Range", 0).I4(L"Item", 0).I2(L"Copies", 1).Str(L"Pages", L"").I4(L"PageType", 0);
-    a.Bool(L"ManualDuplexPrint", false).Bool(L"Collate", true).Bool(L"Background", true).Bool(L"PrintToFile", false);
-    a.I2(L"PrintZoomColumn", 0).I2(L"PrintZoomRow", 0).I2(L"PrintZoomPaperWidth", 0).I2(L"PrintZoomPaperHeight", 0);
+    tavrolin::testing::AddPrintOutArgs(a);
     return tb::Call(word_.get(), L"PrintOut", DISPATCH_METHOD, a).hr;
   }
 

@@ -13,6 +13,7 @@
 #include "export/win/late_binding.h"
 #include "export/win/com_word.h"
 #include "export/word_automation.h"
+#include "shared/print_out_args.h"
 #include "shared/test_files.h"
 #include "testbed/client/testbed_client.h"
 #include "shared/fake_pointer.h"
@@ -129,20 +130,7 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   EXPECT_EQ(VT_BSTR, calls[4].args[0].vt);
   EXPECT_EQ(L"PDF Printer", calls[4].args[0].value);
 
-  struct Expected {
-    const wchar_t* name;
-    VARTYPE vt;
-    const wchar_t* value;
-  };
-  const Expected printOut[] = {
-      {L"FileName", VT_BSTR, L""},           {L"Range", VT_I4, L"0"},
-      {L"Item", VT_I4, L"0"},                {L"Copies", VT_I2, L"1"},
-      {L"Pages", VT_BSTR, L""},              {L"PageType", VT_I4, L"0"},
-      {L"ManualDuplexPrint", VT_BOOL, L"0"}, {L"Collate", VT_BOOL, L"-1"},
-      {L"Background", VT_BOOL, L"-1"},       {L"PrintToFile", VT_BOOL, L"0"},
-      {L"PrintZoomColumn", VT_I2, L"0"},     {L"PrintZoomRow", VT_I2, L"0"},
-      {L"PrintZoomPaperWidth", VT_I2, L"0"}, {L"PrintZoomPaperHeight", VT_I2, L"0"},
-  };
+  const auto& printOut = testing::kPrintOutArgs;
   const auto& args = calls[5].args;
   ASSERT_EQ(std::size(printOut), args.size());
   for (std::size_t i = 0; i < args.size(); ++i) {
