@@ -12,7 +12,7 @@
 #include "export/win/com_types.h"
 #include "export/win/window_layer_win.h"
 #include "export/word.h"
-#include "shared/test_files.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -51,29 +51,17 @@ class TimedLayer final : public WindowLayer {
   Win32WindowLayer real_;
 };
 
-const std::function<bool()> kNeverStop = [] { return false; };
-
-class DialogDriverWin : public ::testing::Test {
+class DialogDriverWin : public testing::StandInTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
+  DialogDriverWin() : StandInTest(L"tavrolin_dialog_") {
     settings_.dialogDelayMs = 300;
-    document_ = dir_ + L"\\memo.txt";
-    ASSERT_TRUE(testfiles::WriteFileBytes(document_, "Memo\r\n"));
     bounds_.dialogSeconds = 20;
     bounds_.editBoxSeconds = 5;
   }
 
   void TearDown() override {
     word_.Reset();
-    tb::Reset();
-    bool none = tb::WaitNoStandIns(20s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived the test";
-    CoUninitialize();
+    StandInTest::TearDown();
   }
 
   // A stand-in Word with the document open and "PDF Printer" chosen, then PrintOut, taking the
@@ -119,12 +107,8 @@ class DialogDriverWin : public ::testing::Test {
         10s);
   }
 
-  tb::Settings settings_;
   DialogBounds bounds_;
   TimedLayer windows_;
-  testfiles::TempFolder temp_{L"tavrolin_dialog_"};
-  std::wstring dir_;
-  std::wstring document_;
   Ref word_;
 };
 

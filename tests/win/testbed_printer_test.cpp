@@ -10,7 +10,7 @@
 
 #include "export/win/com_types.h"
 #include "shared/print_out_args.h"
-#include "shared/test_files.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -56,30 +56,19 @@ HWND ChildAfter(HWND parent, HWND after, const char* cls, const char* title) {
   return nullptr;
 }
 
-class StandInPrinter : public ::testing::Test {
+class StandInPrinter : public tavrolin::testing::StandInTest {
  protected:
+  StandInPrinter() : StandInTest(L"testbed_printer_") { settings_.dialogDelayMs = 100; }
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
+    ASSERT_NO_FATAL_FAILURE(StandInTest::SetUp());
     ASSERT_EQ(nullptr, FindWindowA("#32770", "Save As")) << "a dialog of an earlier test is still open";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
-    settings_.dialogDelayMs = 100;
-    tb::Apply(settings_);
   }
 
   void TearDown() override {
     if (word_) tb::Call(word_.get(), L"Quit", DISPATCH_METHOD);
     word_.Reset();
-    tb::Reset();
-    CoUninitialize();
-    bool none = tb::WaitNoStandIns(15s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived the test";
+    StandInTest::TearDown();
   }
-
-  void Apply() { tb::Apply(settings_); }
-  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
 
   // A new Word with `document` open, printing on `printer` as the product does.
   HRESULT Print(const std::wstring& document, const std::wstring& printer = L"PDF Printer") {
@@ -121,9 +110,6 @@ class StandInPrinter : public ::testing::Test {
 
   std::wstring Sample(const std::wstring& name) { return tb::SamplesDirectory() + L"\\" + name; }
 
-  tb::Settings settings_;
-  testfiles::TempFolder temp_{L"testbed_printer_"};
-  std::wstring dir_;
   Ref word_;
 };
 

@@ -8,7 +8,7 @@
 
 #include "export/win/com_types.h"
 #include "shared/print_out_args.h"
-#include "shared/test_files.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -22,28 +22,9 @@ using Ref = tavrolin::win::ComPtr<IDispatch>;
 using tavrolin::testing::AddPrintOutArgs;
 using testfiles::WriteFileBytes;
 
-class StandInWord : public ::testing::Test {
+class StandInWord : public tavrolin::testing::StandInTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
-    tb::Apply(settings_);
-    document_ = dir_ + L"\\memo.txt";
-    ASSERT_TRUE(WriteFileBytes(document_, "Memo\r\nBring the keys.\r\n"));
-  }
-
-  void TearDown() override {
-    tb::Reset();
-    CoUninitialize();
-    bool none = tb::WaitNoStandIns(15s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived their last reference";
-  }
-
-  void Apply() { tb::Apply(settings_); }
-  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
+  StandInWord() : StandInTest(L"testbed_word_", "stand-in processes outlived their last reference") {}
 
   Ref Create() {
     Ref word;
@@ -64,11 +45,6 @@ class StandInWord : public ::testing::Test {
     if (description) *description = opened.description;
     return Ref(opened.TakeObject());
   }
-
-  tb::Settings settings_;
-  testfiles::TempFolder temp_{L"testbed_word_"};
-  std::wstring dir_;
-  std::wstring document_;
 };
 
 TEST_F(StandInWord, EachCreationStartsItsOwnHiddenProcess) {

@@ -14,7 +14,7 @@
 #include "export/win/com_word.h"
 #include "export/word_automation.h"
 #include "shared/print_out_args.h"
-#include "shared/test_files.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/testbed_client.h"
 #include "shared/fake_pointer.h"
 
@@ -38,28 +38,9 @@ class BoxMessages final : public Messages {
   int asked = 0;
 };
 
-const std::function<bool()> kNeverStop = [] { return false; };
-
-class WordAutomationTest : public ::testing::Test {
+class WordAutomationTest : public testing::StandInTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
-    settings_.dialogDelayMs = 100;
-    tb::Apply(settings_);
-    document_ = dir_ + L"\\memo.txt";
-    ASSERT_TRUE(testfiles::WriteFileBytes(document_, "Memo\r\nBring the keys.\r\n"));
-  }
-
-  void TearDown() override {
-    tb::Reset();
-    bool none = tb::WaitNoStandIns(20s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived the test";
-    CoUninitialize();
-  }
+  WordAutomationTest() : StandInTest(L"tavrolin_word_") { settings_.dialogDelayMs = 100; }
 
   WordBounds ShortBounds() const {
     WordBounds b;
@@ -70,8 +51,6 @@ class WordAutomationTest : public ::testing::Test {
     return b;
   }
 
-  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
-
   bool WaitForFile(const std::wstring& path, double seconds) {
     return WaitUntil(UiPump(), [&] { return FileExists(path); }, seconds);
   }
@@ -79,10 +58,6 @@ class WordAutomationTest : public ::testing::Test {
   FakePointer pointer_;
   BusyMark busy_{pointer_};
   BoxMessages messages_;
-  tb::Settings settings_;
-  testfiles::TempFolder temp_{L"tavrolin_word_"};
-  std::wstring dir_;
-  std::wstring document_;
 };
 
 std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
