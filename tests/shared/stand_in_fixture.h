@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "shared/message_sequence.h"
 #include "shared/test_files.h"
 #include "testbed/client/testbed_client.h"
 
@@ -40,6 +41,18 @@ class StandInTest : public ::testing::Test {
 
   void Apply() { testbed::Apply(settings_); }
   std::vector<testbed::LogEntry> Log() { return testbed::ReadLog(settings_.logFile); }
+  // Every message the stand-in dialog logged, in order, as the sequence tables read them; all
+  // but the pointer's moves, which depend on where an earlier test left the pointer.
+  std::vector<WindowMessage> DialogMessages() {
+    std::vector<WindowMessage> messages;
+    for (const auto& e : Log()) {
+      if (e.kind != "msg" || e.msg == WM_MOUSEMOVE || e.msg == WM_NCMOUSEMOVE || e.msg == WM_MOUSELEAVE) continue;
+      messages.push_back({std::string(e.window.begin(), e.window.end()), e.msg, e.wParam, e.lParam,
+                          e.posted ? kPosted : 0u});
+    }
+    return messages;
+  }
+
   static inline const std::function<bool()> kNeverStop = [] { return false; };
 
   testbed::Settings settings_;  // set by a derived constructor, applied by SetUp

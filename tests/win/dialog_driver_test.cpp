@@ -87,14 +87,6 @@ class DialogDriverWin : public testing::StandInTest {
     CompleteSaveAsDialog(path, before, windows_, UiPump(), kNeverStop, bounds_);
   }
 
-  std::vector<tb::LogEntry> MessagesTo(const std::wstring& window, unsigned first, unsigned last) {
-    std::vector<tb::LogEntry> result;
-    for (const auto& m : tb::MessagesTo(tb::ReadLog(settings_.logFile), window)) {
-      if (m.msg >= first && m.msg <= last) result.push_back(m);
-    }
-    return result;
-  }
-
   // Polls the log until the dialog has handled the click (or typed characters), bounded.
   void WaitForMessages(const std::wstring& window, unsigned msg, std::size_t count) {
     tb::WaitForLog(
@@ -117,32 +109,14 @@ TEST_F(DialogDriverWin, TypesThePathAndClicksSaveAndThePrinterWritesThere) {
   Complete(output, Print());
   ASSERT_TRUE(WaitUntil(UiPump(), [&] { return FileExists(output); }, 20));
 
-  const auto chars = MessagesTo(L"edit", WM_CHAR, WM_CHAR);
-  ASSERT_EQ(output.size(), chars.size());
-  for (std::size_t i = 0; i < chars.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(static_cast<std::uint64_t>(output[i]), chars[i].wParam);
-    EXPECT_EQ(0x00300001, chars[i].lParam);
-    EXPECT_TRUE(chars[i].posted);
-  }
-  const auto clicks = MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP);
-  ASSERT_EQ(2u, clicks.size());
-  EXPECT_EQ(static_cast<unsigned>(WM_LBUTTONDOWN), clicks[0].msg);
-  EXPECT_EQ(static_cast<unsigned>(WM_LBUTTONUP), clicks[1].msg);
-  for (const auto& c : clicks) {
-    EXPECT_EQ(1u, c.wParam);
-    EXPECT_EQ(0, c.lParam);
-    EXPECT_TRUE(c.posted);
-  }
-  EXPECT_TRUE(MessagesTo(L"edit", WM_KEYDOWN, WM_KEYUP).empty()) << "no Enter or other key";
+  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(output), DialogMessages())) << "no Enter or other key";
   EXPECT_GE(windows_.firstPostAt - windows_.editFoundAt, 0.4) << "the pause after the edit box is found";
 }
 
 TEST_F(DialogDriverWin, EmptyPathPostsNoCharacterAndStillClicks) {
   Complete(L"", Print());
   WaitForMessages(L"save", WM_LBUTTONUP, 1);
-  EXPECT_TRUE(MessagesTo(L"edit", WM_CHAR, WM_CHAR).empty());
-  EXPECT_EQ(2u, MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP).size());
+  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(L""), DialogMessages()));
 }
 
 TEST_F(DialogDriverWin, SaveBeforeTheEditBoxIsNotClicked) {
@@ -150,8 +124,9 @@ TEST_F(DialogDriverWin, SaveBeforeTheEditBoxIsNotClicked) {
   const std::wstring output = dir_ + L"\\memo.pdf";
   EXPECT_NO_THROW(Complete(output, Print()));
   WaitForMessages(L"edit", WM_CHAR, output.size());
-  EXPECT_EQ(output.size(), MessagesTo(L"edit", WM_CHAR, WM_CHAR).size());
-  EXPECT_TRUE(MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP).empty());
+  auto typedOnly = testing::TypedThenSaved(output);
+  typedOnly.resize(output.size());
+  EXPECT_TRUE(testing::MatchesSequence(typedOnly, DialogMessages())) << "typed, never clicked";
 }
 
 TEST_F(DialogDriverWin, ACharacterOutsideTheCodePageArrivesWhole) {
@@ -199,7 +174,7 @@ TEST_F(DialogDriverWin, ADialogOpenBeforePrintingIsLeftAlone) {
   EXPECT_EQ(0, ForeignDialog::chars);
   EXPECT_EQ(0, ForeignDialog::clicks);
   EXPECT_EQ(0, GetWindowTextLengthW(foreign.edit));
-  EXPECT_EQ(output.size(), MessagesTo(L"edit", WM_CHAR, WM_CHAR).size());
+  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(output), DialogMessages()));
 }
 
 TEST_F(DialogDriverWin, NoDialogEndsWithAClearErrorWithinTheBound) {
