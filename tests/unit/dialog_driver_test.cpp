@@ -5,15 +5,33 @@
 #include "export/word.h"
 #include "fakes/fake_pump.h"
 #include "fakes/fake_window_layer.h"
+#include "shared/message_sequence.h"
 
 namespace tavrolin {
 namespace {
 
 using testing::FakePump;
 using testing::FakeWindowLayer;
+using testing::kWide;
+using testing::MatchesSequence;
+using testing::TypedThenSaved;
+using testing::WindowMessage;
 
-constexpr std::intptr_t kKeyData = 0x00300001;
 const std::function<bool()> kNeverStop = [] { return false; };
+
+// Every post, in order, to `d`'s edit box and buttons by name and to any other window by id.
+std::vector<WindowMessage> Posted(const FakeWindowLayer& windows, const FakeWindowLayer::Dialog& d) {
+  std::vector<WindowMessage> posted;
+  for (const auto& p : windows.posts) {
+    std::string name = p.window == d.edit ? "edit" : p.window == d.save ? "save" : std::to_string(p.window);
+    for (const auto& w : windows.windows) {
+      if (w.id == p.window && w.parent == d.dialog && w.text == L"Cancel") name = "cancel";
+    }
+    posted.push_back({name, p.message, static_cast<std::uint64_t>(p.wParam), p.lParam,
+                      testing::kPosted | (p.wide ? kWide : 0u)});
+  }
+  return posted;
+}
 
 class DialogDriverTest : public ::testing::Test {
  protected:
@@ -34,25 +52,7 @@ TEST_F(DialogDriverTest, TypesEveryCharacterInOrderThenClicksSave) {
   pump.At(1.0, [&] { d = windows.AddSaveAs(); });
   const std::wstring path = L"C:\\Docs\\Report.final.pdf";
   Complete(path, before);
-
-  const auto chars = windows.PostsTo(d.edit);
-  ASSERT_EQ(path.size(), chars.size());
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    EXPECT_EQ(kWmChar, chars[i].message);
-    EXPECT_EQ(static_cast<std::intptr_t>(path[i]), chars[i].wParam) << "character " << i;
-    EXPECT_EQ(kKeyData, chars[i].lParam);
-    EXPECT_FALSE(chars[i].wide);
-  }
-  const auto clicks = windows.PostsTo(d.save);
-  ASSERT_EQ(2u, clicks.size());
-  EXPECT_EQ(kWmLButtonDown, clicks[0].message);
-  EXPECT_EQ(kWmLButtonUp, clicks[1].message);
-  for (const auto& c : clicks) {
-    EXPECT_EQ(1, c.wParam);
-    EXPECT_EQ(0, c.lParam);
-  }
-  EXPECT_EQ(path.size() + 2, windows.posts.size()) << "nothing else is posted, to no other window";
-  EXPECT_EQ(d.save, windows.posts.back().window);
+  EXPECT_TRUE(MatchesSequence(TypedThenSaved(path), Posted(windows, d))) << "nothing else is posted, to no other window";
 }
 
 // Records how many pumps had run when each message was posted.
@@ -110,31 +110,28 @@ TEST_F(DialogDriverTest, EmptyPathTypesNothingButStillClicks) {
   const auto before = Snapshot();
   const auto d = windows.AddSaveAs();
   Complete(L"", before);
-  EXPECT_TRUE(windows.PostsTo(d.edit).empty());
-  ASSERT_EQ(2u, windows.PostsTo(d.save).size());
+  EXPECT_TRUE(MatchesSequence(TypedThenSaved(L""), Posted(windows, d)));
 }
 
 TEST_F(DialogDriverTest, SaveButtonBeforeTheEditBoxIsNotClicked) {
   const auto before = Snapshot();
   const auto d = windows.AddSaveAs(/*saveBeforeEdit=*/true);
   EXPECT_NO_THROW(Complete(L"C:\\a.pdf", before));
-  EXPECT_EQ(8u, windows.PostsTo(d.edit).size());
-  EXPECT_TRUE(windows.PostsTo(d.save).empty());
+  auto typedOnly = TypedThenSaved(L"C:\\a.pdf");
+  typedOnly.resize(8);
+  EXPECT_TRUE(MatchesSequence(typedOnly, Posted(windows, d))) << "typed, never clicked";
   const auto& last = windows.finds.back();
   EXPECT_EQ(d.dialog, last.parent);
   EXPECT_EQ(d.edit, last.after) << "the button is looked for after the edit box only";
 }
 
 TEST_F(DialogDriverTest, ADialogOpenBeforePrintingIsLeftAlone) {
-  const auto other = windows.AddSaveAs();
+  windows.AddSaveAs();  // another program's, open before printing
   const auto before = Snapshot();
   FakeWindowLayer::Dialog ours{};
   pump.At(3.0, [&] { ours = windows.AddSaveAs(); });
   Complete(L"C:\\a.pdf", before);
-  EXPECT_TRUE(windows.PostsTo(other.edit).empty());
-  EXPECT_TRUE(windows.PostsTo(other.save).empty());
-  EXPECT_EQ(8u, windows.PostsTo(ours.edit).size());
-  EXPECT_EQ(2u, windows.PostsTo(ours.save).size());
+  EXPECT_TRUE(MatchesSequence(TypedThenSaved(L"C:\\a.pdf"), Posted(windows, ours))) << "nothing to the other dialog";
 }
 
 TEST_F(DialogDriverTest, CharactersOutsideTheCodePageGoAsUnicodeTheRestAsAnsiCodes) {
@@ -142,14 +139,9 @@ TEST_F(DialogDriverTest, CharactersOutsideTheCodePageGoAsUnicodeTheRestAsAnsiCod
   const auto d = windows.AddSaveAs();
   const std::wstring path = L"C:\\\u00e9t\u00e9\\\u0416\u20ac.pdf";
   Complete(path, before);
-  const auto chars = windows.PostsTo(d.edit);
-  ASSERT_EQ(path.size(), chars.size());
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(path[i] > 0xFF, chars[i].wide);
-    EXPECT_EQ(static_cast<std::intptr_t>(path[i]), chars[i].wParam) << "Latin-1 0xE9 stays 0xE9, never negative";
-    EXPECT_EQ(kKeyData, chars[i].lParam);
-  }
+  auto expected = TypedThenSaved(path);
+  for (std::size_t i = 0; i < path.size(); ++i) expected[i].flags |= path[i] > 0xFF ? kWide : 0u;
+  EXPECT_TRUE(MatchesSequence(expected, Posted(windows, d))) << "Latin-1 0xE9 stays 0xE9, never negative";
 }
 
 TEST_F(DialogDriverTest, NoDialogWithinTheBoundFailsCountingFromThePrintCall) {
@@ -206,8 +198,9 @@ TEST_F(DialogDriverTest, StopDuringTheSearchOrThePauseEndsWithoutTyping) {
     bool stop = false;
     pump.At(start + 0.2, [&] { stop = true; });
     EXPECT_THROW(Complete(L"C:\\a.pdf", before, [&] { return stop; }), StopRequested);
-    EXPECT_TRUE(windows.PostsTo(d.edit).empty());
-    EXPECT_TRUE(windows.PostsTo(d.save).empty());
+    const std::vector<WindowMessage> cancelled = {{"cancel", kWmLButtonDown, 1, 0, testing::kExactPost},
+                                                  {"cancel", kWmLButtonUp, 1, 0, testing::kExactPost}};
+    EXPECT_TRUE(MatchesSequence(cancelled, Posted(windows, d))) << "cancelled, never typed into";
   }
 }
 

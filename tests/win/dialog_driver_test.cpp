@@ -12,7 +12,7 @@
 #include "common/win/com_types.h"
 #include "export/win/window_layer_win.h"
 #include "export/word.h"
-#include "shared/test_files.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -51,29 +51,17 @@ class TimedLayer final : public WindowLayer {
   Win32WindowLayer real_;
 };
 
-const std::function<bool()> kNeverStop = [] { return false; };
-
-class DialogDriverWin : public ::testing::Test {
+class DialogDriverWin : public testing::StandInTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
+  DialogDriverWin() : StandInTest(L"tavrolin_dialog_") {
     settings_.dialogDelayMs = 300;
-    document_ = dir_ + L"\\memo.txt";
-    ASSERT_TRUE(testfiles::WriteFileBytes(document_, "Memo\r\n"));
     bounds_.dialogSeconds = 20;
     bounds_.editBoxSeconds = 5;
   }
 
   void TearDown() override {
     word_.Reset();
-    tb::Reset();
-    bool none = tb::WaitNoStandIns(20s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived the test";
-    CoUninitialize();
+    StandInTest::TearDown();
   }
 
   // A stand-in Word with the document open and "PDF Printer" chosen, then PrintOut, taking the
@@ -99,14 +87,6 @@ class DialogDriverWin : public ::testing::Test {
     CompleteSaveAsDialog(path, before, windows_, UiPump(), kNeverStop, bounds_);
   }
 
-  std::vector<tb::LogEntry> MessagesTo(const std::wstring& window, unsigned first, unsigned last) {
-    std::vector<tb::LogEntry> result;
-    for (const auto& m : tb::MessagesTo(tb::ReadLog(settings_.logFile), window)) {
-      if (m.msg >= first && m.msg <= last) result.push_back(m);
-    }
-    return result;
-  }
-
   // Polls the log until the dialog has handled the click (or typed characters), bounded.
   void WaitForMessages(const std::wstring& window, unsigned msg, std::size_t count) {
     tb::WaitForLog(
@@ -119,12 +99,8 @@ class DialogDriverWin : public ::testing::Test {
         10s);
   }
 
-  tb::Settings settings_;
   DialogBounds bounds_;
   TimedLayer windows_;
-  testfiles::TempFolder temp_{L"tavrolin_dialog_"};
-  std::wstring dir_;
-  std::wstring document_;
   Ref word_;
 };
 
@@ -133,32 +109,14 @@ TEST_F(DialogDriverWin, TypesThePathAndClicksSaveAndThePrinterWritesThere) {
   Complete(output, Print());
   ASSERT_TRUE(WaitUntil(UiPump(), [&] { return FileExists(output); }, 20));
 
-  const auto chars = MessagesTo(L"edit", WM_CHAR, WM_CHAR);
-  ASSERT_EQ(output.size(), chars.size());
-  for (std::size_t i = 0; i < chars.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(static_cast<std::uint64_t>(output[i]), chars[i].wParam);
-    EXPECT_EQ(0x00300001, chars[i].lParam);
-    EXPECT_TRUE(chars[i].posted);
-  }
-  const auto clicks = MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP);
-  ASSERT_EQ(2u, clicks.size());
-  EXPECT_EQ(static_cast<unsigned>(WM_LBUTTONDOWN), clicks[0].msg);
-  EXPECT_EQ(static_cast<unsigned>(WM_LBUTTONUP), clicks[1].msg);
-  for (const auto& c : clicks) {
-    EXPECT_EQ(1u, c.wParam);
-    EXPECT_EQ(0, c.lParam);
-    EXPECT_TRUE(c.posted);
-  }
-  EXPECT_TRUE(MessagesTo(L"edit", WM_KEYDOWN, WM_KEYUP).empty()) << "no Enter or other key";
+  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(output), DialogMessages())) << "no Enter or other key";
   EXPECT_GE(windows_.firstPostAt - windows_.editFoundAt, 0.4) << "the pause after the edit box is found";
 }
 
 TEST_F(DialogDriverWin, EmptyPathPostsNoCharacterAndStillClicks) {
   Complete(L"", Print());
   WaitForMessages(L"save", WM_LBUTTONUP, 1);
-  EXPECT_TRUE(MessagesTo(L"edit", WM_CHAR, WM_CHAR).empty());
-  EXPECT_EQ(2u, MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP).size());
+  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(L""), DialogMessages()));
 }
 
 TEST_F(DialogDriverWin, SaveBeforeTheEditBoxIsNotClicked) {
@@ -166,8 +124,9 @@ TEST_F(DialogDriverWin, SaveBeforeTheEditBoxIsNotClicked) {
   const std::wstring output = dir_ + L"\\memo.pdf";
   EXPECT_NO_THROW(Complete(output, Print()));
   WaitForMessages(L"edit", WM_CHAR, output.size());
-  EXPECT_EQ(output.size(), MessagesTo(L"edit", WM_CHAR, WM_CHAR).size());
-  EXPECT_TRUE(MessagesTo(L"save", WM_LBUTTONDOWN, WM_LBUTTONUP).empty());
+  auto typedOnly = testing::TypedThenSaved(output);
+  typedOnly.resize(output.size());
+  EXPECT_TRUE(testing::MatchesSequence(typedOnly, DialogMessages())) << "typed, never clicked";
 }
 
 TEST_F(DialogDriverWin, ACharacterOutsideTheCodePageArrivesWhole) {
@@ -215,7 +174,7 @@ TEST_F(DialogDriverWin, ADialogOpenBeforePrintingIsLeftAlone) {
   EXPECT_EQ(0, ForeignDialog::chars);
   EXPECT_EQ(0, ForeignDialog::clicks);
   EXPECT_EQ(0, GetWindowTextLengthW(foreign.edit));
-  EXPECT_EQ(output.size(), MessagesTo(L"edit", WM_CHAR, WM_CHAR).size());
+  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(output), DialogMessages()));
 }
 
 TEST_F(DialogDriverWin, NoDialogEndsWithAClearErrorWithinTheBound) {

@@ -9,7 +9,8 @@
 #include <thread>
 
 #include "common/win/com_types.h"
-#include "shared/test_files.h"
+#include "shared/print_out_args.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -55,30 +56,19 @@ HWND ChildAfter(HWND parent, HWND after, const char* cls, const char* title) {
   return nullptr;
 }
 
-class StandInPrinter : public ::testing::Test {
+class StandInPrinter : public tavrolin::testing::StandInTest {
  protected:
+  StandInPrinter() : StandInTest(L"testbed_printer_") { settings_.dialogDelayMs = 100; }
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
+    ASSERT_NO_FATAL_FAILURE(StandInTest::SetUp());
     ASSERT_EQ(nullptr, FindWindowA("#32770", "Save As")) << "a dialog of an earlier test is still open";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
-    settings_.dialogDelayMs = 100;
-    tb::Apply(settings_);
   }
 
   void TearDown() override {
     if (word_) tb::Call(word_.get(), L"Quit", DISPATCH_METHOD);
     word_.Reset();
-    tb::Reset();
-    CoUninitialize();
-    bool none = tb::WaitNoStandIns(15s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived the test";
+    StandInTest::TearDown();
   }
-
-  void Apply() { tb::Apply(settings_); }
-  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
 
   // A new Word with `document` open, printing on `printer` as the product does.
   HRESULT Print(const std::wstring& document, const std::wstring& printer = L"PDF Printer") {
@@ -95,9 +85,7 @@ class StandInPrinter : public ::testing::Test {
     put.Str(L"", printer);
     if (hr = tb::Call(word_.get(), L"ActivePrinter", DISPATCH_PROPERTYPUT, put).hr; FAILED(hr)) return hr;
     tb::ArgList a;
-    a.Str(L"FileName", L"").I4(L"Range", 0).I4(L"Item", 0).I2(L"Copies", 1).Str(L"Pages", L"").I4(L"PageType", 0);
-    a.Bool(L"ManualDuplexPrint", false).Bool(L"Collate", true).Bool(L"Background", true).Bool(L"PrintToFile", false);
-    a.I2(L"PrintZoomColumn", 0).I2(L"PrintZoomRow", 0).I2(L"PrintZoomPaperWidth", 0).I2(L"PrintZoomPaperHeight", 0);
+    tavrolin::testing::AddPrintOutArgs(a);
     return tb::Call(word_.get(), L"PrintOut", DISPATCH_METHOD, a).hr;
   }
 
@@ -122,9 +110,6 @@ class StandInPrinter : public ::testing::Test {
 
   std::wstring Sample(const std::wstring& name) { return tb::SamplesDirectory() + L"\\" + name; }
 
-  tb::Settings settings_;
-  testfiles::TempFolder temp_{L"testbed_printer_"};
-  std::wstring dir_;
   Ref word_;
 };
 

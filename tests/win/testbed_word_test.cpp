@@ -7,7 +7,8 @@
 #include <string>
 
 #include "common/win/com_types.h"
-#include "shared/test_files.h"
+#include "shared/print_out_args.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/automation.h"
 #include "testbed/client/testbed_client.h"
 
@@ -18,30 +19,12 @@ namespace {
 
 // One IDispatch reference, adopted as handed out and released at the end of its scope.
 using Ref = tavrolin::win::ComPtr<IDispatch>;
+using tavrolin::testing::AddPrintOutArgs;
 using testfiles::WriteFileBytes;
 
-class StandInWord : public ::testing::Test {
+class StandInWord : public tavrolin::testing::StandInTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(10s)) << "a stand-in of an earlier test is still running";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
-    tb::Apply(settings_);
-    document_ = dir_ + L"\\memo.txt";
-    ASSERT_TRUE(WriteFileBytes(document_, "Memo\r\nBring the keys.\r\n"));
-  }
-
-  void TearDown() override {
-    tb::Reset();
-    CoUninitialize();
-    bool none = tb::WaitNoStandIns(15s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived their last reference";
-  }
-
-  void Apply() { tb::Apply(settings_); }
-  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
+  StandInWord() : StandInTest(L"testbed_word_", "stand-in processes outlived their last reference") {}
 
   Ref Create() {
     Ref word;
@@ -62,17 +45,6 @@ class StandInWord : public ::testing::Test {
     if (description) *description = opened.description;
     return Ref(opened.TakeObject());
   }
-
-  static void AddPrintOutArgs(tb::ArgList& a) {
-    a.Str(L"FileName", L"").I4(L"Range", 0).I4(L"Item", 0).I2(L"Copies", 1).Str(L"Pages", L"").I4(L"PageType", 0);
-    a.Bool(L"ManualDuplexPrint", false).Bool(L"Collate", true).Bool(L"Background", true).Bool(L"PrintToFile", false);
-    a.I2(L"PrintZoomColumn", 0).I2(L"PrintZoomRow", 0).I2(L"PrintZoomPaperWidth", 0).I2(L"PrintZoomPaperHeight", 0);
-  }
-
-  tb::Settings settings_;
-  testfiles::TempFolder temp_{L"testbed_word_"};
-  std::wstring dir_;
-  std::wstring document_;
 };
 
 TEST_F(StandInWord, EachCreationStartsItsOwnHiddenProcess) {
@@ -192,20 +164,7 @@ TEST_F(StandInWord, LogShowsNamesOrderAndVariantTypesAsSent) {
   auto printOut = tb::CallsOf(log, L"PrintOut");
   ASSERT_EQ(1u, printOut.size());
   EXPECT_EQ(DISPATCH_METHOD, printOut[0].flags);
-  struct Expected {
-    const wchar_t* name;
-    VARTYPE vt;
-    const wchar_t* value;
-  };
-  const Expected expected[] = {
-      {L"FileName", VT_BSTR, L""},        {L"Range", VT_I4, L"0"},
-      {L"Item", VT_I4, L"0"},             {L"Copies", VT_I2, L"1"},
-      {L"Pages", VT_BSTR, L""},           {L"PageType", VT_I4, L"0"},
-      {L"ManualDuplexPrint", VT_BOOL, L"0"}, {L"Collate", VT_BOOL, L"-1"},
-      {L"Background", VT_BOOL, L"-1"},    {L"PrintToFile", VT_BOOL, L"0"},
-      {L"PrintZoomColumn", VT_I2, L"0"},  {L"PrintZoomRow", VT_I2, L"0"},
-      {L"PrintZoomPaperWidth", VT_I2, L"0"}, {L"PrintZoomPaperHeight", VT_I2, L"0"},
-  };
+  const auto& expected = tavrolin::testing::kPrintOutArgs;
   ASSERT_EQ(std::size(expected), printOut[0].args.size());
   for (size_t i = 0; i < std::size(expected); ++i) {
     SCOPED_TRACE(i);

@@ -13,7 +13,8 @@
 #include "export/win/late_binding.h"
 #include "export/win/com_word.h"
 #include "export/word_automation.h"
-#include "shared/test_files.h"
+#include "shared/print_out_args.h"
+#include "shared/stand_in_fixture.h"
 #include "testbed/client/testbed_client.h"
 #include "shared/fake_pointer.h"
 
@@ -37,28 +38,9 @@ class BoxMessages final : public MessageBoxes {
   int asked = 0;
 };
 
-const std::function<bool()> kNeverStop = [] { return false; };
-
-class WordAutomationTest : public ::testing::Test {
+class WordAutomationTest : public testing::StandInTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    ASSERT_TRUE(tb::WaitNoStandIns(15s)) << "a stand-in of an earlier test is still running";
-    dir_ = temp_.path();
-    settings_.logFile = dir_ + L"\\calls.log";
-    settings_.dialogDelayMs = 100;
-    tb::Apply(settings_);
-    document_ = dir_ + L"\\memo.txt";
-    ASSERT_TRUE(testfiles::WriteFileBytes(document_, "Memo\r\nBring the keys.\r\n"));
-  }
-
-  void TearDown() override {
-    tb::Reset();
-    bool none = tb::WaitNoStandIns(20s);
-    if (!none) tb::KillStandIns();
-    EXPECT_TRUE(none) << "stand-in processes outlived the test";
-    CoUninitialize();
-  }
+  WordAutomationTest() : StandInTest(L"tavrolin_word_") { settings_.dialogDelayMs = 100; }
 
   WordBounds ShortBounds() const {
     WordBounds b;
@@ -69,8 +51,6 @@ class WordAutomationTest : public ::testing::Test {
     return b;
   }
 
-  std::vector<tb::LogEntry> Log() { return tb::ReadLog(settings_.logFile); }
-
   bool WaitForFile(const std::wstring& path, double seconds) {
     return WaitUntil(UiPump(), [&] { return FileExists(path); }, seconds);
   }
@@ -78,10 +58,6 @@ class WordAutomationTest : public ::testing::Test {
   FakePointer pointer_;
   BusyMark busy_{pointer_};
   BoxMessages messages_;
-  tb::Settings settings_;
-  testfiles::TempFolder temp_{L"tavrolin_word_"};
-  std::wstring dir_;
-  std::wstring document_;
 };
 
 std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
@@ -129,20 +105,7 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   EXPECT_EQ(VT_BSTR, calls[4].args[0].vt);
   EXPECT_EQ(L"PDF Printer", calls[4].args[0].value);
 
-  struct Expected {
-    const wchar_t* name;
-    VARTYPE vt;
-    const wchar_t* value;
-  };
-  const Expected printOut[] = {
-      {L"FileName", VT_BSTR, L""},           {L"Range", VT_I4, L"0"},
-      {L"Item", VT_I4, L"0"},                {L"Copies", VT_I2, L"1"},
-      {L"Pages", VT_BSTR, L""},              {L"PageType", VT_I4, L"0"},
-      {L"ManualDuplexPrint", VT_BOOL, L"0"}, {L"Collate", VT_BOOL, L"-1"},
-      {L"Background", VT_BOOL, L"-1"},       {L"PrintToFile", VT_BOOL, L"0"},
-      {L"PrintZoomColumn", VT_I2, L"0"},     {L"PrintZoomRow", VT_I2, L"0"},
-      {L"PrintZoomPaperWidth", VT_I2, L"0"}, {L"PrintZoomPaperHeight", VT_I2, L"0"},
-  };
+  const auto& printOut = testing::kPrintOutArgs;
   const auto& args = calls[5].args;
   ASSERT_EQ(std::size(printOut), args.size());
   for (std::size_t i = 0; i < args.size(); ++i) {
