@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "common/long_path.h"
+#include "common/text.h"
 
 namespace tavrolin {
 namespace {
@@ -11,12 +12,6 @@ namespace {
 constexpr wchar_t kAsidePrefix[] = L"~$";
 constexpr wchar_t kAsideSuffix[] = L".tavrolin-aside";
 constexpr std::size_t kMaxNameLength = 255;
-
-std::wstring SecondsText(double seconds) {
-  wchar_t buffer[32];
-  std::swprintf(buffer, 32, L"%g", seconds);
-  return buffer;
-}
 
 }  // namespace
 
@@ -92,7 +87,7 @@ PdfState WaitForCompletePdf(EventPump& pump, FileSystem& files, const std::wstri
 }
 
 std::wstring IncompletePdfReason(PdfState state, double seconds) {
-  const std::wstring after = L" after " + SecondsText(seconds) + L" seconds.";
+  const std::wstring after = L" after " + SecondsText(seconds) + L".";
   switch (state) {
     case PdfState::BeingWritten:
       return L"The printer was still writing the PDF" + after;
