@@ -5,13 +5,17 @@ function(tavrolin_delay_load target)
   find_program(TAVROLIN_NM ${TOOLCHAIN_PREFIX}-nm REQUIRED)
   find_program(TAVROLIN_DLLTOOL ${TOOLCHAIN_PREFIX}-dlltool REQUIRED)
   foreach(dll ${ARGN})
+    set(file ${dll}.dll)
+    if(dll STREQUAL "winspool")
+      set(file winspool.drv)  # the printing DLL keeps its old extension
+    endif()
     find_file(import_${dll} lib${dll}.a PATHS /usr/${TOOLCHAIN_PREFIX}/lib NO_DEFAULT_PATH REQUIRED)
     set(def ${CMAKE_CURRENT_BINARY_DIR}/delay/${dll}.def)
     set(lib ${CMAKE_CURRENT_BINARY_DIR}/delay/lib${dll}_delay.a)
     add_custom_command(OUTPUT ${lib}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/delay
-      COMMAND sh -c "{ echo 'LIBRARY ${dll}.dll'; echo EXPORTS; '${TAVROLIN_NM}' '${import_${dll}}' | awk '$2==\"I\" && $3 ~ /^__imp_/ {sub(/^__imp_/,\"\",$3); print $3}' | sort -u; } > '${def}'"
-      COMMAND ${TAVROLIN_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --output-delaylib ${lib}
+      COMMAND sh -c "{ echo 'LIBRARY ${file}'; echo EXPORTS; '${TAVROLIN_NM}' '${import_${dll}}' | awk '$2==\"I\" && $3 ~ /^__imp_/ {sub(/^__imp_/,\"\",$3); print $3}' | sort -u; } > '${def}'"
+      COMMAND ${TAVROLIN_DLLTOOL} --input-def ${def} --dllname ${file} --output-delaylib ${lib}
       DEPENDS ${import_${dll}}
       VERBATIM)
     add_custom_target(${target}_delay_${dll} DEPENDS ${lib})
