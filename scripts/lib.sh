@@ -53,6 +53,12 @@ build_package() {
 }
 
 wine_env() {
+  # Wine stores Windows file names in the Unix file system in the locale's character set; without
+  # a UTF-8 locale (LANG unset, as in most containers) it cannot create or open a name outside
+  # ASCII. Debian's C library always has C.UTF-8.
+  if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
+    export LC_ALL=C.UTF-8
+  fi
   export WINEPREFIX=$BUILD_DIR/wine
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
