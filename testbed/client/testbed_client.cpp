@@ -310,6 +310,12 @@ std::wstring SamplesDirectory() {
   return (slash == std::wstring::npos ? dir : dir.substr(0, slash)) + L"\\samples";
 }
 
+std::wstring FixturesDirectory() {
+  std::wstring dir = ModuleDirectory();
+  size_t slash = dir.find_last_of(L"\\/");
+  return (slash == std::wstring::npos ? dir : dir.substr(0, slash)) + L"\\fixtures";
+}
+
 namespace {
 
 // Wine's own mapping from a Windows path to the host's.

@@ -157,6 +157,9 @@ std::wstring ServerPath();
 bool RegisterServer(bool only32BitView);
 // Folder of the sample documents the build makes (bin\..\samples), without trailing backslash.
 std::wstring SamplesDirectory();
+// Folder of the documents the tests cannot make themselves (bin\..\fixtures): protected.docx
+// (password "Tavrolin-secret"), notes.odt.
+std::wstring FixturesDirectory();
 
 // Checks of a written PDF with the host's poppler tools, run through Wine. The PDF's Unix
 // path comes from Wine's own mapping; every run is bounded.
