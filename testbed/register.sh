@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Registers the stand-in Word as "Word.Application" in the current Wine prefix (WINEPREFIX is
 # exported by the caller) and clears the stand-ins' settings, so the demo starts with a working
-# Word and printer. Usage: register.sh <bin dir>. Skips quietly when the server is not built.
+# Word and printer. Usage: register.sh <bin dir> [32]. Skips quietly when the server is not built.
+# With "32" the server's class is registered as 32-bit Office registers Word's on 64-bit Windows:
+# in the registry's 32-bit view only (the ProgID key, which Windows shares between the views, in
+# both; Wine keeps the views apart even there).
 set -euo pipefail
 
-bin=${1:?usage: register.sh <bin dir>}
+bin=${1:?usage: register.sh <bin dir> [32]}
+view=${2:-64}
 exe=$bin/testbed_word.exe
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 clsid='{6B3C1E52-3A0F-4C1B-9E61-5D2A7B8C9F01}'
@@ -60,4 +64,14 @@ REGEDIT4
 "Device"="Office Laser,winspool,LPT1:"
 REG
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
-echo "testbed: registered $winexe as Word.Application" >&2
+if [ "$view" = 32 ]; then
+  class="HKLM\\Software\\Classes\\CLSID\\$clsid"
+  wine reg delete "$class" /reg:64 /f >/dev/null 2>&1 || true
+  wine reg add 'HKLM\Software\Classes\Word.Application\CLSID' /ve /d "$clsid" /reg:32 /f >/dev/null
+  wine reg add "$class\\LocalServer32" /ve /d "$winexe" /reg:32 /f >/dev/null
+  wine reg add "$class\\ProgID" /ve /d Word.Application /reg:32 /f >/dev/null
+else
+  # A 32-bit registration of an earlier run must not linger beside this one.
+  wine reg delete "HKLM\\Software\\Classes\\CLSID\\$clsid" /reg:32 /f >/dev/null 2>&1 || true
+fi
+echo "testbed: registered $winexe as Word.Application ($view-bit view)" >&2

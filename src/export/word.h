@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -16,6 +17,10 @@ class AutomationError : public std::runtime_error {
   const std::wstring& member() const { return member_; }
   const std::wstring& reason() const { return reason_; }
   bool busy() const { return busy_; }
+  // The failure's HRESULT as the server reported it (Word's own errors are 0x800A0000 + its
+  // error number); 0 when none is known.
+  std::int32_t code() const { return code_; }
+  void SetCode(std::int32_t code) { code_ = code; }
   // What became of the Word instance the failure concerned, when the thrower dealt with it.
   const std::wstring& wordFate() const { return wordFate_; }
   void SetWordFate(std::wstring fate) { wordFate_ = std::move(fate); }
@@ -24,6 +29,7 @@ class AutomationError : public std::runtime_error {
   std::wstring member_;
   std::wstring reason_;
   bool busy_ = false;
+  std::int32_t code_ = 0;
   std::wstring wordFate_;
 };
 
@@ -61,7 +67,8 @@ class Word {
   // Gives a warning for the end of the run when Word's printer could not be switched back.
   virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
                                          const std::function<bool()>& stopRequested) = 0;
-  // Quit without saving ("Savechanges" = 0); an instance that has not ended within a short bound
+  // Quit without saving ("Savechanges" = 0), once Word has no background print job left (else
+  // Quit would ask whether to cancel it); an instance that has not ended within a short bound
   // is ended. Never throws: the document in hand is done either way.
   virtual void Quit(WordApplication& word) = 0;
   // After a failure or a stop: the printer put back, a "Save As" dialog given up on cancelled,

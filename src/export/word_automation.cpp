@@ -1,6 +1,7 @@
 #include "export/word_automation.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
 #include "common/text.h"
@@ -13,6 +14,10 @@ constexpr CallBounds kRunningWordBounds{0, 1};
 // When the program ends during a run, every step that is left is held to these.
 constexpr CallBounds kEndingCallBounds{0, 1.5};
 constexpr double kEndingQuitSeconds = 2.5;
+
+constexpr std::int32_t WordErrorCode(std::int32_t number) {
+  return static_cast<std::int32_t>(0x800A0000u | static_cast<std::uint32_t>(number));
+}
 
 std::wstring NoAnswerText(double seconds) { return L"Word did not answer within " + SecondsText(seconds) + L"."; }
 
@@ -33,6 +38,9 @@ class AutomatedWord::Instance final : public WordApplication {
   bool gone = false;                      // it quit, died or was ended
   std::optional<std::wstring> wordPrinter;    // Word's printer before the switch, while switched
   std::optional<std::wstring> systemPrinter;  // the system's default printer before the switch
+  // The same, kept until Word has quit: Windows, when it manages the default printer, makes the
+  // printer of a finished job the default, after the switch above was undone.
+  std::optional<std::wstring> userPrinter;
   WindowId dialog = 0;                        // the printer's dialog that was completed
 
  private:
@@ -79,6 +87,17 @@ std::vector<Arg> PrintOutArguments() {
       Arg::I2(L"PrintZoomRow", 0),
       Arg::I2(L"PrintZoomPaperWidth", 0),
       Arg::I2(L"PrintZoomPaperHeight", 0),
+  };
+}
+
+std::vector<Arg> OpenArguments(const std::wstring& documentPath) {
+  return {
+      Arg::StrByRef(L"", documentPath),
+      Arg::Bool(L"ConfirmConversions", false),
+      Arg::Bool(L"ReadOnly", true),
+      Arg::Bool(L"AddToRecentFiles", false),
+      Arg::Str(L"PasswordDocument", kNoDocumentPassword),
+      Arg::Bool(L"NoEncodingDialog", true),
   };
 }
 
@@ -158,13 +177,22 @@ std::unique_ptr<WordApplication> AutomatedWord::OpenWordDocument(const std::wstr
   try {
     Guarded(*instance, [&] {
       instance->app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
+      instance->app->Put(L"DisplayAlerts", Arg::I4(L"", kDisplayAlertsNone));
       auto documents = instance->app->GetDispatch(L"Documents");
-      documents->CallMethod(L"Open", {Arg::StrByRef(L"", documentPath)});
+      documents->CallMethod(L"Open", OpenArguments(documentPath));
     });
   } catch (const StopRequested&) {
     throw StopRequested(Dismiss(*instance));
   } catch (AutomationError& e) {
-    e.SetWordFate(Dismiss(*instance));
+    const std::wstring fate = Dismiss(*instance);
+    // Only a protected document refuses the password no document uses.
+    if (e.code() == WordErrorCode(kWordErrorPasswordIncorrect)) {
+      AutomationError protectedDocument(e.member(), kPasswordNeeded);
+      protectedDocument.SetCode(e.code());
+      protectedDocument.SetWordFate(fate);
+      throw protectedDocument;
+    }
+    e.SetWordFate(fate);
     throw;
   }
   ports_.busy.Refresh();
@@ -180,6 +208,7 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
     savedPrinter = app.GetString(L"ActivePrinter");
     // Word makes its active printer the system's default: that is put back too.
     w.systemPrinter = ports_.printers.Get();
+    w.userPrinter = w.systemPrinter;
     app.Put(L"ActivePrinter", Arg::Str(L"", kPdfPrinterName));
     w.wordPrinter = savedPrinter;
   });
@@ -231,6 +260,32 @@ void AutomatedWord::RestoreSystemPrinter(Instance& word) {
   word.systemPrinter.reset();
 }
 
+void AutomatedWord::RestoreUserPrinter(Instance& word) {
+  if (!word.userPrinter) return;
+  word.systemPrinter = word.userPrinter;
+  word.userPrinter.reset();
+  RestoreSystemPrinter(word);
+}
+
+AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word) {
+  if (word.hung || word.gone) return Printing::Done;
+  const auto stop = [this] { return ports_.stopRequested && ports_.stopRequested(); };
+  const double start = ports_.pump.Now();
+  for (;;) {
+    std::wstring jobs;
+    try {
+      Guarded(word, [&] { jobs = word.app->GetString(L"BackgroundPrintingStatus"); });
+    } catch (...) {
+      // Unknown: Quit and its bound decide (a call given up has marked the instance hung).
+      return Printing::Done;
+    }
+    if (std::wcstol(jobs.c_str(), nullptr, 10) <= 0) return Printing::Done;
+    if (stop()) return Printing::Stopped;
+    if (ports_.pump.Now() - start >= bounds_.printingSeconds) return Printing::StillPrinting;
+    WaitSeconds(ports_.pump, bounds_.printingPollSeconds, stop);
+  }
+}
+
 std::wstring AutomatedWord::EndNow(Instance& word) {
   word.gone = true;
   if (!word.process) return kWordNotIdentified;
@@ -273,7 +328,14 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word, double seconds, EventPump
 
 void AutomatedWord::Quit(WordApplication& word) {
   Instance& w = OursOrThrow(word, L"Quit");
-  QuitAndEnd(w, bounds_.quitSeconds, ports_.pump);
+  // A stop does not wait for Word's printing; Quit now would wait on its question, so a Word
+  // that can be told apart is ended instead.
+  if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process) {
+    EndNow(w);
+  } else {
+    QuitAndEnd(w, bounds_.quitSeconds, ports_.pump);
+  }
+  RestoreUserPrinter(w);
 }
 
 std::wstring AutomatedWord::Dismiss(WordApplication& word) {
@@ -285,6 +347,7 @@ std::wstring AutomatedWord::Dismiss(WordApplication& word) {
   }
   std::wstring fate = QuitAndEnd(*w, bounds_.quitSeconds, ports_.pump);
   RestoreSystemPrinter(*w);
+  RestoreUserPrinter(*w);
   return fate;
 }
 
@@ -307,6 +370,7 @@ void AutomatedWord::EndForExit() {
   }
   QuitAndEnd(w, kEndingQuitSeconds, ports_.quietPump);
   RestoreSystemPrinter(w);
+  RestoreUserPrinter(w);
 }
 
 }  // namespace tavrolin

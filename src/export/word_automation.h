@@ -73,6 +73,16 @@ inline constexpr wchar_t kWordRunningQuestion[] =
     L"Would you like to proceed anyway?";
 // Macros of an opened document never run.
 inline constexpr std::int32_t kAutomationSecurityForceDisable = 3;
+// wdAlertsNone: Word raises none of its alerts, which nobody could answer in a hidden instance.
+inline constexpr std::int32_t kDisplayAlertsNone = 0;
+// Given to every Open: a protected document then fails at once with Word's error instead of
+// asking for its password in a window nobody sees. No real document uses it.
+inline constexpr wchar_t kNoDocumentPassword[] = L"#Tavrolin-none#";
+// Word's "The password is incorrect. Word cannot open the document."
+inline constexpr std::int32_t kWordErrorPasswordIncorrect = 5408;
+inline constexpr wchar_t kPasswordNeeded[] =
+    L"The document is protected by a password. Tavrolin cannot export documents that need a "
+    L"password to open; remove the password in Word to export it.";
 
 // What the user reads about the Word instance in hand once it is dealt with.
 inline constexpr wchar_t kWordEnded[] = L"That Word instance was ended.";
@@ -84,12 +94,20 @@ inline constexpr wchar_t kWordNotIdentified[] =
 
 // The 14 named arguments of PrintOut, in the order they are given.
 std::vector<Arg> PrintOutArguments();
+// Documents.Open's arguments: the path by position and by reference, then the named ones that
+// keep Word from asking anything (conversion, encoding, password) and from changing the user's
+// recent files or locking the document for writing.
+std::vector<Arg> OpenArguments(const std::wstring& documentPath);
 
 // Bounds of the Word calls and of the dialog driver, in seconds; tests shorten them.
 struct WordBounds {
   double busyRetrySeconds = 60;  // a call Word rejects as busy is retried this long in all
   double callSeconds = 120;      // a call that has not returned by then is given up
   double quitSeconds = 10;       // from Quit to the process gone, before it is ended
+  // Before Quit, while Word still counts background print jobs (Quit would ask whether to
+  // cancel them): polled every `printingPollSeconds`, for this long at most.
+  double printingSeconds = 30;
+  double printingPollSeconds = 0.25;
   DialogBounds dialog;
 };
 
@@ -107,6 +125,7 @@ struct WordPorts {
   WindowLayer& windows;
   EventPump& pump;
   EventPump& quietPump;  // waits that handle no window events, for when the program ends
+  std::function<bool()> stopRequested = nullptr;  // the user asked to stop the run; may be empty
 };
 
 // The Word port over late binding, the window layer and the event pump. It knows the process of
@@ -134,6 +153,9 @@ class AutomatedWord final : public Word {
   std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
   void PutPrinterBack(Instance& word);
   void RestoreSystemPrinter(Instance& word);
+  void RestoreUserPrinter(Instance& word);
+  enum class Printing { Done, Stopped, StillPrinting };
+  Printing WaitForBackgroundPrinting(Instance& word);
   std::wstring QuitAndEnd(Instance& word, double seconds, EventPump& pump);
   std::wstring EndNow(Instance& word);
 

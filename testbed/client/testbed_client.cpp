@@ -157,6 +157,9 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"HangSeconds", s.hangSeconds);
   PutDword(key.Get(), L"HangForever", s.hangForever ? 1 : 0);
   PutString(key.Get(), L"DieMember", s.dieMember);
+  PutDword(key.Get(), L"ConfirmConversions", s.confirmConversions);
+  PutDword(key.Get(), L"BackgroundPrintMs", s.backgroundPrintMs);
+  PutDword(key.Get(), L"ManagedDefaultPrinter", s.managedDefaultPrinter);
 }
 
 Settings Current() {
@@ -180,6 +183,9 @@ Settings Current() {
   s.hangSeconds = GetDword(k, L"HangSeconds", s.hangSeconds);
   s.hangForever = GetDword(k, L"HangForever", 0) != 0;
   s.dieMember = GetString(k, L"DieMember", s.dieMember);
+  s.confirmConversions = GetDword(k, L"ConfirmConversions", 0) != 0;
+  s.backgroundPrintMs = GetDword(k, L"BackgroundPrintMs", 0);
+  s.managedDefaultPrinter = GetDword(k, L"ManagedDefaultPrinter", 0) != 0;
   return s;
 }
 
@@ -266,10 +272,48 @@ std::wstring ServerPath() {
   return ModuleDirectory() + L"\\" + kServerExe;
 }
 
+bool RegisterServer(bool only32BitView) {
+  const std::wstring server = ServerPath();
+  wchar_t clsid[64];
+  StringFromGUID2(kStandInClsid, clsid, static_cast<int>(std::size(clsid)));
+  const std::wstring classKey = std::wstring(L"Software\\Classes\\CLSID\\") + clsid;
+  const auto write = [](REGSAM view, const std::wstring& key, const std::wstring& value) {
+    RegKey k;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, k.Out(),
+                        nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    PutString(k.Get(), nullptr, value);
+    return true;
+  };
+  bool ok = true;
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    ok = write(view, L"Software\\Classes\\Word.Application\\CLSID", clsid) && ok;
+    const bool here = only32BitView == (view == KEY_WOW64_32KEY);
+    if (!here) {
+      RegKey k;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, classKey.c_str(), 0, KEY_ALL_ACCESS | view, k.Out()) == ERROR_SUCCESS) {
+        RegDeleteTreeW(k.Get(), nullptr);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, classKey.c_str(), view, 0);
+      }
+      continue;
+    }
+    ok = write(view, classKey + L"\\LocalServer32", server) && ok;
+    ok = write(view, classKey + L"\\ProgID", L"Word.Application") && ok;
+  }
+  return ok;
+}
+
 std::wstring SamplesDirectory() {
   std::wstring dir = ModuleDirectory();
   size_t slash = dir.find_last_of(L"\\/");
   return (slash == std::wstring::npos ? dir : dir.substr(0, slash)) + L"\\samples";
+}
+
+std::wstring FixturesDirectory() {
+  std::wstring dir = ModuleDirectory();
+  size_t slash = dir.find_last_of(L"\\/");
+  return (slash == std::wstring::npos ? dir : dir.substr(0, slash)) + L"\\fixtures";
 }
 
 namespace {

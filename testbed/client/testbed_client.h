@@ -56,6 +56,11 @@ struct Settings {
   unsigned hangSeconds = 0;          // ... blocks this long before it is carried out
   bool hangForever = false;          // ... or never returns (a hidden prompt in real Word)
   std::wstring dieMember;            // the process ends abruptly inside a call of this member
+  bool confirmConversions = false;   // Word's option: opening a file not in Word's format asks
+                                     // which converter to use, unless Open says otherwise
+  unsigned backgroundPrintMs = 0;    // BackgroundPrintingStatus stays above 0 this long after
+                                     // PrintOut returns; Quit meanwhile asks about the job
+  bool managedDefaultPrinter = false;  // Windows makes the printer of a finished job the default
 };
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.
@@ -144,8 +149,17 @@ class RunningWord {
 
 // Full path of testbed_word.exe: the registered server, else beside the running program.
 std::wstring ServerPath();
+
+// Registers the server (ServerPath) as "Word.Application" as 64-bit Office does, or as 32-bit
+// Office does on 64-bit Windows: its class (CLSID\{...}) in the registry's 32-bit view only. The
+// ProgID key is in both views either way, as Windows shares it between them. Needs write access
+// to HKLM\Software\Classes; false when a key could not be written.
+bool RegisterServer(bool only32BitView);
 // Folder of the sample documents the build makes (bin\..\samples), without trailing backslash.
 std::wstring SamplesDirectory();
+// Folder of the documents the tests cannot make themselves (bin\..\fixtures): protected.docx
+// (password "Tavrolin-secret"), notes.odt.
+std::wstring FixturesDirectory();
 
 // Checks of a written PDF with the host's poppler tools, run through Wine. The PDF's Unix
 // path comes from Wine's own mapping; every run is bounded.

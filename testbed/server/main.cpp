@@ -11,6 +11,7 @@
 #include "dispatch.h"
 #include "log.h"
 #include "printer.h"
+#include "prompts.h"
 #include "testbed/client/testbed_client.h"
 #include "word_objects.h"
 
@@ -69,6 +70,12 @@ class MessageFilter final : public IMessageFilter {
     // Only GetIDsOfNames and Invoke: reference counting must never be refused.
     if (!info || info->iid != IID_IDispatch || (info->wMethod != 5 && info->wMethod != 6)) {
       return SERVERCALL_ISHANDLED;
+    }
+    // Word refuses calls while one of its dialogs waits for an answer.
+    if (InPrompt()) {
+      LogEvent(L"rejected-call", L"prompt");
+      MarkCallRejected();
+      return SERVERCALL_RETRYLATER;
     }
     if (rejected_ < Current().rejectCalls) {
       ++rejected_;

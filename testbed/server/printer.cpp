@@ -1,6 +1,7 @@
 #include "printer.h"
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <algorithm>
 #include <memory>
@@ -278,6 +279,9 @@ DWORD WINAPI WriteThread(void* parameter) {
     LogEvent(L"pdf-abandoned", write->target);
     return 0;
   }
+  // Windows managing the default printer makes the printer of the job that ends the default;
+  // done before the file is complete, so whoever sees the finished PDF sees this too.
+  if (Current().managedDefaultPrinter) SetDefaultPrinterW(kPdfPrinter);
   std::wstring error;
   const std::string pdf = MakePdf(write->document, PdfLines(write->document));
   const bool ok = write->writeMs ? WritePdfSlowly(write->target, pdf, write->writeMs, error)

@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cwctype>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "dispatch.h"
 #include "log.h"
 #include "printer.h"
+#include "prompts.h"
 #include "testbed/client/testbed_client.h"
 
 namespace tavrolin::testbed {
@@ -22,6 +25,33 @@ constexpr long kErrOpenFailed = 5792;
 constexpr long kErrPrinter = 5216;
 constexpr long kErrNoDocument = 4248;
 constexpr long kErrBadValue = 5843;
+constexpr long kErrPasswordIncorrect = 5408;
+// What Open reads of a file to tell its format.
+constexpr DWORD kMaxSniffBytes = 16 * 1024 * 1024;
+
+std::string ReadHead(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(file, &size)) {
+    bytes.resize(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, kMaxSniffBytes)));
+    DWORD read = 0;
+    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
+    bytes.resize(read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+// A boolean argument as given, or nothing when it was not.
+std::optional<bool> BoolArg(const Args& args, size_t index) {
+  if (!args.Get(index)) return std::nullopt;
+  long value = 0;
+  if (FAILED(args.Int(index, value))) return std::nullopt;
+  return value != 0;
+}
 
 bool Matches(const std::wstring& pattern, const std::wstring& text) {
   // Case-insensitive wildcard match with * and ?, over the whole text.
@@ -161,6 +191,8 @@ class Application final : public DispatchObject {
         {L"Documents", 6, {}},
         {L"ActivePrinter", 0x42, {}},
         {L"AutomationSecurity", 0x4e5, {}},
+        {L"DisplayAlerts", 0x5e, {}},
+        {L"BackgroundPrintingStatus", 0x6f, {}},
         {L"Quit", 0x451, {L"SaveChanges", L"OriginalFormat", L"RouteDocument"}},
         {L"PrintOut",
          0x1bd,
@@ -185,6 +217,12 @@ class Application final : public DispatchObject {
     }
     if (name == L"ActivePrinter") return ActivePrinter(flags, args, result, info);
     if (name == L"AutomationSecurity") return AutomationSecurity(flags, args, result, info);
+    if (name == L"DisplayAlerts") return DisplayAlerts(flags, args, result, info);
+    if (name == L"BackgroundPrintingStatus") {
+      if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+      ReturnLong(result, BackgroundPrinting() ? 1 : 0);
+      return S_OK;
+    }
     if (name == L"Quit") return Quit(flags, args);
     if (name == L"PrintOut") return PrintOut(flags, args, info);
     return DISP_E_MEMBERNOTFOUND;
@@ -229,6 +267,23 @@ class Application final : public DispatchObject {
     return S_OK;
   }
 
+  // wdAlertsAll -1, wdAlertsMessageBox -2, wdAlertsNone 0. The questions this stand-in asks are
+  // the ones Word asks whatever it is set to.
+  HRESULT DisplayAlerts(WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
+    if (IsGet(flags)) {
+      ReturnLong(result, alerts_);
+      return S_OK;
+    }
+    if (!IsPut(flags) || !args.PutValue()) return DISP_E_MEMBERNOTFOUND;
+    long value = 0;
+    if (HRESULT hr = args.IntFrom(args.PutValue(), value); FAILED(hr)) return hr;
+    if (value < -2 || value > 0) return WordError(info, kErrBadValue, L"The value is out of range.");
+    alerts_ = value;
+    return S_OK;
+  }
+
+  bool BackgroundPrinting() const { return GetTickCount64() < printingUntil_; }
+
   HRESULT Quit(WORD flags, const Args& args) {
     if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
     long save = 0, format = 0;
@@ -236,6 +291,8 @@ class Application final : public DispatchObject {
     if (HRESULT hr = args.Int(0, save); FAILED(hr)) return hr;
     if (HRESULT hr = args.Int(1, format); FAILED(hr)) return hr;
     if (HRESULT hr = args.Int(2, route); FAILED(hr)) return hr;
+    // "Word is currently printing. Quitting Word will cancel all pending print jobs."
+    if (BackgroundPrinting()) WaitOnPrompt(L"printing");
     LogEvent(L"quit", std::to_wstring(save));
     PostThreadMessageW(mainThread_, kQuitRequested, 0, 0);
     return S_OK;
@@ -261,11 +318,16 @@ class Application final : public DispatchObject {
     if (Current().printOutFails) return WordError(info, kErrPrinter, L"There is a printer error.");
     LogEvent(L"printed", printer_->name);
     if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) pendingJob_ = document;
+    // Background printing is Word's default; its jobs are counted until they have been spooled.
+    const unsigned backgroundMs = Current().backgroundPrintMs;
+    if (backgroundMs && BoolArg(args, 0).value_or(true)) printingUntil_ = GetTickCount64() + backgroundMs;
     return S_OK;
   }
 
   const Printer* printer_ = DefaultPrinterAtStart();
   long security_ = 1;
+  long alerts_ = -1;
+  ULONGLONG printingUntil_ = 0;
   DWORD mainThread_ = GetCurrentThreadId();
   std::wstring pendingJob_;
 };
@@ -338,6 +400,19 @@ HRESULT Documents::Call(const Member& member, WORD flags, const Args& args, VARI
                      L"Word cannot open the document: user does not have access privileges (" + path + L")");
   }
   CloseHandle(file);
+  // What Word asks before it opens a file, in its order; each only where Open's arguments
+  // (ConfirmConversions 1, PasswordDocument 4, NoEncodingDialog 14) do not answer it already.
+  const std::string bytes = ReadHead(path);
+  const FileFormat format = DetectFormat(bytes);
+  if (format == FileFormat::Encrypted) {
+    // The stand-in cannot decrypt: every password it is given is the wrong one.
+    if (!args.Get(4)) WaitOnPrompt(L"password");
+    return WordError(info, kErrPasswordIncorrect, L"The password is incorrect. Word cannot open the document.");
+  }
+  if (!IsWordFormat(format) && BoolArg(args, 1).value_or(Current().confirmConversions)) WaitOnPrompt(L"convert-file");
+  if (format == FileFormat::PlainText && NeedsEncodingChoice(bytes) && !BoolArg(args, 14).value_or(false)) {
+    WaitOnPrompt(L"encoding");
+  }
   app_->documents.push_back(path);
   ReturnObject(result, new Document(app_, path));
   return S_OK;

@@ -34,6 +34,7 @@ struct Scenario {
   // The moment to stop or close at: a log entry the stand-in writes then.
   std::function<bool(const std::vector<testbed::LogEntry>&)> reached;
   std::wstring says;  // what the message says, besides the document
+  bool office32 = false;  // Word registered as 32-bit Office on 64-bit Windows registers it
 };
 
 bool Hung(const std::vector<testbed::LogEntry>& log) { return !testbed::EventsOf(log, L"hang").empty(); }
@@ -54,6 +55,7 @@ class ExportWord : public ::testing::TestWithParam<Scenario> {
     testbed::Reset();
     testbed::KillStandIns();
     SetEnvironmentVariableW(kBoundsVariable, nullptr);
+    if (GetParam().office32) EXPECT_TRUE(testbed::RegisterServer(false));
   }
   // Every stand-in process but the user's.
   std::vector<DWORD> RunsWords(DWORD users) {
@@ -79,6 +81,7 @@ TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) 
   testbed::RunningWord users;
   ASSERT_TRUE(users.Start());
 
+  if (s.office32) ASSERT_TRUE(testbed::RegisterServer(true));
   MoveMouseTo(2, 2);
   s.arrange(settings);
   testbed::Apply(settings);
@@ -141,6 +144,8 @@ const Scenario kScenarios[] = {
      Then::Close, Hung, L""},
     {"CloseWhileTheDialogIsAwaited", [](testbed::Settings& t) { t.noDialog = true; }, Then::Close, Printed, L""},
     {"CloseWhileThePdfIsAwaited", [](testbed::Settings& t) { t.pdfDelayMs = 120000; }, Then::Close, Saved, L""},
+    {"Office32OpenNeverReturns", [](testbed::Settings& t) { t.hangMember = L"Open"; t.hangForever = true; },
+     Then::Message, nullptr, L"Word did not answer within 5 seconds. That Word instance was ended.", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Word, ExportWord, ::testing::ValuesIn(kScenarios),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -198,17 +199,26 @@ class WordSequenceTest : public ::testing::Test {
   FakeProcesses processes;
   FakeDefaultPrinter printers;
   FakePump quietPump;
-  AutomatedWord word{WordPorts{automation, processes, printers, messages, busy, windows, pump, quietPump}};
+  bool stopAsked = false;
+  AutomatedWord word{
+      WordPorts{automation, processes, printers, messages, busy, windows, pump, quietPump, [this] { return stopAsked; }}};
 };
 
-TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosOffAndOpensByReference) {
+TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithoutAnyPrompt) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   ASSERT_TRUE(app);
   EXPECT_EQ((std::vector<std::wstring>{L"create Word.Application", L"App.put AutomationSecurity",
-                                       L"App.get Documents", L"Documents.call Open"}),
+                                       L"App.put DisplayAlerts", L"App.get Documents", L"Documents.call Open"}),
             log.Names());
   EXPECT_EQ(Arg::I4(L"", 3), log.calls[1].args.at(0));
-  EXPECT_EQ((std::vector<Arg>{Arg::StrByRef(L"", L"C:\\Docs\\Report.docx")}), log.calls[3].args);
+  EXPECT_EQ(Arg::I4(L"", 0), log.calls[2].args.at(0)) << "wdAlertsNone";
+  // The path by reference and position; then no conversion or encoding question, read-only, not
+  // among the recent files, and a password no document has.
+  EXPECT_EQ((std::vector<Arg>{Arg::StrByRef(L"", L"C:\\Docs\\Report.docx"), Arg::Bool(L"ConfirmConversions", false),
+                              Arg::Bool(L"ReadOnly", true), Arg::Bool(L"AddToRecentFiles", false),
+                              Arg::Str(L"PasswordDocument", L"#Tavrolin-none#"), Arg::Bool(L"NoEncodingDialog", true)}),
+            log.calls[4].args);
+  EXPECT_EQ(0, Arg::Bool(L"", false).number);
   EXPECT_EQ(kPointerHourglass, pointer.value);
   EXPECT_EQ(2u, pointer.history.size());
 
@@ -236,6 +246,84 @@ TEST_F(WordSequenceTest, AWordThatCouldNotOpenTheDocumentIsQuitAndTheErrorKept) 
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"Sorry, we couldn't find your file.", e.reason());
   }
+}
+
+TEST_F(WordSequenceTest, AProtectedDocumentEndsWithAMessageThatItNeedsAPassword) {
+  AutomationError wrongPassword(L"Open", L"The password is incorrect. Word cannot open the document.");
+  wrongPassword.SetCode(static_cast<std::int32_t>(0x800A1520));  // Word's error 5408
+  log.failures.insert_or_assign(L"Documents.call Open", wrongPassword);
+  try {
+    word.OpenWordDocument(L"C:\\Docs\\Secret.docx");
+    FAIL();
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(kPasswordNeeded, e.reason());
+    EXPECT_EQ(kWordClosed, e.wordFate());
+  }
+  // Any other failure of Open keeps Word's own words.
+  log.Fail(L"Documents.call Open", L"The password is incorrect.");
+  try {
+    word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+    FAIL();
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(L"The password is incorrect.", e.reason());
+  }
+}
+
+// Quit while Word still prints in the background would wait on Word's question whether to
+// cancel the job.
+TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  automation.strings[L"BackgroundPrintingStatus"] = L"1";
+  const double printingEnds = pump.now + 3;
+  pump.At(printingEnds, [this] { automation.strings[L"BackgroundPrintingStatus"] = L"0"; });
+  double quitAt = -1;
+  log.effects[L"App.call Quit"] = [&] {
+    quitAt = pump.now;
+    for (auto& [id, state] : processes.states) state.running = false;
+  };
+  // Windows, managing the default printer, made the PDF printer the default when the job ended.
+  printers.name = L"PDF Printer";
+  log.calls.clear();
+  word.Quit(*app);
+  EXPECT_GE(quitAt, printingEnds);
+  EXPECT_LT(quitAt, printingEnds + 0.5);
+  EXPECT_GE(Count(L"App.get BackgroundPrintingStatus"), 2u);
+  EXPECT_EQ(L"App.call Quit", log.calls.back().what);
+  EXPECT_FALSE(processes.states[200].ended);
+  EXPECT_EQ(L"Office Laser", printers.name) << "the user's default again, after Word quit";
+
+  {
+    SCOPED_TRACE("printing that never ends: Quit after the bound, and its own bound ends Word");
+    auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+    automation.strings[L"BackgroundPrintingStatus"] = L"1";
+    const double start = pump.now;
+    log.effects.erase(L"App.call Quit");  // Word asks whether to cancel the job
+    word.Quit(*second);
+    EXPECT_GE(quitAt = pump.now - start, 30.0);
+    EXPECT_LT(quitAt, 30.0 + 10.0 + 1.0);
+    EXPECT_TRUE(processes.states[201].ended);
+  }
+  {
+    SCOPED_TRACE("a stop ends the wait and that Word at once");
+    auto third = word.OpenWordDocument(L"C:\\Docs\\Third.docx");
+    pump.At(pump.now + 1, [this] { stopAsked = true; });
+    const double start = pump.now;
+    const auto quits = Count(L"App.call Quit");
+    word.Quit(*third);
+    EXPECT_LT(pump.now - start, 2.0);
+    EXPECT_EQ(quits, Count(L"App.call Quit"));
+    EXPECT_TRUE(processes.states[202].ended);
+  }
+}
+
+TEST_F(WordSequenceTest, ADefaultPrinterTheUserChoseMeanwhileStaysAfterQuit) {
+  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  printers.name = L"Plotter";
+  printers.sets.clear();
+  word.Quit(*app);
+  EXPECT_TRUE(printers.sets.empty());
 }
 
 TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBack) {
@@ -336,9 +424,8 @@ TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.calls.clear();
   word.Quit(*app);
-  ASSERT_EQ(1u, log.calls.size());
-  EXPECT_EQ(L"App.call Quit", log.calls[0].what);
-  EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls[0].args);
+  ASSERT_EQ((std::vector<std::wstring>{L"App.get BackgroundPrintingStatus", L"App.call Quit"}), log.Names());
+  EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls[1].args);
 }
 
 TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "common/win/com_types.h"
 #include "shared/print_out_args.h"
@@ -358,6 +361,93 @@ TEST_F(StandInWord, ServerDiesInTheMiddleOfACall) {
   EXPECT_TRUE(tb::WaitNoStandIns(15s));
   EXPECT_EQ(1u, tb::EventsOf(Log(), L"die").size());
   EXPECT_TRUE(tb::CallsOf(Log(), L"Open").empty());
+}
+
+// What a hidden Word asks waits for ever: `calls` runs on a thread of its own, with a Word of its
+// own, which the test ends once the question was logged.
+void WaitsOn(const std::wstring& logFile, const std::wstring& prompt, const std::function<void(IDispatch*)>& calls) {
+  const auto asked = [&](const std::vector<tb::LogEntry>& log) {
+    for (const auto& e : tb::EventsOf(log, L"prompt")) {
+      if (e.detail == prompt) return true;
+    }
+    return false;
+  };
+  std::atomic<bool> returned = false;
+  std::thread caller([&] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+      Ref word;
+      if (SUCCEEDED(tb::CreateWord(word.Out()))) calls(word.get());
+    }
+    returned = true;
+    CoUninitialize();
+  });
+  EXPECT_TRUE(asked(tb::WaitForLog(logFile, asked, 30s))) << "no question";
+  EXPECT_FALSE(returned) << "the call came back without an answer";
+  tb::KillStandIns();
+  caller.join();
+}
+
+tb::CallResult OpenWith(IDispatch* word, const std::wstring& path, const std::function<void(tb::ArgList&)>& named) {
+  auto docs = tb::Call(word, L"Documents", DISPATCH_PROPERTYGET);
+  Ref documents(docs.TakeObject());
+  tb::ArgList args;
+  args.StrByRef(L"", path);
+  if (named) named(args);
+  return tb::Call(documents.get(), L"Open", DISPATCH_METHOD, args);
+}
+
+// Word asks for a protected document's password, a converter for a file not in its format (when
+// its option says so) and the encoding of text it cannot recognise, unless Open answers first.
+TEST_F(StandInWord, OpenAsksWhatWordAsksUnlessItsArgumentsAnswer) {
+  const std::wstring protectedDocument = tb::FixturesDirectory() + L"\\protected.docx";
+  const std::wstring odt = tb::FixturesDirectory() + L"\\notes.odt";
+  const std::wstring latin1 = dir_ + L"\\menu.txt";
+  ASSERT_TRUE(WriteFileBytes(latin1, "Caf\xE9 cr\xE8me\r\n"));
+  settings_.confirmConversions = true;
+  Apply();
+
+  WaitsOn(settings_.logFile, L"password", [&](IDispatch* word) { OpenWith(word, protectedDocument, nullptr); });
+  WaitsOn(settings_.logFile, L"convert-file", [&](IDispatch* word) { OpenWith(word, odt, nullptr); });
+  WaitsOn(settings_.logFile, L"encoding", [&](IDispatch* word) {
+    OpenWith(word, latin1, [](tb::ArgList& a) { a.Bool(L"ConfirmConversions", false); });
+  });
+
+  Ref word = Create();
+  const auto wrong = OpenWith(word.get(), protectedDocument, [](tb::ArgList& a) { a.Str(L"PasswordDocument", L"guess"); });
+  EXPECT_EQ(static_cast<HRESULT>(0x800A1520), wrong.scode) << "Word's error 5408";
+  EXPECT_EQ(L"The password is incorrect. Word cannot open the document.", wrong.description);
+  EXPECT_EQ(S_OK, OpenWith(word.get(), odt, [](tb::ArgList& a) { a.Bool(L"ConfirmConversions", false); }).hr);
+  EXPECT_EQ(S_OK, OpenWith(word.get(), latin1, [](tb::ArgList& a) {
+                    a.Bool(L"ConfirmConversions", false).Bool(L"NoEncodingDialog", true);
+                  }).hr);
+  EXPECT_EQ(S_OK, OpenWith(word.get(), document_, [](tb::ArgList& a) { a.Bool(L"ConfirmConversions", false); }).hr)
+      << "text in ASCII needs no encoding chosen";
+  tb::Call(word.get(), L"Quit", DISPATCH_METHOD);
+}
+
+TEST_F(StandInWord, QuitWhileBackgroundPrintingAsksWhetherToCancelTheJob) {
+  settings_.backgroundPrintMs = 60000;
+  Apply();
+  long jobs = -1;
+  WaitsOn(settings_.logFile, L"printing", [&](IDispatch* word) {
+    OpenWith(word, document_, nullptr);
+    tb::ArgList none;
+    tb::Call(word, L"PrintOut", DISPATCH_METHOD, none);
+    jobs = tb::Call(word, L"BackgroundPrintingStatus", DISPATCH_PROPERTYGET).value.lVal;
+    tb::Call(word, L"Quit", DISPATCH_METHOD);
+  });
+  EXPECT_EQ(1, jobs);
+
+  settings_.backgroundPrintMs = 0;
+  Apply();
+  Ref word = Create();
+  OpenWith(word.get(), document_, nullptr);
+  tb::ArgList background;
+  background.Bool(L"Background", true);
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD, background).hr);
+  EXPECT_EQ(0, tb::Call(word.get(), L"BackgroundPrintingStatus", DISPATCH_PROPERTYGET).value.lVal);
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"Quit", DISPATCH_METHOD).hr);
 }
 
 }  // namespace

@@ -85,28 +85,48 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   std::vector<std::wstring> order;
   for (const auto& c : calls) order.push_back(c.object + L"." + c.member + L":" + std::to_wstring(c.flags));
   const std::vector<std::wstring> expected = {
-      L"Application.AutomationSecurity:4", L"Application.Documents:2", L"Documents.Open:1",
-      L"Application.ActivePrinter:2",      L"Application.ActivePrinter:4", L"Application.PrintOut:1",
-      L"Application.ActivePrinter:4",      L"Application.Quit:1"};
+      L"Application.AutomationSecurity:4", L"Application.DisplayAlerts:4", L"Application.Documents:2",
+      L"Documents.Open:1",                 L"Application.ActivePrinter:2",  L"Application.ActivePrinter:4",
+      L"Application.PrintOut:1",           L"Application.ActivePrinter:4",  L"Application.BackgroundPrintingStatus:2",
+      L"Application.Quit:1"};
   ASSERT_EQ(expected, order);
   for (const auto& c : calls) EXPECT_EQ(0, c.hr) << std::string(c.member.begin(), c.member.end());
 
   ASSERT_EQ(1u, calls[0].args.size());
   EXPECT_EQ(VT_I4, calls[0].args[0].vt);
   EXPECT_EQ(L"3", calls[0].args[0].value);
+  ASSERT_EQ(1u, calls[1].args.size());
+  EXPECT_EQ(VT_I4, calls[1].args[0].vt);
+  EXPECT_EQ(L"0", calls[1].args[0].value) << "wdAlertsNone";
 
-  ASSERT_EQ(1u, calls[2].args.size()) << "the path is the only argument of Open";
-  EXPECT_EQ(L"", calls[2].args[0].name);
-  EXPECT_EQ(0, calls[2].args[0].position);
-  EXPECT_EQ(VT_BYREF | VT_BSTR, calls[2].args[0].vt);
-  EXPECT_EQ(document_, calls[2].args[0].value);
+  // The path by position and reference, then named arguments bound to Open's own parameters.
+  struct Expected {
+    const wchar_t* name;
+    int position;
+    VARTYPE vt;
+    std::wstring value;
+  };
+  const Expected open[] = {{L"", 0, VT_BYREF | VT_BSTR, document_},
+                           {L"ConfirmConversions", 1, VT_BOOL, L"0"},
+                           {L"ReadOnly", 2, VT_BOOL, L"-1"},
+                           {L"AddToRecentFiles", 3, VT_BOOL, L"0"},
+                           {L"PasswordDocument", 4, VT_BSTR, kNoDocumentPassword},
+                           {L"NoEncodingDialog", 14, VT_BOOL, L"-1"}};
+  ASSERT_EQ(std::size(open), calls[3].args.size());
+  for (std::size_t i = 0; i < std::size(open); ++i) {
+    SCOPED_TRACE(::testing::Message() << "Open argument " << i + 1);
+    EXPECT_EQ(open[i].name, calls[3].args[i].name);
+    EXPECT_EQ(open[i].position, calls[3].args[i].position);
+    EXPECT_EQ(open[i].vt, calls[3].args[i].vt);
+    EXPECT_EQ(open[i].value, calls[3].args[i].value);
+  }
 
-  ASSERT_EQ(1u, calls[4].args.size());
-  EXPECT_EQ(VT_BSTR, calls[4].args[0].vt);
-  EXPECT_EQ(L"PDF Printer", calls[4].args[0].value);
+  ASSERT_EQ(1u, calls[5].args.size());
+  EXPECT_EQ(VT_BSTR, calls[5].args[0].vt);
+  EXPECT_EQ(L"PDF Printer", calls[5].args[0].value);
 
   const auto& printOut = testing::kPrintOutArgs;
-  const auto& args = calls[5].args;
+  const auto& args = calls[6].args;
   ASSERT_EQ(std::size(printOut), args.size());
   for (std::size_t i = 0; i < args.size(); ++i) {
     SCOPED_TRACE(::testing::Message() << "PrintOut argument " << i + 1);
@@ -115,11 +135,12 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
     EXPECT_EQ(printOut[i].value, args[i].value);
   }
 
-  EXPECT_EQ(L"Office Laser on LPT1:", calls[6].args.at(0).value) << "the saved printer comes back";
-  ASSERT_EQ(1u, calls[7].args.size());
-  EXPECT_EQ(L"SaveChanges", calls[7].args[0].name);
-  EXPECT_EQ(VT_I4, calls[7].args[0].vt);
-  EXPECT_EQ(L"0", calls[7].args[0].value);
+  EXPECT_EQ(L"Office Laser on LPT1:", calls[7].args.at(0).value) << "the saved printer comes back";
+  EXPECT_TRUE(calls[8].args.empty());
+  ASSERT_EQ(1u, calls[9].args.size());
+  EXPECT_EQ(L"SaveChanges", calls[9].args[0].name);
+  EXPECT_EQ(VT_I4, calls[9].args[0].vt);
+  EXPECT_EQ(L"0", calls[9].args[0].value);
 
   // Names are looked up once per call, member and arguments together, spelled as sent.
   bool printOutLookedUp = false;

@@ -19,10 +19,11 @@ namespace tavrolin::win {
 struct ComWord {
   ComWord(MessageBoxes& boxes, BusyMark& busy, EventPump& pump, const WordBounds& bounds,
           std::function<bool()> stopRequested = nullptr)
-      : runner(CallRunner::Create(CallPorts(pump, std::move(stopRequested)),
+      : runner(CallRunner::Create(CallPorts(pump, stopRequested),
                                   CallBounds{bounds.busyRetrySeconds, bounds.callSeconds})),
         automation(runner),
-        word(WordPorts{automation, processes, printers, boxes, busy, windows, pump, quietPump}, bounds) {}
+        word(WordPorts{automation, processes, printers, boxes, busy, windows, pump, quietPump, stopRequested},
+             bounds) {}
   ComWord(const ComWord&) = delete;
   ComWord& operator=(const ComWord&) = delete;
 

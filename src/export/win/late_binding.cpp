@@ -180,8 +180,10 @@ void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags, con
   }
   const bool exception = hr == DISP_E_EXCEPTION;
   const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
-  throw AutomationError(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds),
+  AutomationError error(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds),
                         IsBusy(reported));
+  error.SetCode(static_cast<std::int32_t>(reported));
+  throw error;
 }
 
 LateBound::LateBound(ComPtr<IDispatch> object, std::shared_ptr<CallRunner> runner, CallBounds bounds)

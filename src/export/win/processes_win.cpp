@@ -52,18 +52,22 @@ std::wstring Win32Processes::ServerProgram(const std::wstring& progId) {
   if (FAILED(StringFromCLSID(clsid, &text))) return {};
   const std::wstring key = L"CLSID\\" + std::wstring(text) + L"\\LocalServer32";
   CoTaskMemFree(text);
-  DWORD size = 0;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                   nullptr, nullptr, &size) != ERROR_SUCCESS) {
-    return {};
+  // 32-bit Office on 64-bit Windows registers its server in the 32-bit view only.
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    HKEY server = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | view, &server) != ERROR_SUCCESS) continue;
+    std::wstring command;
+    DWORD size = 0;
+    const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+    if (RegGetValueW(server, nullptr, nullptr, flags, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+      command.assign(size / sizeof(wchar_t) + 1, L'\0');
+      if (RegGetValueW(server, nullptr, nullptr, flags, nullptr, command.data(), &size) != ERROR_SUCCESS) command.clear();
+    }
+    RegCloseKey(server);
+    command.resize(wcsnlen(command.c_str(), command.size()));
+    if (const std::wstring program = ServerProgramName(command); !program.empty()) return program;
   }
-  std::wstring command(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                   nullptr, command.data(), &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  command.resize(wcsnlen(command.c_str(), command.size()));
-  return ServerProgramName(command);
+  return {};
 }
 
 std::vector<ProcessInfo> Win32Processes::List(const std::wstring& program) {
