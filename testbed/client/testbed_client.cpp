@@ -157,6 +157,11 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"HangSeconds", s.hangSeconds);
   PutDword(key.Get(), L"HangForever", s.hangForever ? 1 : 0);
   PutString(key.Get(), L"DieMember", s.dieMember);
+  PutString(key.Get(), L"SaveAsDialog", s.saveAsDialog);
+  PutString(key.Get(), L"SuggestedName", s.suggestedName);
+  PutDword(key.Get(), L"RefusePath", s.refusePath);
+  PutDword(key.Get(), L"IgnorePostedClick", s.ignorePostedClick);
+  PutDword(key.Get(), L"DialogDuringPrintOut", s.dialogDuringPrintOut);
 }
 
 Settings Current() {
@@ -180,6 +185,12 @@ Settings Current() {
   s.hangSeconds = GetDword(k, L"HangSeconds", s.hangSeconds);
   s.hangForever = GetDword(k, L"HangForever", 0) != 0;
   s.dieMember = GetString(k, L"DieMember", s.dieMember);
+  s.saveAsDialog = GetString(k, L"SaveAsDialog", s.saveAsDialog);
+  if (s.saveAsDialog.empty()) s.saveAsDialog = Settings{}.saveAsDialog;
+  s.suggestedName = GetString(k, L"SuggestedName", s.suggestedName);
+  s.refusePath = GetDword(k, L"RefusePath", 0) != 0;
+  s.ignorePostedClick = GetDword(k, L"IgnorePostedClick", 0) != 0;
+  s.dialogDuringPrintOut = GetDword(k, L"DialogDuringPrintOut", 0) != 0;
   return s;
 }
 

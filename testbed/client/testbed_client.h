@@ -56,6 +56,14 @@ struct Settings {
   unsigned hangSeconds = 0;          // ... blocks this long before it is carried out
   bool hangForever = false;          // ... or never returns (a hidden prompt in real Word)
   std::wstring dieMember;            // the process ends abruptly inside a call of this member
+  // The printer's "Save As" dialog: "system" (the platform's GetSaveFileNameW), "plain" (a
+  // hand-made dialog with a direct edit box), "windows" (a window tree shaped like the
+  // Windows 10/11 dialog), "itemdialog" (the platform's IFileSaveDialog).
+  std::wstring saveAsDialog = L"system";
+  std::wstring suggestedName;        // the name the printer suggests in the box (not "plain")
+  bool refusePath = false;           // Save shows a message and the dialog stays open
+  bool ignorePostedClick = false;    // the Save button ignores posted mouse messages
+  bool dialogDuringPrintOut = false; // PrintOut returns only once the dialog is completed
 };
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.

@@ -260,7 +260,14 @@ class Application final : public DispatchObject {
     }
     if (Current().printOutFails) return WordError(info, kErrPrinter, L"There is a printer error.");
     LogEvent(L"printed", printer_->name);
-    if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) pendingJob_ = document;
+    if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) {
+      const Settings settings = Current();
+      if (settings.dialogDuringPrintOut) {
+        PrintWithDialogNow(document, settings);
+      } else {
+        pendingJob_ = document;
+      }
+    }
     return S_OK;
   }
 

@@ -4,7 +4,7 @@
 namespace tavrolin::win {
 
 // The dialog driver's window layer over user32.
-class Win32WindowLayer final : public WindowLayer {
+class Win32WindowLayer : public WindowLayer {
  public:
   WindowId FindWindowAfter(WindowId parent, WindowId after, const std::wstring& className,
                            const std::wstring* text) override;
