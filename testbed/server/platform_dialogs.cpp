@@ -80,10 +80,20 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM removed, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, removed, lParam);
 }
 
+std::wstring TextOf(HWND w) {
+  wchar_t t[1024] = {};
+  GetWindowTextW(w, t, 1024);
+  return t;
+}
+
 // Messages sent from another thread, and the dialog itself once it is set up.
 LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && t_watch) {
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    // What the box holds when Save is pressed: what the dialog goes on to check.
+    if (call->hwnd == t_watch->dialog && call->message == WM_COMMAND && LOWORD(call->wParam) == IDOK) {
+      LogEvent(L"save-pressed", TextOf(t_watch->box ? t_watch->box : FindBox(*t_watch)));
+    }
     if (InSendMessage()) {
       if (const wchar_t* name = Name(*t_watch, call->hwnd)) {
         LogMessage(name, call->message, call->wParam, call->lParam, false);
