@@ -212,7 +212,8 @@ TEST_F(DialogKindsWin, TheDriverCompletesEveryKindOfDialogAndTypesOnlyIntoItsFil
     const wchar_t* kind;
     const wchar_t* suggested;
   };
-  for (const Kind k : {Kind{L"system", L""}, Kind{L"system", L"Document1.pdf"}, Kind{L"windows", L"Document1.pdf"},
+  for (const Kind k : {Kind{L"plain", L""}, Kind{L"system", L""}, Kind{L"system", L"Document1.pdf"},
+                       Kind{L"windows", L"Document1.pdf"},
                        Kind{L"itemdialog", L"Document1.pdf"}}) {
     const std::wstring name = std::wstring(k.kind) + L" " + k.suggested;
     SCOPED_TRACE(std::string(name.begin(), name.end()));
