@@ -111,10 +111,16 @@ TEST_F(DialogDriverWin, TypesThePathAndClicksSaveAndThePrinterWritesThere) {
   EXPECT_GE(windows_.firstPostAt - windows_.editFoundAt, 0.4) << "the pause after the edit box is found";
 }
 
-TEST_F(DialogDriverWin, EmptyPathPostsNoCharacterAndStillClicks) {
-  Complete(L"", Print());
-  WaitForMessages(L"save", WM_LBUTTONUP, 1);
-  EXPECT_TRUE(testing::MatchesSequence(testing::TypedThenSaved(L""), DialogMessages()));
+TEST_F(DialogDriverWin, EmptyPathPostsNoCharacterStillClicksAndTheRefusalIsCancelled) {
+  // The dialog has no file name to save to, so it stays open: pressed once more, then cancelled.
+  EXPECT_THROW(Complete(L"", Print()), AutomationError);
+  WaitForMessages(L"cancel", WM_LBUTTONUP, 1);
+  auto expected = testing::TypedThenSaved(L"");
+  expected.push_back({"dialog", WM_COMMAND, IDOK, 0, testing::kPosted | testing::kCheckWParam});
+  expected.push_back({"cancel", WM_LBUTTONDOWN, MK_LBUTTON, 0, testing::kExactPost});
+  expected.push_back({"cancel", WM_LBUTTONUP, MK_LBUTTON, 0, testing::kExactPost});
+  EXPECT_TRUE(testing::MatchesSequence(expected, DialogMessages()));
+  EXPECT_EQ(nullptr, FindWindowW(L"#32770", L"Save As")) << "no dialog is left open";
 }
 
 TEST_F(DialogDriverWin, SaveBeforeTheEditBoxIsClickedOnlyAsTheDialogsDefaultButton) {
