@@ -184,8 +184,8 @@ TEST_F(ExportFiles, ADocumentWithAPathBeyondTheClassicLimitIsExportedBesideItsel
     std::wstring root;
     ~Cleanup() { RemoveTree(root); }
   } cleanup{root};
-  // Wine's own GetSaveFileNameW overruns its MAX_PATH buffers on a longer typed path and takes
-  // the stand-in down with it; the hand-made dialog takes the path whole.
+  // With a typed path this long, the stand-in dies of a page fault inside Wine's own
+  // GetSaveFileNameW (which keeps MAX_PATH buffers); the hand-made dialog takes the path whole.
   settings.saveAsDialog = L"plain";
   Start();
 
