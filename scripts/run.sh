@@ -65,6 +65,9 @@ fi
 wine_used=1
 prepare_prefix
 set_theme on  # visual styles, as Windows 10 and 11 users see the window
+# The stand-in printer asks through the platform's own "Save As" dialog, as real printers do;
+# TAVROLIN_SAVE_AS_DIALOG=plain|windows|itemdialog shows another (see testbed/README.md).
+wine reg add 'HKCU\Software\TavrolinTestbed' /v SaveAsDialog /t REG_SZ /d "${TAVROLIN_SAVE_AS_DIALOG:-system}" /f >/dev/null
 log "starting $BIN_DIR/tavrolin.exe (Ctrl+C or closing the window ends the run)"
 # In the background, so that Ctrl+C reaches the trap at once instead of after the program.
 wine "$BIN_DIR/tavrolin.exe" &

@@ -159,7 +159,10 @@ void CallRunner::BeginEnding(EventPump& pump) {
   if (thread && InCall()) LeaveThread(thread);
 }
 
-void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds, Work work) {
+bool CallRunner::InCall() const { return inCall_ > 0 && !(callReturned_ && callReturned_()); }
+
+void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds, Work work,
+                           const Meanwhile& meanwhile) {
   auto outcome = std::make_shared<Outcome>();
   auto thread = Current();
   thread->Push({[outcome, work = std::move(work)](AttemptClock& clock) mutable {
@@ -183,6 +186,19 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
   // made as usual.
   const bool stoppedBefore = stopped();
   const auto stopNow = [&] { return !stoppedBefore && stopped(); };
+  std::exception_ptr meanwhileError;
+  if (meanwhile) {
+    callReturned_ = [outcome] { return outcome->Done(); };
+    const auto callFailed = [&] {
+      return (outcome->Done() && outcome->Error()) || thread->clock.Overdue(bounds.callSeconds) || thread->Left();
+    };
+    try {
+      meanwhile(callFailed);
+    } catch (...) {
+      meanwhileError = std::current_exception();
+    }
+    callReturned_ = nullptr;
+  }
   // Busy retries never count against the call bound; this only catches a queue that never moves.
   const double backstop = bounds.busyRetrySeconds + 2 * bounds.callSeconds + 1;
   WaitUntil(
@@ -194,6 +210,7 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
 
   if (outcome->Done() || !outcome->Abandon()) {
     if (auto error = outcome->Error()) std::rethrow_exception(error);
+    if (meanwhileError) std::rethrow_exception(meanwhileError);
     return;
   }
   const bool wasLeft = thread->Left();

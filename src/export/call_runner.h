@@ -102,12 +102,23 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
   // it touches; its result, when nobody waits for it any more, is destroyed on the call thread.
   template <typename R>
   R Run(const std::wstring& member, const CallBounds& bounds, std::function<R(AttemptClock&)> task) {
+    return RunAlongside<R>(member, bounds, std::move(task), nullptr);
+  }
+  // The same, running `meanwhile` on this thread while the call is under way. It is given a
+  // test that turns true once the call has failed or is to be given up. The call's own failure
+  // is thrown before anything `meanwhile` threw.
+  using Meanwhile = std::function<void(const std::function<bool()>&)>;
+  template <typename R>
+  R RunAlongside(const std::wstring& member, const CallBounds& bounds, std::function<R(AttemptClock&)> task,
+                 const Meanwhile& meanwhile) {
     auto slot = std::make_shared<std::optional<R>>();
-    RunErased(member, bounds,
-              [slot, task = std::move(task)](AttemptClock& clock, const std::function<bool(std::function<void()>)>& deliver) {
-                R value = task(clock);
-                deliver([&] { slot->emplace(std::move(value)); });
-              });
+    RunErased(
+        member, bounds,
+        [slot, task = std::move(task)](AttemptClock& clock, const std::function<bool(std::function<void()>)>& deliver) {
+          R value = task(clock);
+          deliver([&] { slot->emplace(std::move(value)); });
+        },
+        meanwhile);
     return std::move(**slot);
   }
   template <typename R>
@@ -120,7 +131,7 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
   void Release(std::function<void()> release);
 
   // True while a call is being waited for.
-  bool InCall() const { return inCall_ > 0; }
+  bool InCall() const;
 
   // The program is ending: the call being waited for (if any) is given up, its thread left
   // behind, and from now on calls wait with `pump` (which handles no window events) and are
@@ -130,13 +141,15 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
  private:
   CallRunner(Ports ports, CallBounds bounds);
   using Work = std::function<void(AttemptClock&, const std::function<bool(std::function<void()>)>&)>;
-  void RunErased(const std::wstring& member, const CallBounds& bounds, Work work);
+  void RunErased(const std::wstring& member, const CallBounds& bounds, Work work, const Meanwhile& meanwhile);
   std::shared_ptr<CallThread> Current();
   void LeaveThread(const std::shared_ptr<CallThread>& thread);
 
   Ports ports_;
   CallBounds bounds_;
   int inCall_ = 0;
+  // While `meanwhile` runs: whether its call has returned (it is then no longer in hand).
+  std::function<bool()> callReturned_;
   bool ending_ = false;
   // References may be let go of on a call thread too (by the last task that held them).
   std::mutex threadMutex_;

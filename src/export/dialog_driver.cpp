@@ -1,6 +1,7 @@
 #include "export/dialog_driver.h"
 
 #include <algorithm>
+#include <cwctype>
 
 #include "common/message_params.h"
 #include "common/text.h"
@@ -56,26 +57,160 @@ DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump) {
 
 namespace {
 
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+  }
+  return true;
+}
+
+bool IsClass(WindowLayer& windows, WindowId window, const wchar_t* className) {
+  return SameText(windows.ClassName(window), className);
+}
+
+// The newer dialog's address bar keeps an edit box of its own, also inside a combo box.
+constexpr wchar_t kAddressBarClass[] = L"Address Band Root";
+// No dialog has more; a window tree that does is not searched further.
+constexpr int kMaxWindowsSearched = 4000;
+
+// The first window under `root` (depth first, in z-order) for which `match` holds, leaving out
+// the address bar. `budget` bounds the search.
+template <typename Match>
+WindowId FindBelow(WindowLayer& windows, WindowId root, Match match, int& budget) {
+  for (const WindowId child : windows.Children(root)) {
+    if (--budget < 0) return 0;
+    if (IsClass(windows, child, kAddressBarClass)) continue;
+    if (match(child)) return child;
+    if (const WindowId found = FindBelow(windows, child, match, budget)) return found;
+  }
+  return 0;
+}
+
+}  // namespace
+
+WindowId FindFileNameBox(WindowLayer& windows, WindowId dialog) {
+  const std::vector<WindowId> children = windows.Children(dialog);
+  for (const WindowId child : children) {
+    if (IsClass(windows, child, kEditClass)) return child;
+  }
+  int budget = kMaxWindowsSearched;
+  for (const WindowId child : children) {
+    if (windows.ControlId(child) != kFileNameComboId) continue;
+    const auto isEdit = [&](WindowId w) { return IsClass(windows, w, kEditClass); };
+    if (const WindowId edit = FindBelow(windows, child, isEdit, budget)) return edit;
+  }
+  const auto isComboEdit = [&](WindowId w) {
+    return windows.ControlId(w) == kComboEditId && IsClass(windows, w, kEditClass) &&
+           IsClass(windows, windows.Parent(w), L"ComboBox");
+  };
+  return FindBelow(windows, dialog, isComboEdit, budget);
+}
+
+WindowId FindSaveButton(WindowLayer& windows, WindowId dialog, WindowId box) {
+  // The box's own branch: its ancestor that is a direct child of the dialog.
+  WindowId branch = box;
+  for (int depth = 0; branch != 0 && depth < 64; ++depth) {
+    const WindowId parent = windows.Parent(branch);
+    if (parent == dialog) break;
+    branch = parent;
+  }
+  const std::vector<WindowId> children = windows.Children(dialog);
+  auto at = std::find(children.begin(), children.end(), branch);
+  if (at != children.end()) {
+    for (auto it = at + 1; it != children.end(); ++it) {
+      if (IsClass(windows, *it, kButtonClass) && SameText(windows.Caption(*it), kSaveText)) return *it;
+    }
+  }
+  for (const WindowId child : children) {
+    if (windows.ControlId(child) == kIdOk && IsClass(windows, child, kButtonClass)) return child;
+  }
+  return 0;
+}
+
+namespace {
+
+constexpr wchar_t kRefusedPost[] =
+    L"Windows refused a message to the printer's \"Save As\" dialog; it may run with higher rights than Tavrolin.";
+
+// A post the system refused is an error, unless the window has simply gone.
+bool Posted(WindowLayer& windows, WindowId window, bool ok) {
+  if (ok) return true;
+  if (windows.Exists(window)) throw AutomationError(kStep, kRefusedPost);
+  return false;
+}
+
 void ClickButton(WindowLayer& windows, EventPump& pump, WindowId button) {
-  windows.PostNarrow(button, kWmLButtonDown, kMkLButton, MakeLong(0, 0));
+  Posted(windows, button, windows.PostNarrow(button, kWmLButtonDown, kMkLButton, MakeLong(0, 0)));
   pump.DoEvents();
-  windows.PostNarrow(button, kWmLButtonUp, kMkLButton, MakeLong(0, 0));
+  Posted(windows, button, windows.PostNarrow(button, kWmLButtonUp, kMkLButton, MakeLong(0, 0)));
   pump.DoEvents();
 }
 
-// Finds the dialog and its edit box; the dialog is handed out as soon as it is found.
+// A command from one of the dialog's buttons, as the button itself would send it.
+bool PostCommand(WindowLayer& windows, WindowId dialog, int id, WindowId button) {
+  return windows.PostNarrow(dialog, kWmCommand, MakeLong(static_cast<std::uint16_t>(id), kBnClicked),
+                            static_cast<std::intptr_t>(button));
+}
+
+bool IsOpen(WindowLayer& windows, WindowId dialog) {
+  bool listed = false;
+  ForEachSaveAsDialog(windows, [&](WindowId each) { return listed = each == dialog; });
+  return listed && windows.Shown(dialog);
+}
+
+// The messages (dialog boxes, such as message boxes) the dialog shows; not its drop-down lists.
+std::vector<WindowId> MessagesOf(WindowLayer& windows, WindowId dialog) {
+  std::vector<WindowId> messages;
+  for (const WindowId owned : windows.OwnedWindows(dialog)) {
+    if (IsClass(windows, owned, kDialogClass)) messages.push_back(owned);
+  }
+  return messages;
+}
+
+// The text of a message box: its labels, joined.
+std::wstring MessageText(WindowLayer& windows, WindowId box) {
+  std::wstring text;
+  for (const WindowId child : windows.Children(box)) {
+    if (!IsClass(windows, child, L"Static")) continue;
+    const std::wstring caption = windows.Caption(child);
+    if (caption.empty()) continue;
+    if (!text.empty()) text += L' ';
+    text += caption;
+  }
+  return text;
+}
+
+// Closes a message box with its Cancel, else No, else OK button.
+void CloseMessage(WindowLayer& windows, WindowId box) {
+  const auto children = windows.Children(box);
+  for (const int id : {kIdCancel, kIdNo, kIdOk}) {
+    for (const WindowId child : children) {
+      if (windows.ControlId(child) == id && IsClass(windows, child, kButtonClass)) {
+        PostCommand(windows, box, id, child);
+        return;
+      }
+    }
+  }
+}
+
+// Finds the dialog and its file name box; the dialog is handed out as soon as it is found.
 WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPump& pump,
-                     const std::function<void()>& checkStop, const DialogBounds& bounds, WindowId& dialog) {
+                     const std::function<void()>& checkStop, const std::function<bool()>& printFailed,
+                     const DialogBounds& bounds, WindowId& dialog) {
   // The bound counts from the print call, not from here.
   const double dialogLeft = bounds.dialogSeconds - (pump.Now() - before.takenAt);
+  bool failed = false;
   const bool dialogFound = WaitUntil(
       pump,
       [&] {
         checkStop();
         dialog = FindNewDialog(windows, before);
-        return dialog != 0;
+        if (dialog == 0 && printFailed && printFailed()) failed = true;
+        return dialog != 0 || failed;
       },
       std::max(0.0, dialogLeft));
+  if (failed) throw AutomationError(kStep, L"Printing failed before the printer's \"Save As\" dialog appeared.");
   if (!dialogFound) {
     throw AutomationError(kStep, L"The printer's \"Save As\" dialog did not appear within " +
                                      SecondsText(bounds.dialogSeconds) + L".");
@@ -86,7 +221,7 @@ WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPu
       pump,
       [&] {
         checkStop();
-        edit = windows.FindWindowAfter(dialog, 0, kEditClass, nullptr);
+        edit = FindFileNameBox(windows, dialog);
         return edit != 0;
       },
       bounds.editBoxSeconds);
@@ -97,55 +232,120 @@ WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPu
   return edit;
 }
 
+// True once the box holds exactly `path`; the typed characters may still be on their way.
+bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::wstring& path, double seconds,
+              std::optional<std::wstring>& text) {
+  return WaitUntil(
+      pump,
+      [&] {
+        text = windows.ReadText(edit);
+        return text && *text == path;
+      },
+      seconds);
+}
+
+void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId edit, const std::wstring& path,
+                const DialogBounds& bounds) {
+  std::optional<std::wstring> text;
+  if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, text)) return;
+  if (!IsOpen(windows, dialog)) {
+    throw AutomationError(kStep, L"The printer's \"Save As\" dialog closed before the file name was typed in.");
+  }
+  // Once more, whole: an autocompletion or a lost character must not change the file name.
+  windows.SetText(edit, path);
+  text = windows.ReadText(edit);
+  if (text && *text == path) return;
+  throw AutomationError(kStep, text ? L"The printer's \"Save As\" dialog did not take the file name; its box holds \"" +
+                                          *text + L"\"."
+                                    : L"The printer's \"Save As\" dialog did not answer.");
+}
+
+// After the click: the dialog must close. A click it ignored (a button of a dialog that is not
+// the active window may) is given once more as the command the button would send.
+void WatchClose(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId save,
+                const std::function<void()>& checkStop, const DialogBounds& bounds) {
+  const auto closed = [&] {
+    checkStop();
+    return !IsOpen(windows, dialog);
+  };
+  const auto refusedWith = [&](const std::vector<WindowId>& messages) {
+    std::wstring reason = L"The printer's \"Save As\" dialog refused the file name";
+    const std::wstring said = MessageText(windows, messages.front());
+    return AutomationError(kStep, reason + (said.empty() ? L"." : L": \"" + said + L"\""));
+  };
+  if (WaitUntil(pump, closed, bounds.closeSeconds)) return;
+  if (const auto messages = MessagesOf(windows, dialog); !messages.empty()) throw refusedWith(messages);
+  if (!Posted(windows, dialog, PostCommand(windows, dialog, kIdOk, save))) return;
+  if (WaitUntil(pump, closed, bounds.closeSeconds)) return;
+  if (const auto messages = MessagesOf(windows, dialog); !messages.empty()) throw refusedWith(messages);
+  throw AutomationError(kStep, L"The printer's \"Save As\" dialog stayed open after Save was pressed twice; it did "
+                               L"not accept the file name.");
+}
+
 }  // namespace
 
-void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump) {
-  if (dialog == 0) return;
-  bool open = false;
-  ForEachSaveAsDialog(windows, [&](WindowId each) { return open = each == dialog; });
-  if (!open) return;
-  const std::wstring cancelText = kCancelText;
-  if (const WindowId cancel = windows.FindWindowAfter(dialog, 0, kButtonClass, &cancelText)) {
-    ClickButton(windows, pump, cancel);
+void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump, double seconds) {
+  if (dialog == 0 || !IsOpen(windows, dialog)) return;
+  // Its own message first: while one is shown, the dialog takes no input.
+  for (const WindowId message : MessagesOf(windows, dialog)) CloseMessage(windows, message);
+  if (!MessagesOf(windows, dialog).empty()) {
+    WaitUntil(pump, [&] { return MessagesOf(windows, dialog).empty(); }, seconds);
   }
+  const std::wstring cancelText = kCancelText;
+  const WindowId cancel = windows.FindWindowAfter(dialog, 0, kButtonClass, &cancelText);
+  const auto closed = [&] { return !IsOpen(windows, dialog); };
+  if (cancel != 0) {
+    const bool pressed = windows.PostNarrow(cancel, kWmLButtonDown, kMkLButton, MakeLong(0, 0));
+    pump.DoEvents();
+    // A dialog out of reach (higher rights) is not waited for.
+    if (!pressed) return;
+    windows.PostNarrow(cancel, kWmLButtonUp, kMkLButton, MakeLong(0, 0));
+    pump.DoEvents();
+    if (WaitUntil(pump, closed, seconds)) return;
+  }
+  if (PostCommand(windows, dialog, kIdCancel, cancel)) WaitUntil(pump, closed, seconds);
 }
 
 WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& before,
                               WindowLayer& windows, EventPump& pump,
-                              const std::function<bool()>& stopRequested, const DialogBounds& bounds) {
+                              const std::function<bool()>& stopRequested, const DialogBounds& bounds,
+                              const std::function<bool()>& printFailed) {
   const auto checkStop = [&] {
     if (stopRequested && stopRequested()) throw StopRequested();
   };
   WindowId dialog = 0;
-  WindowId edit = 0;
   try {
-    edit = FindEditBox(before, windows, pump, checkStop, bounds, dialog);
+    const WindowId edit = FindEditBox(before, windows, pump, checkStop, printFailed, bounds, dialog);
 
     // The dialog takes input only a moment after its box exists.
     WaitSeconds(pump, bounds.typingPauseSeconds, stopRequested);
     checkStop();
+
+    // A suggested name is replaced, not added to.
+    Posted(windows, edit, windows.PostNarrow(edit, kEmSetSel, 0, -1));
+    // Repeat count 1, scan code 0x30, no flags.
+    const std::int32_t keyData = MakeLong(1, 48);
+    for (const wchar_t character : outputPath) {
+      pump.DoEvents();
+      if (const auto code = windows.AnsiCode(character)) {
+        Posted(windows, edit, windows.PostNarrow(edit, kWmChar, static_cast<std::intptr_t>(*code), keyData));
+      } else {
+        // The ANSI form would turn it into "?"; the Unicode form keeps the path whole.
+        Posted(windows, edit, windows.PostWide(edit, kWmChar, static_cast<std::uintptr_t>(character), keyData));
+      }
+    }
+    pump.DoEvents();
+    CheckTyped(windows, pump, dialog, edit, outputPath, bounds);
+
+    const WindowId save = FindSaveButton(windows, dialog, edit);
+    pump.DoEvents();
+    if (save == 0) throw AutomationError(kStep, L"The printer's \"Save As\" dialog has no Save button.");
+    ClickButton(windows, pump, save);
+    WatchClose(windows, pump, dialog, save, checkStop, bounds);
   } catch (...) {
     CancelSaveAsDialog(dialog, windows, pump);
     throw;
   }
-
-  // Repeat count 1, scan code 0x30, no flags.
-  const std::int32_t keyData = MakeLong(1, 48);
-  for (const wchar_t character : outputPath) {
-    pump.DoEvents();
-    if (const auto code = windows.AnsiCode(character)) {
-      windows.PostNarrow(edit, kWmChar, static_cast<std::intptr_t>(*code), keyData);
-    } else {
-      // The ANSI form would turn it into "?"; the Unicode form keeps the path whole.
-      windows.PostWide(edit, kWmChar, static_cast<std::uintptr_t>(character), keyData);
-    }
-  }
-  pump.DoEvents();
-
-  const std::wstring saveText = kSaveText;
-  const WindowId save = windows.FindWindowAfter(dialog, edit, kButtonClass, &saveText);
-  pump.DoEvents();
-  if (save != 0) ClickButton(windows, pump, save);
   return dialog;
 }
 

@@ -14,9 +14,18 @@ using WindowId = std::uintptr_t;
 
 // Window-system numbers the driver uses, as the platform defines them.
 inline constexpr unsigned kWmChar = 0x102;
+inline constexpr unsigned kWmCommand = 0x111;
 inline constexpr unsigned kWmLButtonDown = 0x201;
 inline constexpr unsigned kWmLButtonUp = 0x202;
+inline constexpr unsigned kEmSetSel = 0xB1;
 inline constexpr unsigned kMkLButton = 1;
+inline constexpr unsigned kBnClicked = 0;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdNo = 7;
+// The common file dialog's file name combo box (cmb13), and the ID every combo box gives its edit.
+inline constexpr int kFileNameComboId = 1148;
+inline constexpr int kComboEditId = 1001;
 // The class of dialog boxes: the name of the system's atom 0x8002.
 inline constexpr wchar_t kDialogClass[] = L"#32770";
 
@@ -29,21 +38,49 @@ class WindowLayer {
   // 0 when there is none.
   virtual WindowId FindWindowAfter(WindowId parent, WindowId after, const std::wstring& className,
                                    const std::wstring* text) = 0;
+  // The direct children of `parent`, in z-order.
+  virtual std::vector<WindowId> Children(WindowId parent) = 0;
+  // The window a child belongs to (0 for a top-level window).
+  virtual WindowId Parent(WindowId window) = 0;
+  virtual std::wstring ClassName(WindowId window) = 0;
+  // The control ID a child window was given.
+  virtual int ControlId(WindowId window) = 0;
+  // The window's caption (a button's or label's text), read without sending it a message.
+  virtual std::wstring Caption(WindowId window) = 0;
+  // False once the window is gone.
+  virtual bool Exists(WindowId window) = 0;
+  // True while it exists and is shown.
+  virtual bool Shown(WindowId window) = 0;
+  // The shown top-level windows that `owner` owns: the messages a dialog shows.
+  virtual std::vector<WindowId> OwnedWindows(WindowId owner) = 0;
+  // An edit box's content, asked with a sent message that is bounded; nothing when it does not
+  // answer.
+  virtual std::optional<std::wstring> ReadText(WindowId window) = 0;
+  // Replaces an edit box's content the same way; false when it does not answer.
+  virtual bool SetText(WindowId window, const std::wstring& text) = 0;
   // The character's one-byte code in the ANSI code page; nothing when the code page lacks it.
   virtual std::optional<unsigned char> AnsiCode(wchar_t character) = 0;
   // Queues a message for the window's thread through the ANSI or the Unicode form of the post.
-  // Failures are not reported: a dialog that closes meanwhile simply gets nothing.
-  virtual void PostNarrow(WindowId window, unsigned message, std::intptr_t wParam,
-                          std::intptr_t lParam) = 0;
-  virtual void PostWide(WindowId window, unsigned message, std::uintptr_t wParam,
-                        std::intptr_t lParam) = 0;
+  // False when the system refused it (the window is gone, or runs with higher rights).
+  virtual bool PostNarrow(WindowId window, unsigned message, std::intptr_t wParam, std::intptr_t lParam) = 0;
+  virtual bool PostWide(WindowId window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
+
+// Where a "Save As" dialog keeps its file name box: a direct "Edit" child; else the "Edit"
+// inside its control 1148 (the classic common dialog); else the "Edit" 1001 of a combo box
+// anywhere in it (the newer dialog), never one in its address bar. 0 when there is none.
+WindowId FindFileNameBox(WindowLayer& windows, WindowId dialog);
+// Its Save button: the "&Save" button among the dialog's direct children after the one that
+// holds `box`; else its default button IDOK when that is a button. 0 when there is neither.
+WindowId FindSaveButton(WindowLayer& windows, WindowId dialog, WindowId box);
 
 // Bounds of the driver's waits, in seconds; tests shorten them.
 struct DialogBounds {
   double dialogSeconds = 120;      // from the start of printing to the "Save As" dialog
   double editBoxSeconds = 10;      // from finding the dialog to finding its file-name box
   double typingPauseSeconds = 0.4; // the dialog takes input this long after its box exists
+  double readBackSeconds = 2;      // for the typed characters to arrive in the box
+  double closeSeconds = 2.5;       // for the dialog to close after Save, and again after Cancel
 };
 
 // The "Save As" dialogs already open when printing starts, and when it started. Such a dialog
@@ -56,19 +93,26 @@ struct DialogSnapshot {
 // Taken right before the print call.
 DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump);
 
-// Waits for a new "Save As" dialog (one not in `before`), types `outputPath` into its first
-// "Edit" child as posted WM_CHAR messages and clicks its "&Save" button with a posted press and
-// release. Returns the dialog once the last message is posted; it does not wait for the dialog
-// to close. No "&Save" after the edit box: nothing is clicked and it still returns normally.
-// Throws AutomationError when the dialog or its edit box does not appear within the bounds, and
-// StopRequested when `stopRequested` gives true during a wait; a dialog it found and then gave
-// up on is cancelled first, so it does not stay on the screen.
+// Waits for a new "Save As" dialog (one not in `before`), selects the whole text of its file
+// name box and types `outputPath` there as posted WM_CHAR messages, reads the box back (setting
+// it once more when it differs), clicks its Save button with a posted press and release, and
+// watches the dialog close: a dialog still open without a message of its own gets its default
+// button pressed once more through WM_COMMAND. Returns the dialog once it has closed.
+// Throws AutomationError when the dialog, its box or its Save button is missing, the box does
+// not hold the path, a post is refused, or the dialog stays open (it refused the path); and
+// StopRequested when `stopRequested` gives true during a wait. A dialog it found and then gave
+// up on is cancelled first, with any message it shows, so nothing stays on the screen.
+// `printFailed`, when given, tells that the print call has failed or must be given up: the
+// search for the dialog then ends at once.
 WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapshot& before,
-                          WindowLayer& windows, EventPump& pump,
-                          const std::function<bool()>& stopRequested,
-                          const DialogBounds& bounds = {});
+                              WindowLayer& windows, EventPump& pump,
+                              const std::function<bool()>& stopRequested,
+                              const DialogBounds& bounds = {},
+                              const std::function<bool()>& printFailed = {});
 
-// Clicks "Cancel" on `dialog` if it is still an open "Save As" dialog; nothing else is touched.
-void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump);
+// Cancels `dialog` if it is still an open "Save As" dialog: closes any message it shows, clicks
+// "Cancel", and when that does not close it within `seconds`, sends it IDCANCEL. Nothing else
+// is touched.
+void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump, double seconds = 1.5);
 
 }  // namespace tavrolin

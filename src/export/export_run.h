@@ -14,7 +14,7 @@ namespace tavrolin {
 class PdfAside;
 
 // What the test for a finished PDF found at a path.
-enum class PdfState { Missing, BeingWritten, Empty, NotPdf, Complete };
+enum class PdfState { Missing, BeingWritten, Empty, NotPdf, NoEnd, Complete };
 
 // The file system as the run needs it: the test for an old or a new PDF, setting the old one
 // aside until the new one is complete, and whether the printer has finished it. Every failure

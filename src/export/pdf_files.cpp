@@ -95,6 +95,8 @@ std::wstring IncompletePdfReason(PdfState state, double seconds) {
       return L"The PDF was still empty" + after;
     case PdfState::NotPdf:
       return L"The file does not begin as a PDF (\"%PDF-\")" + after;
+    case PdfState::NoEnd:
+      return L"The PDF had no end mark (\"%%EOF\") yet" + after;
     case PdfState::Missing:
       return L"The PDF disappeared again before the printer had finished it.";
     case PdfState::Complete:

@@ -216,9 +216,13 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
     Guarded(w, [&] {
       ports_.busy.Refresh();
       const DialogSnapshot before = SnapshotSaveAsDialogs(ports_.windows, ports_.pump);
-      app.CallMethod(L"PrintOut", PrintOutArguments());
-      ports_.busy.Refresh();
-      w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, stopRequested, bounds_.dialog);
+      // A printer may ask on the printing thread, so that PrintOut returns only once its dialog
+      // is completed: the dialog is looked for from the moment PrintOut is sent.
+      app.CallMethodAlongside(L"PrintOut", PrintOutArguments(), [&](const std::function<bool()>& printFailed) {
+        ports_.busy.Refresh();
+        w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, stopRequested,
+                                        bounds_.dialog, printFailed);
+      });
       ports_.busy.Refresh();
     });
   } catch (...) {

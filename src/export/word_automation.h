@@ -47,6 +47,14 @@ class Dispatch {
   virtual void Put(const std::wstring& member, const Arg& value) = 0;
   // A method call; its result is dropped.
   virtual void CallMethod(const std::wstring& member, const std::vector<Arg>& args) = 0;
+  // A method call during which `meanwhile` runs on this thread. `meanwhile` is given a test
+  // that turns true once the call has failed or is to be given up, and should end soon then.
+  // The call's own failure is reported before anything `meanwhile` throws.
+  virtual void CallMethodAlongside(const std::wstring& member, const std::vector<Arg>& args,
+                                   const std::function<void(const std::function<bool()>&)>& meanwhile) {
+    CallMethod(member, args);
+    meanwhile([] { return false; });
+  }
   // The bounds of this object's calls from now on.
   virtual void Limit(const CallBounds& bounds) = 0;
 };

@@ -160,6 +160,11 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"ConfirmConversions", s.confirmConversions);
   PutDword(key.Get(), L"BackgroundPrintMs", s.backgroundPrintMs);
   PutDword(key.Get(), L"ManagedDefaultPrinter", s.managedDefaultPrinter);
+  PutString(key.Get(), L"SaveAsDialog", s.saveAsDialog);
+  PutString(key.Get(), L"SuggestedName", s.suggestedName);
+  PutDword(key.Get(), L"RefusePath", s.refusePath);
+  PutDword(key.Get(), L"IgnorePostedClick", s.ignorePostedClick);
+  PutDword(key.Get(), L"DialogDuringPrintOut", s.dialogDuringPrintOut);
 }
 
 Settings Current() {
@@ -186,6 +191,12 @@ Settings Current() {
   s.confirmConversions = GetDword(k, L"ConfirmConversions", 0) != 0;
   s.backgroundPrintMs = GetDword(k, L"BackgroundPrintMs", 0);
   s.managedDefaultPrinter = GetDword(k, L"ManagedDefaultPrinter", 0) != 0;
+  s.saveAsDialog = GetString(k, L"SaveAsDialog", s.saveAsDialog);
+  if (s.saveAsDialog.empty()) s.saveAsDialog = Settings{}.saveAsDialog;
+  s.suggestedName = GetString(k, L"SuggestedName", s.suggestedName);
+  s.refusePath = GetDword(k, L"RefusePath", 0) != 0;
+  s.ignorePostedClick = GetDword(k, L"IgnorePostedClick", 0) != 0;
+  s.dialogDuringPrintOut = GetDword(k, L"DialogDuringPrintOut", 0) != 0;
   return s;
 }
 

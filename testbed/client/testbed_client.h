@@ -61,6 +61,14 @@ struct Settings {
   unsigned backgroundPrintMs = 0;    // BackgroundPrintingStatus stays above 0 this long after
                                      // PrintOut returns; Quit meanwhile asks about the job
   bool managedDefaultPrinter = false;  // Windows makes the printer of a finished job the default
+  // The printer's "Save As" dialog: "system" (the platform's GetSaveFileNameW), "plain" (a
+  // hand-made dialog with a direct edit box), "windows" (a window tree shaped like the
+  // Windows 10/11 dialog), "itemdialog" (the platform's IFileSaveDialog).
+  std::wstring saveAsDialog = L"system";
+  std::wstring suggestedName;        // the name the printer suggests in the box (not "plain")
+  bool refusePath = false;           // Save shows a message and the dialog stays open
+  bool ignorePostedClick = false;    // the Save button ignores posted mouse messages
+  bool dialogDuringPrintOut = false; // PrintOut returns only once the dialog is completed
 };
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.

@@ -11,6 +11,7 @@
 #include "document_text.h"
 #include "log.h"
 #include "pdf.h"
+#include "platform_dialogs.h"
 
 namespace tavrolin::testbed {
 namespace {
@@ -31,6 +32,7 @@ std::vector<HANDLE> g_jobs;
 struct Job {
   std::wstring document;
   Settings settings;
+  HANDLE done = nullptr;  // set once the dialog is finished with (PrintOut may wait for it)
   HWND dialog = nullptr;
   HWND edit = nullptr;
   HWND save = nullptr;
@@ -113,6 +115,24 @@ void LogMessage(const wchar_t* window, UINT msg, WPARAM wParam, LPARAM lParam, b
 
 // Messages the window system makes by itself; they say nothing about who drove the dialog.
 bool Generated(UINT msg) { return msg == WM_PAINT || msg == WM_TIMER || msg == 0x118 /* WM_SYSTIMER */; }
+
+}  // namespace
+
+bool IgnoredClick(const Settings& settings, const MSG& msg, bool toSave) {
+  if (!settings.ignorePostedClick || !toSave) return false;
+  return msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP;
+}
+
+bool RefuseIfAsked(const Settings& settings, HWND dialog, const std::wstring& typed) {
+  if (!settings.refusePath) return false;
+  LogEvent(L"save-refused", typed);
+  // What the platform's dialog says for a folder the user cannot write to.
+  MessageBoxW(dialog, L"You don't have permission to save in this location.\r\nContact the administrator to obtain permission.",
+              L"Save As", MB_OK | MB_ICONERROR);
+  return true;
+}
+
+namespace {
 
 LRESULT CALLBACK ControlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* job = static_cast<Job*>(GetPropW(window, L"TestbedJob"));
@@ -215,6 +235,8 @@ std::vector<std::wstring> PdfLines(const std::wstring& document) {
   return lines;
 }
 
+}  // namespace
+
 // Returns the full path when the name typed can be saved to; logs why not otherwise.
 bool TargetPath(const std::wstring& typed, std::wstring& path) {
   if (typed.empty()) {
@@ -236,6 +258,8 @@ bool TargetPath(const std::wstring& typed, std::wstring& path) {
   }
   return true;
 }
+
+namespace {
 
 struct PdfWrite {
   std::wstring document;
@@ -294,57 +318,23 @@ DWORD WINAPI WriteThread(void* parameter) {
   return 0;
 }
 
+// The hand-made dialog; true with `target` when Save was pressed on a path it can write.
+bool PlainDialog(Job* job, std::wstring& target);
+
 DWORD WINAPI JobThread(void* parameter) {
   std::unique_ptr<Job> job(static_cast<Job*>(parameter));
+  struct Done {
+    HANDLE event;
+    ~Done() {
+      if (event) SetEvent(event);
+    }
+  } done{job->done};
   if (WaitForSingleObject(StopEvent(), job->settings.dialogDelayMs) == WAIT_OBJECT_0) return 0;
-  if (!CreateSaveAsDialog(*job)) {
-    LogEvent(L"dialog-failed", std::to_wstring(GetLastError()));
-    return 0;
-  }
-  // Again after showing: activation may have moved the selection.
-  ApplyInitialSelection(*job);
-  // Titled only now, so whoever looks for "Save As" finds it with all its controls.
-  SetWindowTextW(job->dialog, L"Save As");
-  LogEvent(L"dialog-shown", job->document);
-
   std::wstring target;
-  bool saving = false;
-  while (!saving && !job->cancelled) {
-    HANDLE stop = StopEvent();
-    DWORD wait = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
-    if (wait == WAIT_OBJECT_0) {
-      LogEvent(L"dialog-abandoned", job->document);
-      DestroyWindow(job->dialog);
-      return 0;
-    }
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (const wchar_t* name = WindowName(*job, msg.hwnd); name && !Generated(msg.message)) {
-        LogMessage(name, msg.message, msg.wParam, msg.lParam, true);
-      }
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-      if (job->saveRequested) {
-        job->saveRequested = false;
-        wchar_t text[MAX_PATH * 4] = {};
-        GetWindowTextW(job->edit, text, static_cast<int>(std::size(text)));
-        if (TargetPath(text, target)) {
-          saving = true;
-          break;
-        }
-      }
-    }
-  }
-  if (!saving) {
-    DestroyWindow(job->dialog);
-    LogEvent(L"dialog-cancelled", job->document);
-    return 0;
-  }
-  // Gone for everyone looking for it, before the file can appear. Hiding comes after the
-  // writer has started: Wine may take two seconds to withdraw a window without a window manager.
-  SetWindowTextW(job->dialog, L"");
-  SetWindowPos(job->dialog, nullptr, -32000, -32000, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // off the screen at once
+  const std::wstring& kind = job->settings.saveAsDialog;
+  const bool saving = kind == L"plain" ? PlainDialog(job.get(), target)
+                                       : RunPlatformDialog(kind, job->document, job->settings, StopEvent(), target);
+  if (!saving) return 0;
   LogEvent(L"dialog-closed", target);
   // The printer writes while its dialog goes away: without a window manager, Wine waits up to
   // two seconds for a closed top-level window to be withdrawn, and no printer waits for that.
@@ -356,15 +346,70 @@ DWORD WINAPI JobThread(void* parameter) {
     delete write;
     LogEvent(L"save-failed", target + L": no thread");
   }
-  ShowWindow(job->dialog, SW_HIDE);
-  DestroyWindow(job->dialog);
+  if (job->dialog) {
+    ShowWindow(job->dialog, SW_HIDE);
+    DestroyWindow(job->dialog);
+  }
   return 0;
+}
+
+bool PlainDialog(Job* job, std::wstring& target) {
+  if (!CreateSaveAsDialog(*job)) {
+    LogEvent(L"dialog-failed", std::to_wstring(GetLastError()));
+    return false;
+  }
+  // Again after showing: activation may have moved the selection.
+  ApplyInitialSelection(*job);
+  // Titled only now, so whoever looks for "Save As" finds it with all its controls.
+  SetWindowTextW(job->dialog, L"Save As");
+  LogEvent(L"dialog-shown", job->document);
+
+  bool saving = false;
+  while (!saving && !job->cancelled) {
+    HANDLE stop = StopEvent();
+    DWORD wait = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
+    if (wait == WAIT_OBJECT_0) {
+      LogEvent(L"dialog-abandoned", job->document);
+      DestroyWindow(job->dialog);
+      return false;
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (const wchar_t* name = WindowName(*job, msg.hwnd); name && !Generated(msg.message)) {
+        LogMessage(name, msg.message, msg.wParam, msg.lParam, true);
+      }
+      if (IgnoredClick(job->settings, msg, msg.hwnd == job->save)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      if (job->saveRequested) {
+        job->saveRequested = false;
+        wchar_t text[MAX_PATH * 4] = {};
+        GetWindowTextW(job->edit, text, static_cast<int>(std::size(text)));
+        if (RefuseIfAsked(job->settings, job->dialog, text)) continue;
+        if (TargetPath(text, target)) {
+          saving = true;
+          break;
+        }
+      }
+    }
+  }
+  if (!saving) {
+    DestroyWindow(job->dialog);
+    LogEvent(L"dialog-cancelled", job->document);
+    return false;
+  }
+  // Gone for everyone looking for it, before the file can appear. Hiding comes after the
+  // writer has started: Wine may take two seconds to withdraw a window without a window manager.
+  SetWindowTextW(job->dialog, L"");
+  SetWindowPos(job->dialog, nullptr, -32000, -32000, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // off the screen at once
+  return true;
 }
 
 }  // namespace
 
-void StartPrintJob(const std::wstring& document, const Settings& settings) {
-  auto* job = new Job{document, settings};
+void StartPrintJob(const std::wstring& document, const Settings& settings, HANDLE done) {
+  auto* job = new Job{document, settings, done};
   HANDLE thread = CreateThread(nullptr, 0, JobThread, job, 0, nullptr);
   if (!thread) {
     delete job;
@@ -373,6 +418,17 @@ void StartPrintJob(const std::wstring& document, const Settings& settings) {
   }
   std::lock_guard lock(g_jobsMutex);
   g_jobs.push_back(thread);
+}
+
+void PrintWithDialogNow(const std::wstring& document, const Settings& settings) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!done) return;
+  StartPrintJob(document, settings, done);
+  // A printer that asks on the printing thread: the call returns once its dialog is done with.
+  constexpr DWORD kDialogAwaitedMs = 300000;
+  HANDLE waits[] = {done, StopEvent()};
+  // Left open when the job may still set it.
+  if (WaitForMultipleObjects(2, waits, FALSE, kDialogAwaitedMs) == WAIT_OBJECT_0) CloseHandle(done);
 }
 
 void StopPrintJobs() {

@@ -9,7 +9,10 @@ namespace tavrolin::testbed {
 
 inline constexpr wchar_t kPdfPrinter[] = L"PDF Printer";
 
-void StartPrintJob(const std::wstring& document, const Settings& settings);
+// `done`, when given, is set once the dialog is finished with.
+void StartPrintJob(const std::wstring& document, const Settings& settings, HANDLE done = nullptr);
+// As a printer that asks on the printing thread: returns once the dialog is finished with.
+void PrintWithDialogNow(const std::wstring& document, const Settings& settings);
 // Closes dialogs still waiting for input and waits (bounded) for PDFs already being written.
 void StopPrintJobs();
 

@@ -317,7 +317,14 @@ class Application final : public DispatchObject {
     }
     if (Current().printOutFails) return WordError(info, kErrPrinter, L"There is a printer error.");
     LogEvent(L"printed", printer_->name);
-    if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) pendingJob_ = document;
+    if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) {
+      const Settings settings = Current();
+      if (settings.dialogDuringPrintOut) {
+        PrintWithDialogNow(document, settings);
+      } else {
+        pendingJob_ = document;
+      }
+    }
     // Background printing is Word's default; its jobs are counted until they have been spooled.
     const unsigned backgroundMs = Current().backgroundPrintMs;
     if (backgroundMs && BoolArg(args, 0).value_or(true)) printingUntil_ = GetTickCount64() + backgroundMs;

@@ -30,9 +30,10 @@ struct WindowMessage {
   unsigned flags = 0;
 };
 
-// What the dialog driver posts for `path`: every character, then a press and release of Save.
+// What the dialog driver posts for `path`: the whole text selected, every character, then a
+// press and release of Save.
 inline std::vector<WindowMessage> TypedThenSaved(const std::wstring& path) {
-  std::vector<WindowMessage> expected;
+  std::vector<WindowMessage> expected = {{"edit", kEmSetSel, 0, -1, kExactPost}};
   for (wchar_t c : path) expected.push_back({"edit", kWmChar, static_cast<std::uint64_t>(c), 0x00300001, kExactPost});
   expected.push_back({"save", kWmLButtonDown, 1, 0, kExactPost});
   expected.push_back({"save", kWmLButtonUp, 1, 0, kExactPost});
@@ -41,6 +42,8 @@ inline std::vector<WindowMessage> TypedThenSaved(const std::wstring& path) {
 
 inline std::string Describe(const WindowMessage& m, bool expected) {
   const char* name = m.message == kWmChar          ? "WM_CHAR"
+                     : m.message == kEmSetSel      ? "EM_SETSEL"
+                     : m.message == kWmCommand     ? "WM_COMMAND"
                      : m.message == kWmLButtonDown ? "WM_LBUTTONDOWN"
                      : m.message == kWmLButtonUp   ? "WM_LBUTTONUP"
                                                    : nullptr;

@@ -186,6 +186,31 @@ TEST_F(CallRunnerTest, TheProgramEndingGivesUpTheCallInHandAndWaitsWithItsOwnPum
   EXPECT_EQ(3, r->Run<int>(L"Quit", [](AttemptClock&) { return 3; }));
 }
 
+TEST_F(CallRunnerTest, WorkAlongsideACallRunsWhileItIsUnderWayAndItsFailureComesFirst) {
+  auto r = Make({1, 60});
+  // A call that returns only once the work alongside has done its part (a dialog completed
+  // while PrintOut waits for it).
+  bool sawCallInHand = false;
+  EXPECT_NO_THROW(r->RunAlongside<Handed>(L"PrintOut", r->bounds(), Blocking(), [&](const std::function<bool()>& failed) {
+    sawCallInHand = Eventually([&] { return blocked->inside == 1; }) && r->InCall() && !failed();
+    blocked->gate.Open();
+  }));
+  EXPECT_TRUE(sawCallInHand);
+
+  // A call that fails: the work alongside is told, and the call's error is the one thrown.
+  try {
+    r->RunAlongside<int>(
+        L"PrintOut", r->bounds(), [](AttemptClock&) -> int { throw std::runtime_error("printer error"); },
+        [&](const std::function<bool()>& failed) {
+          EXPECT_TRUE(Eventually(failed));
+          throw std::logic_error("no dialog");
+        });
+    FAIL();
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ("printer error", e.what());
+  }
+}
+
 TEST(RetryWhileBusy, RetriesARefusedCallWithinItsOwnBound) {
   struct FakeClock final : Clock {
     double Now() override { return now; }

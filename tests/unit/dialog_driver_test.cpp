@@ -59,9 +59,9 @@ TEST_F(DialogDriverTest, TypesEveryCharacterInOrderThenClicksSave) {
 class CountingLayer final : public FakeWindowLayer {
  public:
   explicit CountingLayer(FakePump& pump) : FakeWindowLayer(pump), pump_(pump) {}
-  void PostNarrow(WindowId w, unsigned m, std::intptr_t wp, std::intptr_t lp) override {
+  bool PostNarrow(WindowId w, unsigned m, std::intptr_t wp, std::intptr_t lp) override {
     pumpsAtPost.push_back(pump_.doEventsCalls);
-    FakeWindowLayer::PostNarrow(w, m, wp, lp);
+    return FakeWindowLayer::PostNarrow(w, m, wp, lp);
   }
   std::vector<int> pumpsAtPost;
 
@@ -76,12 +76,13 @@ TEST(DialogDriverPumps, OnePumpPerCharacterAndAroundTheClick) {
   windows.AddSaveAs();
   CompleteSaveAsDialog(L"abc", before, windows, pump, kNeverStop, {});
   const auto& at = windows.pumpsAtPost;
-  ASSERT_EQ(5u, at.size());
+  ASSERT_EQ(6u, at.size()) << "select, three characters, press, release";
   EXPECT_EQ(at[0] + 1, at[1]);
   EXPECT_EQ(at[1] + 1, at[2]);
-  EXPECT_EQ(at[2] + 2, at[3]) << "one pump after typing, one after the button search";
-  EXPECT_EQ(at[3] + 1, at[4]) << "one pump between press and release";
-  EXPECT_EQ(at[4] + 1, pump.doEventsCalls) << "and one before returning";
+  EXPECT_EQ(at[2] + 1, at[3]);
+  EXPECT_EQ(at[3] + 2, at[4]) << "one pump after typing, one after the button search";
+  EXPECT_EQ(at[4] + 1, at[5]) << "one pump between press and release";
+  EXPECT_EQ(at[5] + 1, pump.doEventsCalls) << "and one before the dialog is seen closed";
 }
 
 TEST_F(DialogDriverTest, PausesAfterTheEditBoxIsFoundNeverBefore) {
@@ -100,7 +101,7 @@ TEST_F(DialogDriverTest, PausesAfterTheEditBoxIsFoundNeverBefore) {
   const auto editFound = windows.FoundAt(d.edit);
   ASSERT_TRUE(editFound);
   const auto chars = windows.PostsTo(d.edit);
-  ASSERT_EQ(1u, chars.size());
+  ASSERT_EQ(2u, chars.size()) << "the selection, then the one character";
   EXPECT_GE(chars[0].at - *editFound, 0.4);
   EXPECT_LT(chars[0].at - *editFound, 0.45) << "and not much longer";
   EXPECT_GE(*windows.FoundAt(d.dialog), 2.0);
@@ -113,16 +114,25 @@ TEST_F(DialogDriverTest, EmptyPathTypesNothingButStillClicks) {
   EXPECT_TRUE(MatchesSequence(TypedThenSaved(L""), Posted(windows, d)));
 }
 
-TEST_F(DialogDriverTest, SaveButtonBeforeTheEditBoxIsNotClicked) {
-  const auto before = Snapshot();
-  const auto d = windows.AddSaveAs(/*saveBeforeEdit=*/true);
-  EXPECT_NO_THROW(Complete(L"C:\\a.pdf", before));
-  auto typedOnly = TypedThenSaved(L"C:\\a.pdf");
-  typedOnly.resize(8);
-  EXPECT_TRUE(MatchesSequence(typedOnly, Posted(windows, d))) << "typed, never clicked";
-  const auto& last = windows.finds.back();
-  EXPECT_EQ(d.dialog, last.parent);
-  EXPECT_EQ(d.edit, last.after) << "the button is looked for after the edit box only";
+TEST_F(DialogDriverTest, SaveButtonBeforeTheEditBoxIsTakenOnlyAsTheDefaultButton) {
+  const std::vector<WindowMessage> cancelled = {{"cancel", kWmLButtonDown, 1, 0, testing::kExactPost},
+                                                {"cancel", kWmLButtonUp, 1, 0, testing::kExactPost}};
+  {
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs(/*saveBeforeEdit=*/true, /*saveId=*/0);
+    EXPECT_THROW(Complete(L"C:\\a.pdf", before), AutomationError);
+    auto typedThenCancelled = TypedThenSaved(L"C:\\a.pdf");
+    typedThenCancelled.resize(typedThenCancelled.size() - 2);
+    typedThenCancelled.insert(typedThenCancelled.end(), cancelled.begin(), cancelled.end());
+    EXPECT_TRUE(MatchesSequence(typedThenCancelled, Posted(windows, d))) << "never clicked, and not left open";
+  }
+  windows.posts.clear();
+  {
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs(/*saveBeforeEdit=*/true);
+    Complete(L"C:\\a.pdf", before);
+    EXPECT_TRUE(MatchesSequence(TypedThenSaved(L"C:\\a.pdf"), Posted(windows, d))) << "the dialog's IDOK";
+  }
 }
 
 TEST_F(DialogDriverTest, ADialogOpenBeforePrintingIsLeftAlone) {
@@ -140,7 +150,7 @@ TEST_F(DialogDriverTest, CharactersOutsideTheCodePageGoAsUnicodeTheRestAsAnsiCod
   const std::wstring path = L"C:\\\u00e9t\u00e9\\\u0416\u20ac.pdf";
   Complete(path, before);
   auto expected = TypedThenSaved(path);
-  for (std::size_t i = 0; i < path.size(); ++i) expected[i].flags |= path[i] > 0xFF ? kWide : 0u;
+  for (std::size_t i = 0; i < path.size(); ++i) expected[1 + i].flags |= path[i] > 0xFF ? kWide : 0u;
   EXPECT_TRUE(MatchesSequence(expected, Posted(windows, d))) << "Latin-1 0xE9 stays 0xE9, never negative";
 }
 
@@ -170,7 +180,9 @@ TEST_F(DialogDriverTest, ADialogWithoutAnEditBoxFailsAfterItsBound) {
     EXPECT_EQ(L"The printer's \"Save As\" dialog showed no file name box within 2 seconds.", e.reason());
   }
   EXPECT_LT(pump.now, 2.1);
-  EXPECT_TRUE(windows.posts.empty());
+  ASSERT_EQ(1u, windows.posts.size()) << "nothing typed or clicked";
+  EXPECT_EQ(kWmCommand, windows.posts[0].message) << "only cancelled";
+  EXPECT_EQ(kIdCancel, windows.posts[0].wParam);
 }
 
 TEST_F(DialogDriverTest, ADialogWithAnotherTitleOrClassIsNotTaken) {
@@ -202,6 +214,198 @@ TEST_F(DialogDriverTest, StopDuringTheSearchOrThePauseEndsWithoutTyping) {
                                                   {"cancel", kWmLButtonUp, 1, 0, testing::kExactPost}};
     EXPECT_TRUE(MatchesSequence(cancelled, Posted(windows, d))) << "cancelled, never typed into";
   }
+}
+
+TEST_F(DialogDriverTest, AFailedPrintCallEndsTheSearchAtOnce) {
+  const auto before = Snapshot();
+  bool failed = false;
+  pump.At(1.0, [&] { failed = true; });
+  EXPECT_THROW(CompleteSaveAsDialog(L"C:\\a.pdf", before, windows, pump, kNeverStop, bounds, [&] { return failed; }),
+               AutomationError);
+  EXPECT_LT(pump.now, 1.1);
+}
+
+// The dialog as real printers show it: which window is the file name box, which the Save button.
+struct Shape {
+  const char* name;
+  // Builds the tree under `dialog`; gives the box and the button (0: none).
+  std::function<std::pair<WindowId, WindowId>(FakeWindowLayer&, WindowId)> build;
+};
+
+// The newer dialog's address bar: its own edit box inside a combo box.
+WindowId AddAddressBar(FakeWindowLayer& w, WindowId dialog) {
+  const WindowId worker = w.Add(dialog, L"WorkerW", L"");
+  const WindowId band = w.Add(w.Add(worker, L"ReBarWindow32", L""), L"Address Band Root", L"");
+  const WindowId combo = w.Add(w.Add(w.Add(band, L"msctls_progress32", L""), L"ComboBoxEx32", L""), L"ComboBox", L"");
+  return w.Add(combo, L"Edit", L"", kComboEditId);
+}
+
+// The newer dialog's view, with the file name box five levels down.
+WindowId AddItemsView(FakeWindowLayer& w, WindowId dialog) {
+  const WindowId direct = w.Add(w.Add(dialog, L"DUIViewWndClassName", L""), L"DirectUIHWND", L"");
+  w.Add(w.Add(direct, L"CtrlNotifySink", L""), L"SHELLDLL_DefView", L"ShellView");
+  const WindowId combo = w.Add(w.Add(direct, L"FloatNotifySink", L""), L"ComboBox", L"", 0);
+  return w.Add(combo, L"Edit", L"", kComboEditId);
+}
+
+const Shape kShapes[] = {
+    {"plain",
+     [](FakeWindowLayer& w, WindowId d) {
+       w.Add(d, L"Static", L"File &name:");
+       const WindowId box = w.Add(d, L"Edit", L"", 1148);
+       return std::pair{box, w.Add(d, L"Button", L"&Save", kIdOk)};
+     }},
+    {"classic common dialog",
+     [](FakeWindowLayer& w, WindowId d) {
+       w.Add(d, L"Static", L"Save &in:", 1091);
+       w.Add(d, L"ComboBox", L"", 1137);
+       w.Add(d, L"SHELLDLL_DefView", L"", 1121);
+       w.Add(d, L"Static", L"File &name:", 1090);
+       const WindowId box = w.Add(w.Add(w.Add(d, L"ComboBoxEx32", L"", 1148), L"ComboBox", L""), L"Edit", L"");
+       w.Add(d, L"Static", L"Save as &type:", 1089);
+       w.Add(d, L"ComboBox", L"", 1136);
+       w.Add(d, L"Button", L"Open as &read-only", 1040);
+       return std::pair{box, w.Add(d, L"Button", L"&Save", kIdOk)};
+     }},
+    {"newer dialog, address bar after the view",
+     [](FakeWindowLayer& w, WindowId d) {
+       const WindowId box = AddItemsView(w, d);
+       AddAddressBar(w, d);
+       const WindowId save = w.Add(d, L"Button", L"&Save", kIdOk);
+       w.Add(d, L"Button", L"Cancel", kIdCancel);
+       return std::pair{box, save};
+     }},
+    {"newer dialog, address bar first: two edits, one of them the box",
+     [](FakeWindowLayer& w, WindowId d) {
+       AddAddressBar(w, d);
+       const WindowId box = AddItemsView(w, d);
+       return std::pair{box, w.Add(d, L"Button", L"&Save", kIdOk)};
+     }},
+    {"item dialog: a direct edit, Save without an accelerator",
+     [](FakeWindowLayer& w, WindowId d) {
+       w.Add(d, L"Static", L"File name:", 1151);
+       const WindowId box = w.Add(d, L"Edit", L"", 1152);
+       return std::pair{box, w.Add(d, L"Button", L"Save", kIdOk)};
+     }},
+    {"no box: only an address bar and a combo box without an edit",
+     [](FakeWindowLayer& w, WindowId d) {
+       AddAddressBar(w, d);
+       w.Add(d, L"ComboBox", L"", 1136);
+       w.Add(d, L"Button", L"&Save", kIdOk);
+       return std::pair<WindowId, WindowId>{0, 0};
+     }},
+};
+
+TEST(DialogShapes, TheBoxAndTheSaveButtonAreFoundWhereEachDialogKeepsThem) {
+  for (const Shape& shape : kShapes) {
+    FakePump pump;
+    FakeWindowLayer windows(pump);
+    const WindowId dialog = windows.Add(0, L"#32770", L"Save As");
+    const auto [box, save] = shape.build(windows, dialog);
+    EXPECT_EQ(box, FindFileNameBox(windows, dialog)) << shape.name;
+    if (box) EXPECT_EQ(save, FindSaveButton(windows, dialog, box)) << shape.name;
+  }
+}
+
+TEST_F(DialogDriverTest, ASuggestedNameIsReplacedAndTheNewerDialogsAddressBarGetsNothing) {
+  const auto before = Snapshot();
+  const WindowId dialog = windows.Add(0, L"#32770", L"Save As");
+  const WindowId address = AddAddressBar(windows, dialog);
+  const WindowId box = AddItemsView(windows, dialog);
+  windows.Add(dialog, L"Button", L"&Save", kIdOk);
+  windows.At(box).content = L"Document.pdf";
+  Complete(L"C:\\Docs\\memo.pdf", before);
+  EXPECT_EQ(L"C:\\Docs\\memo.pdf", windows.At(box).content);
+  EXPECT_TRUE(windows.PostsTo(address).empty());
+  EXPECT_FALSE(windows.Shown(dialog));
+}
+
+TEST_F(DialogDriverTest, ABoxThatLostACharacterIsSetOnceMoreAndOneThatStillDiffersIsAnError) {
+  const std::wstring path = L"C:\\Docs\\memo.pdf";
+  windows.onChar = [&](WindowId edit, wchar_t c) {
+    if (c != L'm') windows.At(edit).content += c;  // as an autocompletion that swallowed it
+  };
+  {
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs();
+    Complete(path, before);
+    EXPECT_EQ(std::vector<std::wstring>{path}, windows.setTexts);
+    EXPECT_FALSE(windows.Shown(d.dialog)) << "saved";
+  }
+  windows.keepsText = true;
+  {
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs();
+    try {
+      Complete(path, before);
+      FAIL() << "a wrong file name was saved";
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(L"The printer's \"Save As\" dialog did not take the file name; its box holds \"C:\\Docs\\eo.pdf\".",
+                e.reason());
+    }
+    EXPECT_TRUE(windows.PostsTo(d.save).empty()) << "never saved";
+    EXPECT_FALSE(windows.Shown(d.dialog)) << "cancelled";
+  }
+}
+
+TEST_F(DialogDriverTest, AnIgnoredClickIsGivenOnceMoreAsTheButtonsCommand) {
+  windows.buttonsIgnoreClicks = true;
+  const auto before = Snapshot();
+  const auto d = windows.AddSaveAs();
+  const double start = pump.now;
+  Complete(L"C:\\a.pdf", before);
+  auto expected = TypedThenSaved(L"C:\\a.pdf");
+  expected.push_back({std::to_string(d.dialog), kWmCommand, kIdOk, static_cast<std::int64_t>(d.save), testing::kExactPost});
+  EXPECT_TRUE(MatchesSequence(expected, Posted(windows, d)));
+  EXPECT_LT(pump.now - start, 0.4 + bounds.closeSeconds + 0.5);
+}
+
+TEST_F(DialogDriverTest, ADialogThatRefusesThePathEndsInAnErrorWithinSecondsAndIsCancelled) {
+  {
+    windows.onSave = [](WindowId, const std::wstring&) { return false; };
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs();
+    EXPECT_THROW(Complete(L"C:\\a.pdf", before), AutomationError);
+    EXPECT_LT(pump.now, 10.0);
+    EXPECT_FALSE(windows.Shown(d.dialog));
+  }
+  {
+    // As a real one: it shows its own message, which is read out and closed with the dialog.
+    WindowId message = 0;
+    windows.onSave = [&](WindowId dialog, const std::wstring&) {
+      message = windows.Add(0, L"#32770", L"Save As");
+      windows.At(message).owner = dialog;
+      windows.Add(message, L"Static", L"You don't have permission to save in this location.", 0xFFFF);
+      windows.Add(message, L"Button", L"OK", kIdOk);
+      return false;
+    };
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs();
+    const double start = pump.now;
+    try {
+      Complete(L"C:\\a.pdf", before);
+      FAIL() << "a refused path passed";
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(L"The printer's \"Save As\" dialog refused the file name: \"You don't have permission to save in "
+                L"this location.\"", e.reason());
+    }
+    EXPECT_LT(pump.now - start, 0.4 + bounds.closeSeconds + 0.5) << "a message needs no second press";
+    EXPECT_FALSE(windows.Shown(message));
+    EXPECT_FALSE(windows.Shown(d.dialog));
+  }
+}
+
+TEST_F(DialogDriverTest, APostTheSystemRefusesIsAnErrorAtOnce) {
+  const auto before = Snapshot();
+  windows.AddSaveAs();
+  windows.refusesPosts = true;
+  try {
+    Complete(L"C:\\a.pdf", before);
+    FAIL();
+  } catch (const AutomationError& e) {
+    EXPECT_NE(std::wstring::npos, e.reason().find(L"higher rights")) << "says why";
+  }
+  EXPECT_LT(pump.now, 0.5);
 }
 
 }  // namespace

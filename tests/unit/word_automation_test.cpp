@@ -348,7 +348,8 @@ TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBac
   };
   EXPECT_EQ(expected, log.calls[2].args);
   EXPECT_EQ(-1, Arg::Bool(L"", true).number);
-  EXPECT_EQ(std::wstring(L"C:\\Docs\\Report.pdf").size(), windows.PostsTo(dialog.edit).size());
+  EXPECT_EQ(1 + std::wstring(L"C:\\Docs\\Report.pdf").size(), windows.PostsTo(dialog.edit).size())
+      << "the selection and every character";
   EXPECT_EQ(2u, windows.PostsTo(dialog.save).size());
   EXPECT_EQ(3u, pointer.history.size()) << "hourglass after the switch, after PrintOut and after the dialog";
 }
@@ -381,9 +382,9 @@ TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
   }
   {
-    SCOPED_TRACE("no Save button: the driver returns normally");
-    log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(/*saveBeforeEdit=*/true); };
-    EXPECT_NO_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop));
+    SCOPED_TRACE("no Save button");
+    log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(/*saveBeforeEdit=*/true, /*saveId=*/0); };
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
     EXPECT_TRUE(windows.PostsTo(dialog.save).empty());
   }
@@ -417,7 +418,7 @@ TEST_F(WordSequenceTest, OnlyADialogShownAfterPrintingStartedIsTaken) {
   word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
   EXPECT_TRUE(windows.PostsTo(stranger.edit).empty());
   EXPECT_TRUE(windows.PostsTo(stranger.save).empty());
-  EXPECT_EQ(8u, windows.PostsTo(dialog.edit).size());
+  EXPECT_EQ(9u, windows.PostsTo(dialog.edit).size()) << "the selection and eight characters";
 }
 
 TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {

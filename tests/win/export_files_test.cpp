@@ -73,7 +73,7 @@ TEST_F(ExportFilesWin, AReadOnlyOrAnOpenPdfIsNotSetAsideAndTheReasonSaysWhy) {
   EXPECT_EQ(ReadBytes(viewed), "old");
 }
 
-TEST_F(ExportFilesWin, APdfIsCompleteOnlyWhenNoWriterHoldsItAndItBeginsAsAPdf) {
+TEST_F(ExportFilesWin, APdfIsCompleteOnlyWhenNoWriterHoldsItAndItBeginsAndEndsAsAPdf) {
   const std::wstring pdf = dir + L"\\new.pdf";
   EXPECT_EQ(files.CheckPdf(pdf), PdfState::Missing);
   HANDLE writer = CreateFileW(pdf.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -83,7 +83,16 @@ TEST_F(ExportFilesWin, APdfIsCompleteOnlyWhenNoWriterHoldsItAndItBeginsAsAPdf) {
   ASSERT_TRUE(WriteFile(writer, "%PDF-1.4 ", 9, &written, nullptr));
   EXPECT_EQ(files.CheckPdf(pdf), PdfState::BeingWritten) << "the header alone is not the file";
   CloseHandle(writer);
+  EXPECT_EQ(files.CheckPdf(pdf), PdfState::NoEnd) << "a file cut short after its header";
+  ASSERT_TRUE(WriteFileBytes(pdf, "%PDF-1.4 body\n%%EOF\n"));
   EXPECT_EQ(files.CheckPdf(pdf), PdfState::Complete);
+
+  // A printer about to rename its finished file holds it open for deletion.
+  HANDLE renamer = CreateFileW(pdf.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(renamer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(files.CheckPdf(pdf), PdfState::Complete);
+  CloseHandle(renamer);
 
   // A reader, such as a viewer that already shows it, does not hold completion back.
   HANDLE reader = CreateFileW(pdf.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

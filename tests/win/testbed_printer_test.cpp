@@ -58,7 +58,10 @@ HWND ChildAfter(HWND parent, HWND after, const char* cls, const char* title) {
 
 class StandInPrinter : public tavrolin::testing::StandInTest {
  protected:
-  StandInPrinter() : StandInTest(L"testbed_printer_") { settings_.dialogDelayMs = 100; }
+  StandInPrinter() : StandInTest(L"testbed_printer_") {
+    settings_.saveAsDialog = L"plain";
+    settings_.dialogDelayMs = 100;
+  }
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(StandInTest::SetUp());
     ASSERT_EQ(nullptr, FindWindowA("#32770", "Save As")) << "a dialog of an earlier test is still open";

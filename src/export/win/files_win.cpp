@@ -1,6 +1,8 @@
 #include "export/win/files_win.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/win/files.h"
 #include "common/win/system_error.h"
@@ -75,8 +77,10 @@ bool Win32FileCalls::PutBack(const std::wstring& aside, const std::wstring& path
 }
 
 PdfState Win32FileCalls::CheckPdf(const std::wstring& path) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Never shared for writing: a printer still writing keeps us out. Shared for deletion, so a
+  // printer that renames or replaces its file is not held up by this look.
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return PdfState::Missing;
@@ -89,8 +93,19 @@ PdfState Win32FileCalls::CheckPdf(const std::wstring& path) {
   char head[5] = {};
   DWORD got = 0;
   if (!ReadFile(file.get(), head, sizeof head, &got, nullptr)) return PdfState::BeingWritten;
-  return got == sizeof head && std::memcmp(head, "%PDF-", sizeof head) == 0 ? PdfState::Complete
-                                                                             : PdfState::NotPdf;
+  if (got != sizeof head || std::memcmp(head, "%PDF-", sizeof head) != 0) return PdfState::NotPdf;
+  // A PDF is finished with its end-of-file mark; a writer may add trailing line ends or padding.
+  constexpr LONGLONG kTailBytes = 1024;
+  const LONGLONG tailSize = std::min(size.QuadPart, kTailBytes);
+  LARGE_INTEGER at{};
+  at.QuadPart = size.QuadPart - tailSize;
+  std::string tail(static_cast<std::size_t>(tailSize), '\0');
+  if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+      !ReadFile(file.get(), tail.data(), static_cast<DWORD>(tailSize), &got, nullptr)) {
+    return PdfState::BeingWritten;
+  }
+  tail.resize(got);
+  return tail.find("%%EOF") != std::string::npos ? PdfState::Complete : PdfState::NoEnd;
 }
 
 }  // namespace tavrolin::win

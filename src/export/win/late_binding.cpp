@@ -238,6 +238,19 @@ void LateBound::CallMethod(const std::wstring& member, const std::vector<Arg>& a
   });
 }
 
+void LateBound::CallMethodAlongside(const std::wstring& member, const std::vector<Arg>& args,
+                                    const std::function<void(const std::function<bool()>&)>& meanwhile) {
+  const CallBounds bounds = bounds_;
+  runner_->RunAlongside<bool>(
+      MemberName(member), bounds,
+      [object = object_, member, args, bounds](AttemptClock& clock) {
+        Variant ignored;
+        InvokeByName(object->get(), member, DISPATCH_METHOD, args, ignored.get(), bounds, clock);
+        return true;
+      },
+      meanwhile);
+}
+
 std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId) {
   const CallBounds bounds = runner_->bounds();
   auto created = runner_->Run<ComPtr<IDispatch>>(progId, bounds, [progId, bounds](AttemptClock& clock) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace tavrolin::win {
@@ -21,7 +22,11 @@ constexpr bool NamesAtom(std::wstring_view name, unsigned atom) {
 }
 
 static_assert(kWmChar == WM_CHAR && kWmLButtonDown == WM_LBUTTONDOWN && kWmLButtonUp == WM_LBUTTONUP &&
-              kMkLButton == MK_LBUTTON);
+              kMkLButton == MK_LBUTTON && kWmCommand == WM_COMMAND && kEmSetSel == EM_SETSEL &&
+              kBnClicked == BN_CLICKED && kIdOk == IDOK && kIdCancel == IDCANCEL && kIdNo == IDNO);
+
+// A dialog that does not answer a sent message within this is taken as not answering.
+constexpr UINT kSendTimeoutMs = 1000;
 // WC_DIALOG is MAKEINTATOM(atom), a pointer cast no constant expression can read; read as the
 // bare number, the SDK's own definition is compared with the driver's class name.
 #pragma push_macro("MAKEINTATOM")
@@ -69,14 +74,86 @@ std::optional<unsigned char> Win32WindowLayer::AnsiCode(wchar_t character) {
   return static_cast<unsigned char>(bytes[0]);
 }
 
-void Win32WindowLayer::PostNarrow(WindowId window, unsigned message, std::intptr_t wParam,
+bool Win32WindowLayer::PostNarrow(WindowId window, unsigned message, std::intptr_t wParam,
                                   std::intptr_t lParam) {
-  PostMessageA(Hwnd(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+  return PostMessageA(Hwnd(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) != FALSE;
 }
 
-void Win32WindowLayer::PostWide(WindowId window, unsigned message, std::uintptr_t wParam,
+bool Win32WindowLayer::PostWide(WindowId window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
-  PostMessageW(Hwnd(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+  return PostMessageW(Hwnd(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) != FALSE;
+}
+
+std::vector<WindowId> Win32WindowLayer::Children(WindowId parent) {
+  std::vector<WindowId> children;
+  for (HWND child = GetWindow(Hwnd(parent), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(reinterpret_cast<WindowId>(child));
+  }
+  return children;
+}
+
+WindowId Win32WindowLayer::Parent(WindowId window) {
+  const HWND parent = GetAncestor(Hwnd(window), GA_PARENT);
+  return parent == GetDesktopWindow() ? 0 : reinterpret_cast<WindowId>(parent);
+}
+
+std::wstring Win32WindowLayer::ClassName(WindowId window) {
+  wchar_t name[256] = {};
+  const int n = GetClassNameW(Hwnd(window), name, 256);
+  return std::wstring(name, n > 0 ? n : 0);
+}
+
+int Win32WindowLayer::ControlId(WindowId window) { return GetDlgCtrlID(Hwnd(window)); }
+
+std::wstring Win32WindowLayer::Caption(WindowId window) {
+  // Without a message: the other process may be busy.
+  wchar_t caption[1024] = {};
+  const int n = InternalGetWindowText(Hwnd(window), caption, 1024);
+  return std::wstring(caption, n > 0 ? n : 0);
+}
+
+bool Win32WindowLayer::Exists(WindowId window) { return IsWindow(Hwnd(window)) != FALSE; }
+
+bool Win32WindowLayer::Shown(WindowId window) { return IsWindow(Hwnd(window)) && IsWindowVisible(Hwnd(window)); }
+
+std::vector<WindowId> Win32WindowLayer::OwnedWindows(WindowId owner) {
+  struct Search {
+    HWND owner;
+    std::vector<WindowId> found;
+  } search{Hwnd(owner), {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window)) {
+          s->found.push_back(reinterpret_cast<WindowId>(window));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::optional<std::wstring> Win32WindowLayer::ReadText(WindowId window) {
+  // The system copies the text across processes for WM_GETTEXT; the caption GetWindowText
+  // reads is not an edit box's content.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(Hwnd(window), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) {
+    return std::nullopt;
+  }
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(Hwnd(window), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+    return std::nullopt;
+  }
+  text.resize(std::min<std::size_t>(copied, length));
+  return text;
+}
+
+bool Win32WindowLayer::SetText(WindowId window, const std::wstring& text) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(Hwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result) != 0;
 }
 
 }  // namespace tavrolin::win

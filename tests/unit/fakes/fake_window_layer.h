@@ -1,6 +1,8 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,7 +13,10 @@
 namespace tavrolin::testing {
 
 // A window tree and a record of every post, stamped with the pump's clock. Windows keep the
-// order in which they were added (their z-order among their siblings).
+// order in which they were added (their z-order among their siblings). Edit boxes and dialogs
+// act on what is posted to them as the real ones do: EM_SETSEL 0,-1 selects the whole text,
+// WM_CHAR replaces the selection or adds to the text, a click on a dialog's OK or Cancel button
+// (or the command it sends) closes the dialog.
 class FakeWindowLayer : public WindowLayer {
  public:
   struct Window {
@@ -19,6 +24,11 @@ class FakeWindowLayer : public WindowLayer {
     WindowId parent;
     std::wstring className;
     std::wstring text;
+    int controlId = 0;
+    WindowId owner = 0;
+    bool shown = true;
+    std::wstring content;  // an edit box's text
+    bool allSelected = false;
   };
   struct Post {
     WindowId window;
@@ -38,25 +48,34 @@ class FakeWindowLayer : public WindowLayer {
 
   explicit FakeWindowLayer(EventPump& pump) : pump_(pump) {}
 
-  WindowId Add(WindowId parent, std::wstring className, std::wstring text) {
+  WindowId Add(WindowId parent, std::wstring className, std::wstring text, int controlId = 0) {
     const WindowId id = nextId_++;
-    windows.push_back({id, parent, std::move(className), std::move(text)});
+    windows.push_back({id, parent, std::move(className), std::move(text), controlId});
     return id;
+  }
+  Window& At(WindowId id) {
+    return *std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == id; });
   }
   // A "Save As" dialog with a label, the file-name box and the buttons, in the usual order.
   struct Dialog {
     WindowId dialog, edit, save;
   };
-  Dialog AddSaveAs(bool saveBeforeEdit = false) {
+  Dialog AddSaveAs(bool saveBeforeEdit = false, int saveId = kIdOk) {
     Dialog d{};
     d.dialog = Add(0, L"#32770", L"Save As");
     Add(d.dialog, L"Static", L"File &name:");
-    if (saveBeforeEdit) d.save = Add(d.dialog, L"Button", L"&Save");
+    if (saveBeforeEdit) d.save = Add(d.dialog, L"Button", L"&Save", saveId);
     d.edit = Add(d.dialog, L"Edit", L"");
-    if (!saveBeforeEdit) d.save = Add(d.dialog, L"Button", L"&Save");
-    Add(d.dialog, L"Button", L"Cancel");
+    if (!saveBeforeEdit) d.save = Add(d.dialog, L"Button", L"&Save", saveId);
+    Add(d.dialog, L"Button", L"Cancel", kIdCancel);
     return d;
   }
+
+  // What the dialog's Save does; true closes it. Given the dialog and the box's text.
+  std::function<bool(WindowId, const std::wstring&)> onSave = [](WindowId, const std::wstring&) { return true; };
+  bool buttonsIgnoreClicks = false;  // posted mouse messages do nothing
+  bool refusesPosts = false;         // every post is refused, as across a rights boundary
+  std::function<void(WindowId edit, wchar_t c)> onChar;  // instead of the usual typing
 
   WindowId FindWindowAfter(WindowId parent, WindowId after, const std::wstring& className,
                            const std::wstring* text) override {
@@ -68,7 +87,7 @@ class FakeWindowLayer : public WindowLayer {
         passed = w.id == after;
         continue;
       }
-      if (w.className == className && (!text || w.text == *text)) {
+      if (w.className == className && (!text || w.text == *text) && (parent != 0 || w.shown)) {
         found = w.id;
         break;
       }
@@ -76,6 +95,42 @@ class FakeWindowLayer : public WindowLayer {
     finds.push_back({parent, after, className, found, pump_.Now()});
     return found;
   }
+  std::vector<WindowId> Children(WindowId parent) override {
+    std::vector<WindowId> children;
+    for (const auto& w : windows) {
+      if (w.parent != parent || parent == 0) continue;
+      children.push_back(w.id);
+      seen_.emplace(w.id, pump_.Now());
+    }
+    return children;
+  }
+  WindowId Parent(WindowId window) override { return Known(window) ? At(window).parent : 0; }
+  std::wstring ClassName(WindowId window) override { return Known(window) ? At(window).className : L""; }
+  int ControlId(WindowId window) override { return Known(window) ? At(window).controlId : 0; }
+  std::wstring Caption(WindowId window) override { return Known(window) ? At(window).text : L""; }
+  bool Exists(WindowId window) override { return Known(window); }
+  bool Shown(WindowId window) override { return Known(window) && At(window).shown; }
+  std::vector<WindowId> OwnedWindows(WindowId owner) override {
+    std::vector<WindowId> owned;
+    for (const auto& w : windows) {
+      if (w.owner == owner && w.shown) owned.push_back(w.id);
+    }
+    return owned;
+  }
+  std::optional<std::wstring> ReadText(WindowId window) override {
+    ++reads;
+    if (!Known(window)) return std::nullopt;
+    return At(window).content;
+  }
+  bool SetText(WindowId window, const std::wstring& text) override {
+    setTexts.push_back(text);
+    if (!Known(window) || keepsText) return Known(window);
+    At(window).content = text;
+    return true;
+  }
+  bool keepsText = false;  // WM_SETTEXT does not change the box
+  int reads = 0;
+  std::vector<std::wstring> setTexts;
 
   // Latin-1 stands in for the ANSI code page.
   std::optional<unsigned char> AnsiCode(wchar_t c) override {
@@ -83,11 +138,11 @@ class FakeWindowLayer : public WindowLayer {
     return std::nullopt;
   }
 
-  void PostNarrow(WindowId window, unsigned message, std::intptr_t wParam, std::intptr_t lParam) override {
-    posts.push_back({window, message, wParam, lParam, false, pump_.Now()});
+  bool PostNarrow(WindowId window, unsigned message, std::intptr_t wParam, std::intptr_t lParam) override {
+    return Record({window, message, wParam, lParam, false, pump_.Now()});
   }
-  void PostWide(WindowId window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-    posts.push_back({window, message, static_cast<std::intptr_t>(wParam), lParam, true, pump_.Now()});
+  bool PostWide(WindowId window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+    return Record({window, message, static_cast<std::intptr_t>(wParam), lParam, true, pump_.Now()});
   }
 
   std::vector<Post> PostsTo(WindowId window) const {
@@ -96,11 +151,12 @@ class FakeWindowLayer : public WindowLayer {
                  [&](const Post& p) { return p.window == window; });
     return result;
   }
-  // When the first search that found `window` ran.
+  // When a search first found `window`, or first listed it among its parent's children.
   std::optional<double> FoundAt(WindowId window) const {
     for (const auto& f : finds) {
       if (f.found == window) return f.at;
     }
+    if (auto it = seen_.find(window); it != seen_.end()) return it->second;
     return std::nullopt;
   }
 
@@ -109,8 +165,44 @@ class FakeWindowLayer : public WindowLayer {
   std::vector<Find> finds;
 
  private:
+  bool Known(WindowId id) const {
+    return std::any_of(windows.begin(), windows.end(), [&](const Window& w) { return w.id == id; });
+  }
+  bool Record(const Post& p) {
+    if (refusesPosts || !Known(p.window)) return false;
+    posts.push_back(p);
+    Window& w = At(p.window);
+    if (w.className == L"Edit") {
+      if (p.message == kEmSetSel && p.wParam == 0 && p.lParam == -1) w.allSelected = true;
+      if (p.message == kWmChar) {
+        if (onChar) return onChar(w.id, static_cast<wchar_t>(p.wParam)), true;
+        if (w.allSelected) w.content.clear();
+        w.allSelected = false;
+        w.content += static_cast<wchar_t>(p.wParam);
+      }
+    }
+    if (w.className == L"Button" && p.message == kWmLButtonUp && !buttonsIgnoreClicks) Command(w.parent, w.controlId);
+    if (w.className == L"#32770" && p.message == kWmCommand) Command(w.id, static_cast<int>(p.wParam & 0xFFFF));
+    return true;
+  }
+  void Command(WindowId dialog, int id) {
+    if (!Known(dialog)) return;
+    Window& d = At(dialog);
+    if (id == kIdCancel || (id == kIdOk && d.owner != 0)) {
+      d.shown = false;
+      return;
+    }
+    if (id != kIdOk) return;
+    std::wstring typed;
+    for (const auto& w : windows) {
+      if (w.parent == dialog && w.className == L"Edit") typed = w.content;
+    }
+    if (onSave(dialog, typed)) d.shown = false;
+  }
+
   EventPump& pump_;
   WindowId nextId_ = 0x100;
+  std::map<WindowId, double> seen_;
 };
 
 }  // namespace tavrolin::testing
