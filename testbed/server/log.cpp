@@ -47,4 +47,16 @@ void LogEvent(const std::wstring& event, const std::wstring& detail) {
   LogLine("event").Str("event", event).Str("detail", detail).Write();
 }
 
+void LogMessage(const wchar_t* window, UINT msg, WPARAM wParam, LPARAM lParam, bool posted) {
+  LogLine("msg")
+      .Str("window", window)
+      .Bool("posted", posted)
+      .UNum("msg", msg)
+      .UNum("wParam", static_cast<unsigned long long>(wParam))
+      .Num("lParam", static_cast<long long>(lParam))
+      .Write();
+}
+
+bool Generated(UINT msg) { return msg == WM_PAINT || msg == WM_TIMER || msg == 0x118 /* WM_SYSTIMER */; }
+
 }  // namespace tavrolin::testbed

@@ -23,5 +23,10 @@ class LogLine {
 };
 
 void LogEvent(const std::wstring& event, const std::wstring& detail = L"");
+// A message one of the printer dialog's windows received from outside; `posted` when it came
+// through the queue, false when sent.
+void LogMessage(const wchar_t* window, UINT msg, WPARAM wParam, LPARAM lParam, bool posted);
+// Messages the window system makes by itself; they say nothing about who drove the dialog.
+bool Generated(UINT msg);
 
 }  // namespace tavrolin::testbed

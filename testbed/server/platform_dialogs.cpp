@@ -55,19 +55,6 @@ const wchar_t* Name(Watch& w, HWND window) {
   return nullptr;
 }
 
-// Messages the window system makes by itself; they say nothing about who drove the dialog.
-bool Generated(UINT msg) { return msg == WM_PAINT || msg == WM_TIMER || msg == 0x118 /* WM_SYSTIMER */; }
-
-void LogMessage(const wchar_t* window, UINT msg, WPARAM wParam, LPARAM lParam, bool posted) {
-  LogLine("msg")
-      .Str("window", window)
-      .Bool("posted", posted)
-      .UNum("msg", msg)
-      .UNum("wParam", static_cast<unsigned long long>(wParam))
-      .Num("lParam", static_cast<long long>(lParam))
-      .Write();
-}
-
 // Posted messages, as the dialog's loop takes them: logged, and a click dropped when asked.
 LRESULT CALLBACK GetMessageHook(int code, WPARAM removed, LPARAM lParam) {
   if (code == HC_ACTION && removed == PM_REMOVE && t_watch) {

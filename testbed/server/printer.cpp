@@ -103,19 +103,6 @@ const wchar_t* WindowName(const Job& job, HWND window) {
   return nullptr;
 }
 
-void LogMessage(const wchar_t* window, UINT msg, WPARAM wParam, LPARAM lParam, bool posted) {
-  LogLine("msg")
-      .Str("window", window)
-      .Bool("posted", posted)
-      .UNum("msg", msg)
-      .UNum("wParam", static_cast<unsigned long long>(wParam))
-      .Num("lParam", static_cast<long long>(lParam))
-      .Write();
-}
-
-// Messages the window system makes by itself; they say nothing about who drove the dialog.
-bool Generated(UINT msg) { return msg == WM_PAINT || msg == WM_TIMER || msg == 0x118 /* WM_SYSTIMER */; }
-
 }  // namespace
 
 bool IgnoredClick(const Settings& settings, const MSG& msg, bool toSave) {

@@ -21,8 +21,6 @@ namespace testbed = tavrolin::testbed;
 
 namespace {
 
-constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
-
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 // Whole: it begins as a PDF and ends with its end-of-file mark.
@@ -38,25 +36,9 @@ struct Scenario {
   bool refused = false;  // the dialog refuses the path: an error instead of "Done."
 };
 
-class ExportDialogs : public ::testing::TestWithParam<Scenario> {
+class ExportDialogs : public ExportScenario<::testing::TestWithParam<Scenario>> {
  protected:
-  void SetUp() override {
-    testbed::KillStandIns();
-    dir = MakeWorkDir(L"export_dialogs");
-    settings.logFile = dir + L"\\calls.log";
-    settings.dialogDelayMs = 100;
-    SetEnvironmentVariableW(kBoundsVariable, L"dialog=30;pdf=30;call=30");
-  }
-  void TearDown() override {
-    app.reset();
-    testbed::Reset();
-    testbed::KillStandIns();
-    SetEnvironmentVariableW(kBoundsVariable, nullptr);
-  }
-
-  std::wstring dir;
-  testbed::Settings settings;
-  std::unique_ptr<App> app;
+  void SetUp() override { Arrange(L"export_dialogs", L"dialog=30;pdf=30;call=30"); }
 };
 
 TEST_P(ExportDialogs, TheDocumentsPdfComesBesideItOrTheRefusalNamesIt) {
@@ -65,13 +47,8 @@ TEST_P(ExportDialogs, TheDocumentsPdfComesBesideItOrTheRefusalNamesIt) {
   const std::wstring document = dir + L"\\memo.docx";
   const std::wstring pdf = dir + L"\\memo.pdf";
   ASSERT_TRUE(WriteFileBytes(document, "Memo.\r\nBring the keys.\r\n"));
-  MoveMouseTo(2, 2);
   s.arrange(settings);
-  testbed::Apply(settings);
-  app = std::make_unique<App>();
-  ASSERT_TRUE(app->Started());
-  ASSERT_TRUE(AddFilesThroughDialog(*app, {document}));
-  PressButton(app->Control(tavrolin::kIdCheck2));
+  ASSERT_NO_FATAL_FAILURE(StartExport({document}));
 
   if (s.refused) {
     const auto log = testbed::WaitForLog(

@@ -23,7 +23,6 @@ using std::chrono::seconds;
 
 namespace {
 
-constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
 // Bytes no printer would write, so that "the same file" means byte for byte.
 const std::string kOldPdf = std::string("%PDF-1.3 the user's old PDF\r\n\0\xff\x01 end", 36);
 
@@ -43,29 +42,10 @@ std::vector<std::wstring> AsideCopies(const std::wstring& folder) {
   return names;
 }
 
-class ExportFiles : public ::testing::Test {
+class ExportFiles : public ExportScenario<> {
  protected:
-  void SetUp() override {
-    testbed::KillStandIns();
-    dir = MakeWorkDir(L"export_files_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    settings.logFile = dir + L"\\calls.log";
-    settings.dialogDelayMs = 100;
-    SetEnvironmentVariableW(kBoundsVariable, L"dialog=30;pdf=30;call=30");
-  }
-  void TearDown() override {
-    app.reset();
-    testbed::Reset();
-    testbed::KillStandIns();
-    SetEnvironmentVariableW(kBoundsVariable, nullptr);
-  }
-  static std::wstring Widen(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+  void SetUp() override { Arrange(L"export_files_" + CurrentTestName(), L"dialog=30;pdf=30;call=30"); }
 
-  void Start() {
-    MoveMouseTo(2, 2);
-    testbed::Apply(settings);
-    app = std::make_unique<App>();
-    ASSERT_TRUE(app->Started());
-  }
   void Add(const std::wstring& path) {
     ASSERT_TRUE(AddFilesThroughDialog(*app, {path})) << path;
     ASSERT_TRUE(WaitForListTexts(app->Control(tavrolin::kIdListView1), {path}));
@@ -76,10 +56,6 @@ class ExportFiles : public ::testing::Test {
     EXPECT_TRUE(box.has_value()) << "no message box";
     return box.value_or(MessageBoxView{});
   }
-
-  std::wstring dir;
-  testbed::Settings settings;
-  std::unique_ptr<App> app;
 };
 
 TEST_F(ExportFiles, OpenFailsAndTheOldPdfIsThereByteForByteAlsoAfterAKilledRun) {

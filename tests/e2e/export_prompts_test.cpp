@@ -21,47 +21,23 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
-
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class ExportPrompts : public ::testing::Test {
+class ExportPrompts : public ExportScenario<> {
  protected:
-  void SetUp() override {
-    testbed::KillStandIns();
-    dir = MakeWorkDir(std::wstring(L"prompts_") + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    settings.logFile = dir + L"\\calls.log";
-    settings.dialogDelayMs = 100;
-    // Longer than any of these cases needs: a prompt waited on would show as a bound's message.
-    SetEnvironmentVariableW(kBoundsVariable, L"dialog=30;pdf=30;call=30");
-  }
-  void TearDown() override {
-    app.reset();
-    testbed::Reset();
-    testbed::KillStandIns();
-    SetEnvironmentVariableW(kBoundsVariable, nullptr);
-  }
-  static std::wstring Widen(const char* text) { return std::wstring(text, text + strlen(text)); }
+  // Longer than any of these cases needs: a prompt waited on would show as a bound's message.
+  void SetUp() override { Arrange(L"prompts_" + CurrentTestName(), L"dialog=30;pdf=30;call=30"); }
 
   void Export(const std::vector<std::wstring>& documents) {
-    MoveMouseTo(2, 2);
-    testbed::Apply(settings);
-    app = std::make_unique<App>();
-    ASSERT_TRUE(app->Started());
-    for (const auto& path : documents) ASSERT_TRUE(AddFilesThroughDialog(*app, {path})) << path;
-    ASSERT_TRUE(WaitForListTexts(app->Control(tavrolin::kIdListView1), documents));
-    pressed = Clock::now();
-    PressButton(app->Control(tavrolin::kIdCheck2));
+    StartExport(documents);
+    pressed = Clock::now();  // the press is StartExport's last step
   }
   std::vector<testbed::LogEntry> Prompts() { return testbed::EventsOf(testbed::ReadLog(settings.logFile), L"prompt"); }
 
-  std::wstring dir;
-  testbed::Settings settings;
-  std::unique_ptr<App> app;
   Clock::time_point pressed;
 };
 

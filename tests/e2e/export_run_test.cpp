@@ -18,7 +18,6 @@ using std::chrono::seconds;
 
 namespace {
 
-constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
 constexpr double kRunSeconds = 180;  // a whole run of three documents under Wine, generously
 
 bool Contains(const std::wstring& text, const std::wstring& part) {

@@ -21,8 +21,6 @@ namespace testbed = tavrolin::testbed;
 
 namespace {
 
-constexpr wchar_t kBoundsVariable[] = L"TAVROLIN_TEST_BOUNDS";
-
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 enum class Then { Message, Stop, Close };
@@ -41,21 +39,14 @@ bool Hung(const std::vector<testbed::LogEntry>& log) { return !testbed::EventsOf
 bool Printed(const std::vector<testbed::LogEntry>& log) { return !testbed::EventsOf(log, L"printed").empty(); }
 bool Saved(const std::vector<testbed::LogEntry>& log) { return !testbed::MessagesTo(log, L"save").empty(); }
 
-class ExportWord : public ::testing::TestWithParam<Scenario> {
+class ExportWord : public ExportScenario<::testing::TestWithParam<Scenario>> {
  protected:
-  void SetUp() override {
-    testbed::KillStandIns();
-    dir = MakeWorkDir(L"export_word");
-    settings.logFile = dir + L"\\calls.log";
-    settings.dialogDelayMs = 100;
-    SetEnvironmentVariableW(kBoundsVariable, L"dialog=5;pdf=5;call=5");
-  }
+  void SetUp() override { Arrange(L"export_word", L"dialog=5;pdf=5;call=5"); }
   void TearDown() override {
-    app.reset();
-    testbed::Reset();
-    testbed::KillStandIns();
-    SetEnvironmentVariableW(kBoundsVariable, nullptr);
-    if (GetParam().office32) EXPECT_TRUE(testbed::RegisterServer(false));
+    ExportScenario::TearDown();
+    if (GetParam().office32) {
+      EXPECT_TRUE(testbed::RegisterServer(false));
+    }
   }
   // Every stand-in process but the user's.
   std::vector<DWORD> RunsWords(DWORD users) {
@@ -63,10 +54,6 @@ class ExportWord : public ::testing::TestWithParam<Scenario> {
     pids.erase(std::remove(pids.begin(), pids.end(), users), pids.end());
     return pids;
   }
-
-  std::wstring dir;
-  testbed::Settings settings;
-  std::unique_ptr<App> app;
 };
 
 TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) {
@@ -81,14 +68,11 @@ TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) 
   testbed::RunningWord users;
   ASSERT_TRUE(users.Start());
 
-  if (s.office32) ASSERT_TRUE(testbed::RegisterServer(true));
-  MoveMouseTo(2, 2);
+  if (s.office32) {
+    ASSERT_TRUE(testbed::RegisterServer(true));
+  }
   s.arrange(settings);
-  testbed::Apply(settings);
-  app = std::make_unique<App>();
-  ASSERT_TRUE(app->Started());
-  ASSERT_TRUE(AddFilesThroughDialog(*app, {document}));
-  PressButton(app->Control(tavrolin::kIdCheck2));
+  ASSERT_NO_FATAL_FAILURE(StartExport({document}));
   const auto question = WaitForMessageBox(app->Pid(), 60);
   ASSERT_TRUE(question && Contains(question->text, L"Word may be open.")) << "the user's Word is seen";
   ASSERT_TRUE(AnswerMessageBox(*question, L"&Yes"));

@@ -20,4 +20,9 @@ bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::wstring CurrentTestName() {
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  return std::wstring(name.begin(), name.end());
+}
+
 }  // namespace e2e
