@@ -80,7 +80,7 @@ struct DialogBounds {
   double editBoxSeconds = 10;      // from finding the dialog to finding its file-name box
   double typingPauseSeconds = 0.4; // the dialog takes input this long after its box exists
   double readBackSeconds = 2;      // for the typed characters to arrive in the box
-  double closeSeconds = 2.5;       // for the dialog to close after Save, and again after Cancel
+  double closeSeconds = 2.5;       // for the dialog to close after the click, and again after IDOK
 };
 
 // The "Save As" dialogs already open when printing starts, and when it started. Such a dialog

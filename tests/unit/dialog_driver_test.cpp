@@ -303,7 +303,9 @@ TEST(DialogShapes, TheBoxAndTheSaveButtonAreFoundWhereEachDialogKeepsThem) {
     const WindowId dialog = windows.Add(0, L"#32770", L"Save As");
     const auto [box, save] = shape.build(windows, dialog);
     EXPECT_EQ(box, FindFileNameBox(windows, dialog)) << shape.name;
-    if (box) EXPECT_EQ(save, FindSaveButton(windows, dialog, box)) << shape.name;
+    if (box) {
+      EXPECT_EQ(save, FindSaveButton(windows, dialog, box)) << shape.name;
+    }
   }
 }
 
