@@ -208,7 +208,10 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
     savedPrinter = app.GetString(L"ActivePrinter");
     // Word makes its active printer the system's default: that is put back too.
     w.systemPrinter = ports_.printers.Get();
-    w.userPrinter = w.systemPrinter;
+    // Windows, when it manages the default printer, may have made "PDF Printer" the default
+    // after an earlier document of this run: the user's own is the one seen before that.
+    if (w.systemPrinter && *w.systemPrinter != kPdfPrinterName) usersPrinter_ = w.systemPrinter;
+    w.userPrinter = usersPrinter_ ? usersPrinter_ : w.systemPrinter;
     app.Put(L"ActivePrinter", Arg::Str(L"", kPdfPrinterName));
     w.wordPrinter = savedPrinter;
   });

@@ -169,6 +169,8 @@ class AutomatedWord final : public Word {
 
   WordPorts ports_;
   WordBounds bounds_;
+  // The system's default printer as the user had it, last seen other than "PDF Printer".
+  std::optional<std::wstring> usersPrinter_;
   // What EndForExit deals with: the instance being worked on, or the one being created.
   Instance* inHand_ = nullptr;
   struct Creating {

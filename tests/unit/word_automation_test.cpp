@@ -326,6 +326,20 @@ TEST_F(WordSequenceTest, ADefaultPrinterTheUserChoseMeanwhileStaysAfterQuit) {
   EXPECT_TRUE(printers.sets.empty());
 }
 
+// Windows, managing the default printer, makes "PDF Printer" the default once a job has ended,
+// which can be after the first document's Word has quit and its printer was put back.
+TEST_F(WordSequenceTest, APdfPrinterMadeDefaultAfterOneDocumentIsNotTakenForTheUsersAtTheNext) {
+  auto first = word.OpenWordDocument(L"C:\\Docs\\A.docx");
+  word.PrintToPdfPrinter(*first, L"C:\\Docs\\A.pdf", kNeverStop);
+  word.Quit(*first);
+  log.effects.erase(L"App.put ActivePrinter");
+  printers.name = L"PDF Printer";
+  auto second = word.OpenWordDocument(L"C:\\Docs\\B.docx");
+  word.PrintToPdfPrinter(*second, L"C:\\Docs\\B.pdf", kNeverStop);
+  word.Quit(*second);
+  EXPECT_EQ(L"Office Laser", printers.name);
+}
+
 TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBack) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.calls.clear();
