@@ -27,7 +27,12 @@ class ExcepInfo {
   EXCEPINFO* get() { return &info_; }
   // Word's own description, filled in first when the server deferred it.
   std::wstring Description();
-  HRESULT Code() const { return info_.scode != 0 ? info_.scode : info_.wCode; }
+  // A server may give its own error number in wCode instead; automation clients read that as
+  // FACILITY_CONTROL's HRESULT, as Word's own scodes are.
+  HRESULT Code() const {
+    if (info_.scode != 0 || info_.wCode == 0) return info_.scode;
+    return static_cast<HRESULT>(0x800A0000u | info_.wCode);
+  }
   void Clear();
 
  private:
