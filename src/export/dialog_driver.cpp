@@ -90,19 +90,20 @@ WindowId FindBelow(WindowLayer& windows, WindowId root, Match match, int& budget
 }  // namespace
 
 WindowId FindFileNameBox(WindowLayer& windows, WindowId dialog) {
+  // Only a box the user could see: a common dialog keeps the file name box it does not use
+  // hidden beside the one it does, and a dialog still starting up is not shown yet.
+  const auto isEdit = [&](WindowId w) { return IsClass(windows, w, kEditClass) && windows.Shown(w); };
   const std::vector<WindowId> children = windows.Children(dialog);
   for (const WindowId child : children) {
-    if (IsClass(windows, child, kEditClass)) return child;
+    if (isEdit(child)) return child;
   }
   int budget = kMaxWindowsSearched;
   for (const WindowId child : children) {
     if (windows.ControlId(child) != kFileNameComboId) continue;
-    const auto isEdit = [&](WindowId w) { return IsClass(windows, w, kEditClass); };
     if (const WindowId edit = FindBelow(windows, child, isEdit, budget)) return edit;
   }
   const auto isComboEdit = [&](WindowId w) {
-    return windows.ControlId(w) == kComboEditId && IsClass(windows, w, kEditClass) &&
-           IsClass(windows, windows.Parent(w), L"ComboBox");
+    return windows.ControlId(w) == kComboEditId && isEdit(w) && IsClass(windows, windows.Parent(w), L"ComboBox");
   };
   return FindBelow(windows, dialog, isComboEdit, budget);
 }
@@ -232,6 +233,8 @@ WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPu
   return edit;
 }
 
+constexpr double kSettleSeconds = 0.25;
+
 // True once the box holds exactly `path`; the typed characters may still be on their way.
 bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::wstring& path, double seconds,
               std::optional<std::wstring>& text) {
@@ -250,6 +253,17 @@ void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId
   if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, text)) return;
   if (!IsOpen(windows, dialog)) {
     throw AutomationError(kStep, L"The printer's \"Save As\" dialog closed before the file name was typed in.");
+  }
+  // A dialog busy elsewhere (a network folder, a long path on a loaded machine) still has
+  // characters queued: they would land after WM_SETTEXT and change the name again. The box is
+  // set only once it answers the same twice.
+  const double settleFrom = pump.Now();
+  for (;;) {
+    const auto earlier = text;
+    WaitSeconds(pump, kSettleSeconds);
+    text = windows.ReadText(edit);
+    if (text && *text == path) return;
+    if ((text && text == earlier) || pump.Now() - settleFrom >= bounds.busySeconds) break;
   }
   // Once more, whole: an autocompletion or a lost character must not change the file name.
   windows.SetText(edit, path);
@@ -273,10 +287,18 @@ void WatchClose(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId
     const std::wstring said = MessageText(windows, messages.front());
     return AutomationError(kStep, reason + (said.empty() ? L"." : L": \"" + said + L"\""));
   };
-  if (WaitUntil(pump, closed, bounds.closeSeconds)) return;
+  // A dialog still busy with the path (a network share, a synced folder) is given longer: only
+  // one that answers again and is still open has ignored the click or refused the path.
+  const auto settles = [&] {
+    const double since = pump.Now();
+    return WaitUntil(
+        pump, [&] { return closed() || (pump.Now() - since >= bounds.closeSeconds && windows.Responds(dialog)); },
+        bounds.busySeconds) && !IsOpen(windows, dialog);
+  };
+  if (settles()) return;
   if (const auto messages = MessagesOf(windows, dialog); !messages.empty()) throw refusedWith(messages);
   if (!Posted(windows, dialog, PostCommand(windows, dialog, kIdOk, save))) return;
-  if (WaitUntil(pump, closed, bounds.closeSeconds)) return;
+  if (settles()) return;
   if (const auto messages = MessagesOf(windows, dialog); !messages.empty()) throw refusedWith(messages);
   throw AutomationError(kStep, L"The printer's \"Save As\" dialog stayed open after Save was pressed twice; it did "
                                L"not accept the file name.");
@@ -340,6 +362,11 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
     const WindowId save = FindSaveButton(windows, dialog, edit);
     pump.DoEvents();
     if (save == 0) throw AutomationError(kStep, L"The printer's \"Save As\" dialog has no Save button.");
+    // Nothing may have changed the name since it was read back.
+    if (const auto last = windows.ReadText(edit); last && *last != outputPath) {
+      throw AutomationError(kStep, L"The file name in the printer's \"Save As\" dialog changed to \"" + *last +
+                                       L"\" before Save.");
+    }
     ClickButton(windows, pump, save);
     WatchClose(windows, pump, dialog, save, checkStop, bounds);
   } catch (...) {

@@ -58,6 +58,8 @@ class WindowLayer {
   virtual std::optional<std::wstring> ReadText(WindowId window) = 0;
   // Replaces an edit box's content the same way; false when it does not answer.
   virtual bool SetText(WindowId window, const std::wstring& text) = 0;
+  // True when the window's thread takes a sent message within a moment; false while it is busy.
+  virtual bool Responds(WindowId window) = 0;
   // The character's one-byte code in the ANSI code page; nothing when the code page lacks it.
   virtual std::optional<unsigned char> AnsiCode(wchar_t character) = 0;
   // Queues a message for the window's thread through the ANSI or the Unicode form of the post.
@@ -81,6 +83,7 @@ struct DialogBounds {
   double typingPauseSeconds = 0.4; // the dialog takes input this long after its box exists
   double readBackSeconds = 2;      // for the typed characters to arrive in the box
   double closeSeconds = 2.5;       // for the dialog to close after the click, and again after IDOK
+  double busySeconds = 15;         // the same, and for typing to settle, while the dialog is busy
 };
 
 // The "Save As" dialogs already open when printing starts, and when it started. Such a dialog

@@ -267,6 +267,13 @@ const Shape kShapes[] = {
        w.Add(d, L"Button", L"Open as &read-only", 1040);
        return std::pair{box, w.Add(d, L"Button", L"&Save", kIdOk)};
      }},
+    {"classic dialog keeping its unused edt1 hidden beside the file name combo box",
+     [](FakeWindowLayer& w, WindowId d) {
+       w.Add(d, L"Static", L"File &name:", 1090);
+       w.At(w.Add(d, L"Edit", L"", 1152)).shown = false;
+       const WindowId box = w.Add(w.Add(w.Add(d, L"ComboBoxEx32", L"", 1148), L"ComboBox", L""), L"Edit", L"");
+       return std::pair{box, w.Add(d, L"Button", L"&Save", kIdOk)};
+     }},
     {"newer dialog, address bar after the view",
      [](FakeWindowLayer& w, WindowId d) {
        const WindowId box = AddItemsView(w, d);
@@ -350,6 +357,20 @@ TEST_F(DialogDriverTest, ABoxThatLostACharacterIsSetOnceMoreAndOneThatStillDiffe
   }
 }
 
+// The dialog's thread stalls (a folder on a slow share) while the path is typed: the characters
+// wait in its queue, and a WM_SETTEXT sent meanwhile would be overtaken by them.
+TEST_F(DialogDriverTest, ABoxThatTakesItsCharactersLateIsWaitedForNotSetOver) {
+  const auto before = Snapshot();
+  const auto d = windows.AddSaveAs();
+  windows.stalledUntil = 3.0;
+  std::wstring saved;
+  windows.onSave = [&](WindowId, const std::wstring& typed) { return saved = typed, true; };
+  Complete(L"C:\\a.pdf", before);
+  EXPECT_EQ(L"C:\\a.pdf", saved);
+  EXPECT_TRUE(windows.setTexts.empty());
+  EXPECT_FALSE(windows.Shown(d.dialog));
+}
+
 TEST_F(DialogDriverTest, AnIgnoredClickIsGivenOnceMoreAsTheButtonsCommand) {
   windows.buttonsIgnoreClicks = true;
   const auto before = Snapshot();
@@ -360,6 +381,20 @@ TEST_F(DialogDriverTest, AnIgnoredClickIsGivenOnceMoreAsTheButtonsCommand) {
   expected.push_back({std::to_string(d.dialog), kWmCommand, kIdOk, static_cast<std::int64_t>(d.save), testing::kExactPost});
   EXPECT_TRUE(MatchesSequence(expected, Posted(windows, d)));
   EXPECT_LT(pump.now - start, 0.4 + bounds.closeSeconds + 0.5);
+}
+
+// Checking a folder on a network share or a synced drive can keep the dialog busy after Save.
+TEST_F(DialogDriverTest, ADialogStillBusyWithThePathIsWaitedForNotPressedAgain) {
+  const auto before = Snapshot();
+  const auto d = windows.AddSaveAs();
+  windows.onSave = [&](WindowId dialog, const std::wstring&) {
+    // It closes as its thread finishes with the path, before that thread answers anything else.
+    windows.busyUntil = pump.now + 8;
+    pump.At(windows.busyUntil - 0.05, [&, dialog] { windows.At(dialog).shown = false; });
+    return false;
+  };
+  Complete(L"C:\\a.pdf", before);
+  EXPECT_TRUE(MatchesSequence(TypedThenSaved(L"C:\\a.pdf"), Posted(windows, d)));
 }
 
 TEST_F(DialogDriverTest, ADialogThatRefusesThePathEndsInAnErrorWithinSecondsAndIsCancelled) {

@@ -156,4 +156,10 @@ bool Win32WindowLayer::SetText(WindowId window, const std::wstring& text) {
                              kSendTimeoutMs, &result) != 0;
 }
 
+bool Win32WindowLayer::Responds(WindowId window) {
+  constexpr UINT kBusyMs = 200;
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(Hwnd(window), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kBusyMs, &result) != 0;
+}
+
 }  // namespace tavrolin::win

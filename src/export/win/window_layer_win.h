@@ -18,6 +18,7 @@ class Win32WindowLayer : public WindowLayer {
   std::vector<WindowId> OwnedWindows(WindowId owner) override;
   std::optional<std::wstring> ReadText(WindowId window) override;
   bool SetText(WindowId window, const std::wstring& text) override;
+  bool Responds(WindowId window) override;
   std::optional<unsigned char> AnsiCode(wchar_t character) override;
   bool PostNarrow(WindowId window, unsigned message, std::intptr_t wParam, std::intptr_t lParam) override;
   bool PostWide(WindowId window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;

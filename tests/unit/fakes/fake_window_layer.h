@@ -109,7 +109,10 @@ class FakeWindowLayer : public WindowLayer {
   int ControlId(WindowId window) override { return Known(window) ? At(window).controlId : 0; }
   std::wstring Caption(WindowId window) override { return Known(window) ? At(window).text : L""; }
   bool Exists(WindowId window) override { return Known(window); }
-  bool Shown(WindowId window) override { return Known(window) && At(window).shown; }
+  // As the platform answers: shown only while every window above it is shown too.
+  bool Shown(WindowId window) override {
+    return Known(window) && At(window).shown && (At(window).parent == 0 || Shown(At(window).parent));
+  }
   std::vector<WindowId> OwnedWindows(WindowId owner) override {
     std::vector<WindowId> owned;
     for (const auto& w : windows) {
@@ -119,15 +122,21 @@ class FakeWindowLayer : public WindowLayer {
   }
   std::optional<std::wstring> ReadText(WindowId window) override {
     ++reads;
-    if (!Known(window)) return std::nullopt;
+    if (Stalled() || !Known(window)) return std::nullopt;
     return At(window).content;
   }
   bool SetText(WindowId window, const std::wstring& text) override {
     setTexts.push_back(text);
+    if (Stalled()) return false;
     if (!Known(window) || keepsText) return Known(window);
     At(window).content = text;
     return true;
   }
+  bool Responds(WindowId window) override { return !Stalled() && Known(window) && pump_.Now() >= busyUntil; }
+  // The dialog's thread handles nothing before then: posts wait in its queue, sent messages
+  // time out.
+  double stalledUntil = 0;
+  double busyUntil = 0;    // the dialog's thread takes no sent message before then
   bool keepsText = false;  // WM_SETTEXT does not change the box
   int reads = 0;
   std::vector<std::wstring> setTexts;
@@ -168,14 +177,30 @@ class FakeWindowLayer : public WindowLayer {
   bool Known(WindowId id) const {
     return std::any_of(windows.begin(), windows.end(), [&](const Window& w) { return w.id == id; });
   }
+  bool Stalled() {
+    if (pump_.Now() < stalledUntil) return true;
+    auto queued = std::move(queued_);
+    queued_.clear();
+    for (const Post& p : queued) Handle(p);
+    return false;
+  }
   bool Record(const Post& p) {
     if (refusesPosts || !Known(p.window)) return false;
     posts.push_back(p);
+    if (Stalled()) {
+      queued_.push_back(p);
+    } else {
+      Handle(p);
+    }
+    return true;
+  }
+  void Handle(const Post& p) {
+    if (!Known(p.window)) return;
     Window& w = At(p.window);
     if (w.className == L"Edit") {
       if (p.message == kEmSetSel && p.wParam == 0 && p.lParam == -1) w.allSelected = true;
       if (p.message == kWmChar) {
-        if (onChar) return onChar(w.id, static_cast<wchar_t>(p.wParam)), true;
+        if (onChar) return onChar(w.id, static_cast<wchar_t>(p.wParam));
         if (w.allSelected) w.content.clear();
         w.allSelected = false;
         w.content += static_cast<wchar_t>(p.wParam);
@@ -183,7 +208,6 @@ class FakeWindowLayer : public WindowLayer {
     }
     if (w.className == L"Button" && p.message == kWmLButtonUp && !buttonsIgnoreClicks) Command(w.parent, w.controlId);
     if (w.className == L"#32770" && p.message == kWmCommand) Command(w.id, static_cast<int>(p.wParam & 0xFFFF));
-    return true;
   }
   void Command(WindowId dialog, int id) {
     if (!Known(dialog)) return;
@@ -203,6 +227,7 @@ class FakeWindowLayer : public WindowLayer {
   EventPump& pump_;
   WindowId nextId_ = 0x100;
   std::map<WindowId, double> seen_;
+  std::vector<Post> queued_;
 };
 
 }  // namespace tavrolin::testing
