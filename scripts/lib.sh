@@ -13,7 +13,7 @@ PACKAGE_BUILD_DIR=$BUILD_DIR/package
 PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   xvfb xauth x11-apps x11-utils xdotool imagemagick poppler-utils fonts-liberation procps
-  x11vnc zip unzip)
+  x11vnc zip unzip libz-mingw-w64-dev nlohmann-json3-dev)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -59,7 +59,9 @@ wine_env() {
   if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
     export LC_ALL=C.UTF-8
   fi
-  export WINEPREFIX=$BUILD_DIR/wine
+  # The tests' prefix; scripts/run.sh keeps one of its own, so that what it switches on (the
+  # visual style) never reaches a test.
+  export WINEPREFIX=${TAVROLIN_WINEPREFIX:-$BUILD_DIR/wine}
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64

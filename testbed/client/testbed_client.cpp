@@ -8,8 +8,11 @@
 #include <cwctype>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
-#include "testbed/client/json.h"
+#include <nlohmann/json.hpp>
+
+#include "testbed/client/utf8.h"
 
 namespace tavrolin::testbed {
 namespace {
@@ -99,34 +102,52 @@ bool ActiveObjectPresent() {
   return true;
 }
 
-LogEntry ToEntry(const json::Value& v, const std::string& raw) {
+// Members missing or of another type read as empty or 0, as an old log line may lack them.
+template <typename T>
+T Member(const nlohmann::json& line, const char* key, T fallback = {}) {
+  const auto found = line.find(key);
+  if (found == line.end()) return fallback;
+  if constexpr (std::is_same_v<T, bool>) {
+    if (!found->is_boolean()) return fallback;
+  } else if constexpr (std::is_arithmetic_v<T>) {
+    if (!found->is_number()) return fallback;
+  } else {
+    if (!found->is_string()) return fallback;
+  }
+  return found->get<T>();
+}
+
+std::wstring Text(const nlohmann::json& line, const char* key) { return FromUtf8(Member<std::string>(line, key)); }
+
+LogEntry ToEntry(const nlohmann::json& v, const std::string& raw) {
   LogEntry e;
   e.raw = raw;
-  if (const json::Value* kind = v.Find("kind"); kind && kind->type == json::Value::Type::String) e.kind = kind->text;
-  e.pid = static_cast<unsigned long>(v.UInt("pid"));
-  e.object = v.Str("object");
-  e.member = v.Str("member");
-  e.flags = static_cast<int>(v.Int("flags"));
-  e.hr = static_cast<long>(v.Int("hr"));
-  e.window = v.Str("window");
-  e.msg = static_cast<unsigned>(v.UInt("msg"));
-  e.wParam = v.UInt("wParam");
-  e.lParam = v.Int("lParam");
-  e.posted = v.Bool("posted");
-  e.event = v.Str("event");
-  e.detail = v.Str("detail");
-  if (const json::Value* args = v.Find("args"); args && args->type == json::Value::Type::Array) {
-    for (const auto& a : args->items) {
+  e.kind = Member<std::string>(v, "kind");
+  e.pid = Member<unsigned long>(v, "pid");
+  e.object = Text(v, "object");
+  e.member = Text(v, "member");
+  e.flags = Member<int>(v, "flags");
+  e.hr = Member<long>(v, "hr");
+  e.window = Text(v, "window");
+  e.msg = Member<unsigned>(v, "msg");
+  e.wParam = Member<unsigned long long>(v, "wParam");
+  e.lParam = Member<long long>(v, "lParam");
+  e.posted = Member<bool>(v, "posted");
+  e.event = Text(v, "event");
+  e.detail = Text(v, "detail");
+  if (const auto args = v.find("args"); args != v.end() && args->is_array()) {
+    for (const auto& a : *args) {
+      if (!a.is_object()) continue;
       LogArg arg;
-      arg.name = a.Str("name");
-      arg.position = static_cast<int>(a.Int("pos"));
-      arg.vt = static_cast<VARTYPE>(a.UInt("vt"));
-      arg.value = a.Str("value");
+      arg.name = Text(a, "name");
+      arg.position = Member<int>(a, "pos");
+      arg.vt = Member<VARTYPE>(a, "vt");
+      arg.value = Text(a, "value");
       e.args.push_back(std::move(arg));
     }
   }
-  if (const json::Value* names = v.Find("names"); names && names->type == json::Value::Type::Array) {
-    for (const auto& n : names->items) e.names.push_back(json::FromUtf8(n.text));
+  if (const auto names = v.find("names"); names != v.end() && names->is_array()) {
+    for (const auto& n : *names) e.names.push_back(n.is_string() ? FromUtf8(n.get<std::string>()) : L"");
   }
   return e;
 }
@@ -223,8 +244,9 @@ std::vector<LogEntry> ReadLog(const std::wstring& path) {
   std::string line;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    json::Value v;
-    if (line.empty() || !json::Parse(line, v) || v.type != json::Value::Type::Object) continue;
+    // A line still being written, or not JSON, is passed over.
+    const auto v = nlohmann::json::parse(line, nullptr, false);
+    if (v.is_discarded() || !v.is_object()) continue;
     entries.push_back(ToEntry(v, line));
   }
   return entries;
@@ -361,7 +383,7 @@ int RunHostShell(const std::string& script, DWORD timeoutMs = 60000) {
   std::string full = "(" + script + "); echo $? > " + ShellQuote(unixDone + ".partial") + " && mv " +
                      ShellQuote(unixDone + ".partial") + " " + ShellQuote(unixDone);
   std::wstring quoted;
-  for (wchar_t c : json::FromUtf8(full)) {
+  for (wchar_t c : FromUtf8(full)) {
     if (c == L'"') quoted += L'\\';
     quoted += c;
   }
@@ -430,7 +452,7 @@ std::wstring PdfText(const std::wstring& pdf) {
   int code = RunHostShell("pdftotext -enc UTF-8 " + ShellQuote(unixPdf) + " " + ShellQuote(unixOutput));
   std::string text = ReadAndDelete(output);
   if (code != 0) return {};
-  return json::FromUtf8(text);
+  return FromUtf8(text);
 }
 
 std::wstring DefaultPrinter() {

@@ -3,7 +3,7 @@
 #include <cwctype>
 
 #include "log.h"
-#include "testbed/client/json.h"
+#include "testbed/client/utf8.h"
 #include "testbed/client/testbed_client.h"
 
 namespace tavrolin::testbed {
@@ -50,9 +50,8 @@ std::wstring ValueText(const VARIANT& v) {
   return text;
 }
 
-std::string ArgJson(const std::wstring& name, int position, const VARIANT& v) {
-  return "{\"name\":" + json::Quote(name) + ",\"pos\":" + std::to_string(position) +
-         ",\"vt\":" + std::to_string(v.vt) + ",\"value\":" + json::Quote(ValueText(v)) + "}";
+nlohmann::json ArgJson(const std::wstring& name, int position, const VARIANT& v) {
+  return {{"name", ToUtf8(name)}, {"pos", position}, {"vt", v.vt}, {"value", ToUtf8(ValueText(v))}};
 }
 
 LONG g_objects = 0;
@@ -184,9 +183,9 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
     }
     if (ids[i] == DISPID_UNKNOWN && hr == S_OK) hr = DISP_E_UNKNOWNNAME;
   }
-  std::string list = "[";
-  for (UINT i = 0; i < count; ++i) list += (i ? "," : "") + json::Quote(names[i] ? names[i] : L"");
-  LogLine("names").Str("object", ObjectName()).Raw("names", list + "]").Num("hr", hr).Write();
+  auto list = nlohmann::json::array();
+  for (UINT i = 0; i < count; ++i) list.push_back(ToUtf8(names[i] ? names[i] : L""));
+  LogLine("names").Str("object", ObjectName()).Add("names", std::move(list)).Num("hr", hr).Write();
   return hr;
 }
 
@@ -205,10 +204,8 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   HRESULT hr = S_OK;
   UINT named = params->cNamedArgs;
   UINT positional = params->cArgs - named;
-  std::string logged = "[";
-  auto addLogged = [&](const std::string& item) {
-    logged += (logged.size() > 1 ? "," : "") + item;
-  };
+  auto logged = nlohmann::json::array();
+  auto addLogged = [&](nlohmann::json item) { logged.push_back(std::move(item)); };
   if (member) args.byParam_.assign(member->params.size(), nullptr);
   // Positional arguments sit at the end of rgvarg, the first one last.
   for (UINT i = 0; i < positional; ++i) {
@@ -241,7 +238,6 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     }
     if (!IsMissing(&v)) args.byParam_[which] = &v;
   }
-  logged += "]";
 
   if (!member) hr = DISP_E_MEMBERNOTFOUND;
   if (TakeRejection()) hr = RPC_E_SERVERCALL_RETRYLATER;
@@ -264,7 +260,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
       .Str("member", member ? member->name : L"")
       .Num("dispid", id)
       .Num("flags", flags)
-      .Raw("args", logged)
+      .Add("args", std::move(logged))
       .Num("hr", hr)
       .Write();
   if (SUCCEEDED(hr)) AfterCall();

@@ -5,208 +5,43 @@
 #include <cstdint>
 #include <cwctype>
 
-#include "testbed/client/json.h"
+#include <zlib.h>
+
+#include "testbed/client/utf8.h"
 
 namespace tavrolin::testbed {
 namespace {
 
 constexpr size_t kMaxDocumentBytes = 64 * 1024 * 1024;
 
-// A small canonical-Huffman inflater after the classic "puff" design: slow but short.
-class Inflater {
- public:
-  Inflater(const std::string& in, std::string& out, size_t limit) : in_(in), out_(out), limit_(limit) {}
+// Raw deflate data (a zip entry's) to bytes; false on malformed data or when more than `limit`
+// bytes would come out.
+bool Inflate(const std::string& compressed, std::string& out, size_t limit) {
+  out.assign(limit, '\0');
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  stream.avail_in = static_cast<uInt>(compressed.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(limit);
+  const int result = inflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  inflateEnd(&stream);
+  return result == Z_STREAM_END;
+}
 
-  bool Run() {
-    int last = 0;
-    do {
-      int type = 0;
-      if (!Bits(1, last) || !Bits(2, type)) return false;
-      bool ok = type == 0 ? Stored() : type == 1 ? Fixed() : type == 2 ? Dynamic() : false;
-      if (!ok) return false;
-    } while (!last);
-    return true;
+// One code point (at most U+10FFFF) appended as UTF-8.
+void AppendCodePoint(std::string& out, unsigned long code) {
+  std::wstring unit;
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    unit += static_cast<wchar_t>(0xd800 + (code >> 10));
+    unit += static_cast<wchar_t>(0xdc00 + (code & 0x3ff));
+  } else {
+    unit += static_cast<wchar_t>(code);
   }
-
- private:
-  struct Huffman {
-    short count[16];
-    short symbol[288];
-  };
-
-  bool Bits(int need, int& value) {
-    uint32_t buffer = bitBuffer_;
-    while (bitCount_ < need) {
-      if (pos_ >= in_.size()) return false;
-      buffer |= static_cast<uint32_t>(static_cast<unsigned char>(in_[pos_++])) << bitCount_;
-      bitCount_ += 8;
-    }
-    bitBuffer_ = buffer >> need;
-    bitCount_ -= need;
-    value = static_cast<int>(buffer & ((1u << need) - 1));
-    return true;
-  }
-
-  bool Put(char c) {
-    if (out_.size() >= limit_) return false;
-    out_.push_back(c);
-    return true;
-  }
-
-  bool Stored() {
-    bitBuffer_ = 0;
-    bitCount_ = 0;
-    if (pos_ + 4 > in_.size()) return false;
-    auto byte = [&](size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(in_[i])); };
-    unsigned len = byte(pos_) | (byte(pos_ + 1) << 8);
-    unsigned nlen = byte(pos_ + 2) | (byte(pos_ + 3) << 8);
-    pos_ += 4;
-    if (len != (~nlen & 0xffff) || pos_ + len > in_.size()) return false;
-    for (unsigned i = 0; i < len; ++i) {
-      if (!Put(in_[pos_ + i])) return false;
-    }
-    pos_ += len;
-    return true;
-  }
-
-  int Decode(const Huffman& h) {
-    int code = 0, first = 0, index = 0;
-    for (int len = 1; len <= 15; ++len) {
-      int bit = 0;
-      if (!Bits(1, bit)) return -1;
-      code |= bit;
-      int count = h.count[len];
-      if (code - count < first) return h.symbol[index + (code - first)];
-      index += count;
-      first += count;
-      first <<= 1;
-      code <<= 1;
-    }
-    return -1;
-  }
-
-  // Returns 0 for a complete code, >0 for an incomplete one, <0 for an over-subscribed one.
-  static int Construct(Huffman& h, const short* length, int n) {
-    for (auto& c : h.count) c = 0;
-    for (int s = 0; s < n; ++s) h.count[length[s]]++;
-    if (h.count[0] == n) return 0;
-    int left = 1;
-    for (int len = 1; len <= 15; ++len) {
-      left <<= 1;
-      left -= h.count[len];
-      if (left < 0) return left;
-    }
-    short offs[16];
-    offs[1] = 0;
-    for (int len = 1; len < 15; ++len) offs[len + 1] = static_cast<short>(offs[len] + h.count[len]);
-    for (int s = 0; s < n; ++s) {
-      if (length[s] != 0) h.symbol[offs[length[s]]++] = static_cast<short>(s);
-    }
-    return left;
-  }
-
-  bool Codes(const Huffman& lencode, const Huffman& distcode) {
-    static const short kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                          31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-    static const short kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    static const short kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,    65,    97,    129,
-                                        193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-    static const short kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-    while (true) {
-      int symbol = Decode(lencode);
-      if (symbol < 0) return false;
-      if (symbol < 256) {
-        if (!Put(static_cast<char>(symbol))) return false;
-        continue;
-      }
-      if (symbol == 256) return true;
-      symbol -= 257;
-      if (symbol >= 29) return false;
-      int extra = 0;
-      if (!Bits(kLengthExtra[symbol], extra)) return false;
-      int len = kLengthBase[symbol] + extra;
-      symbol = Decode(distcode);
-      if (symbol < 0 || symbol >= 30) return false;
-      if (!Bits(kDistExtra[symbol], extra)) return false;
-      size_t dist = static_cast<size_t>(kDistBase[symbol] + extra);
-      if (dist > out_.size()) return false;
-      while (len--) {
-        if (!Put(out_[out_.size() - dist])) return false;
-      }
-    }
-  }
-
-  bool Fixed() {
-    short lengths[288 + 30];
-    int s = 0;
-    for (; s < 144; ++s) lengths[s] = 8;
-    for (; s < 256; ++s) lengths[s] = 9;
-    for (; s < 280; ++s) lengths[s] = 7;
-    for (; s < 288; ++s) lengths[s] = 8;
-    for (; s < 288 + 30; ++s) lengths[s] = 5;
-    Huffman lencode, distcode;
-    Construct(lencode, lengths, 288);
-    Construct(distcode, lengths + 288, 30);
-    return Codes(lencode, distcode);
-  }
-
-  bool Dynamic() {
-    static const short kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-    int nlen = 0, ndist = 0, ncode = 0;
-    if (!Bits(5, nlen) || !Bits(5, ndist) || !Bits(4, ncode)) return false;
-    nlen += 257;
-    ndist += 1;
-    ncode += 4;
-    if (nlen > 286 || ndist > 30) return false;
-    short lengths[320] = {};
-    for (int i = 0; i < ncode; ++i) {
-      int v = 0;
-      if (!Bits(3, v)) return false;
-      lengths[kOrder[i]] = static_cast<short>(v);
-    }
-    Huffman lencode, distcode;
-    if (Construct(lencode, lengths, 19) != 0) return false;
-    int index = 0;
-    while (index < nlen + ndist) {
-      int symbol = Decode(lencode);
-      if (symbol < 0) return false;
-      if (symbol < 16) {
-        lengths[index++] = static_cast<short>(symbol);
-        continue;
-      }
-      short len = 0;
-      int repeat = 0;
-      if (symbol == 16) {
-        if (index == 0 || !Bits(2, repeat)) return false;
-        len = lengths[index - 1];
-        repeat += 3;
-      } else if (symbol == 17) {
-        if (!Bits(3, repeat)) return false;
-        repeat += 3;
-      } else {
-        if (!Bits(7, repeat)) return false;
-        repeat += 11;
-      }
-      if (index + repeat > nlen + ndist) return false;
-      while (repeat--) lengths[index++] = len;
-    }
-    if (lengths[256] == 0) return false;
-    int err = Construct(lencode, lengths, nlen);
-    if (err < 0 || (err > 0 && nlen - lencode.count[0] != 1)) return false;
-    err = Construct(distcode, lengths + nlen, ndist);
-    if (err < 0 || (err > 0 && ndist - distcode.count[0] != 1)) return false;
-    return Codes(lencode, distcode);
-  }
-
-  const std::string& in_;
-  std::string& out_;
-  size_t limit_;
-  size_t pos_ = 0;
-  uint32_t bitBuffer_ = 0;
-  int bitCount_ = 0;
-};
+  out += ToUtf8(unit);
+}
 
 uint32_t Le16(const std::string& s, size_t at) {
   return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
@@ -253,7 +88,7 @@ std::string DecodeEntities(const std::string& s) {
       continue;
     }
     // Re-encode as UTF-8 so the whole paragraph converts in one go.
-    json::AppendUtf8(out, static_cast<unsigned>(code));
+    AppendCodePoint(out, code);
     i = end;
   }
   return out;
@@ -292,11 +127,6 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
 }
 
 }  // namespace
-
-bool Inflate(const std::string& compressed, std::string& out, size_t limit) {
-  out.clear();
-  return Inflater(compressed, out, limit).Run();
-}
 
 bool ReadZipEntry(const std::string& zip, const std::string& name, std::string& out) {
   if (zip.size() < 22) return false;

@@ -7,8 +7,6 @@ namespace tavrolin::testbed {
 
 // The raw bytes of one entry of a zip archive (stored or deflated); false when absent or bad.
 bool ReadZipEntry(const std::string& archive, const std::string& name, std::string& out);
-// Raw deflate data to bytes; false on malformed data or when more than `limit` bytes come out.
-bool Inflate(const std::string& compressed, std::string& out, size_t limit);
 // The paragraphs of a .docx main part (word/document.xml).
 std::vector<std::wstring> DocxParagraphs(const std::string& documentXml);
 // The paragraphs of the document at `path`; empty with `readable` false when the format is not

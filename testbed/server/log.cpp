@@ -1,31 +1,28 @@
 #include "log.h"
 
-#include "testbed/client/json.h"
 #include "testbed/client/testbed_client.h"
+#include "testbed/client/utf8.h"
 
 namespace tavrolin::testbed {
 
-LogLine::LogLine(const char* kind) {
-  text_ = "{\"pid\":" + std::to_string(GetCurrentProcessId()) + ",\"kind\":\"" + kind + "\"";
-}
+LogLine::LogLine(const char* kind) : line_{{"pid", GetCurrentProcessId()}, {"kind", kind}} {}
 
-LogLine& LogLine::Str(const char* key, const std::wstring& value) { return Raw(key, json::Quote(value)); }
-LogLine& LogLine::Num(const char* key, long long value) { return Raw(key, std::to_string(value)); }
-LogLine& LogLine::UNum(const char* key, unsigned long long value) { return Raw(key, std::to_string(value)); }
-LogLine& LogLine::Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
+LogLine& LogLine::Str(const char* key, const std::wstring& value) { return Add(key, ToUtf8(value)); }
+LogLine& LogLine::Num(const char* key, long long value) { return Add(key, value); }
+LogLine& LogLine::UNum(const char* key, unsigned long long value) { return Add(key, value); }
+LogLine& LogLine::Bool(const char* key, bool value) { return Add(key, value); }
 
-LogLine& LogLine::Raw(const char* key, const std::string& json) {
-  text_ += ",\"";
-  text_ += key;
-  text_ += "\":";
-  text_ += json;
+LogLine& LogLine::Add(const char* key, nlohmann::json value) {
+  line_[key] = std::move(value);
   return *this;
 }
 
 void LogLine::Write() {
   std::wstring path = Current().logFile;
   if (path.empty()) return;
-  std::string line = text_ + "}\n";
+  // ASCII only (non-ASCII as \u escapes), and a name Wine could not convert is replaced
+  // rather than thrown on.
+  std::string line = line_.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + "\n";
   // Several stand-in processes share the file: one writer at a time, one write per line.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\TavrolinTestbedLog");
   if (mutex) WaitForSingleObject(mutex, 5000);

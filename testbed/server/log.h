@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace tavrolin::testbed {
 
 // Builds the members of one line after the common "pid" and "kind".
@@ -14,12 +16,12 @@ class LogLine {
   LogLine& Num(const char* key, long long value);
   LogLine& UNum(const char* key, unsigned long long value);
   LogLine& Bool(const char* key, bool value);
-  LogLine& Raw(const char* key, const std::string& json);
+  LogLine& Add(const char* key, nlohmann::json value);
   // Writes the line; does nothing when no log file is set.
   void Write();
 
  private:
-  std::string text_;
+  nlohmann::json line_;
 };
 
 void LogEvent(const std::wstring& event, const std::wstring& detail = L"");
