@@ -2,14 +2,21 @@
 # instead of before the program starts, so the window shows sooner. The delay import library is
 # made from mingw-w64's own import library (every name it exports).
 function(tavrolin_delay_load target)
-  find_program(TAVROLIN_NM ${TOOLCHAIN_PREFIX}-nm REQUIRED)
-  find_program(TAVROLIN_DLLTOOL ${TOOLCHAIN_PREFIX}-dlltool REQUIRED)
+  # The binutils beside the compiler.
+  get_filename_component(bin ${CMAKE_CXX_COMPILER} DIRECTORY)
+  find_program(TAVROLIN_NM NAMES ${TOOLCHAIN_PREFIX}-nm HINTS ${bin} REQUIRED)
+  find_program(TAVROLIN_DLLTOOL NAMES ${TOOLCHAIN_PREFIX}-dlltool HINTS ${bin} REQUIRED)
   foreach(dll ${ARGN})
     set(file ${dll}.dll)
     if(dll STREQUAL "winspool")
       set(file winspool.drv)  # the printing DLL keeps its old extension
     endif()
-    find_file(import_${dll} lib${dll}.a PATHS /usr/${TOOLCHAIN_PREFIX}/lib NO_DEFAULT_PATH REQUIRED)
+    # The compiler itself says where its import library is, whatever its sysroot.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=lib${dll}.a
+                    OUTPUT_VARIABLE import_${dll} OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${import_${dll}}" OR NOT EXISTS "${import_${dll}}")
+      message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no import library lib${dll}.a")
+    endif()
     set(def ${CMAKE_CURRENT_BINARY_DIR}/delay/${dll}.def)
     set(lib ${CMAKE_CURRENT_BINARY_DIR}/delay/lib${dll}_delay.a)
     add_custom_command(OUTPUT ${lib}

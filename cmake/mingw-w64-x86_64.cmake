@@ -15,6 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # No MinGW runtime DLL next to the programs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# ctest runs the Windows test programs through Wine.
+# Programs built here run on Linux through Wine.
 find_program(WINE_PROGRAM wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})

@@ -63,6 +63,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 wine_used=1
+export TAVROLIN_WINEPREFIX=$BUILD_DIR/wine-run
 prepare_prefix
 set_theme on  # visual styles, as Windows 10 and 11 users see the window
 # The stand-in printer asks through the platform's own "Save As" dialog, as real printers do;

@@ -38,8 +38,9 @@ win_rc=0
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   source "$1/scripts/lib.sh"
   prepare_prefix
+  set_theme off  # the classic look, whatever an earlier run left; tests that want another set it
   rc=0
-  ctest --test-dir "$WIN_DIR" --output-on-failure ${CTEST_ARGS:-} || rc=1
+  TAVROLIN_PREFIX_READY=1 ctest --test-dir "$WIN_DIR" --output-on-failure ${CTEST_ARGS:-} || rc=1
   if [ -f "$2/tavrolin.exe" ]; then
     TAVROLIN_PACKAGE_DIR=$(winepath -w "$2" 2>/dev/null) wine "$BIN_DIR/e2e_package_check.exe" || rc=$((rc | 2))
   fi
