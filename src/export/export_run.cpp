@@ -46,7 +46,7 @@ void ExportRunner::Press() {
     return;
   }
   running_ = true;
-  stopRequested_ = false;
+  ports_.stop.Clear();
   struct Reset {
     bool& running;
     ~Reset() { running = false; }
@@ -55,12 +55,12 @@ void ExportRunner::Press() {
 }
 
 void ExportRunner::AskToStop() {
-  if (stopRequested_) return;
-  if (ports_.boxes.AskYesNo(kAskStop) == Answer::Yes) stopRequested_ = true;
+  if (ports_.stop.Requested()) return;
+  if (ports_.boxes.AskYesNo(kAskStop) == Answer::Yes) ports_.stop.Ask();
 }
 
 void ExportRunner::ThrowIfStopped() const {
-  if (stopRequested_) throw StopRequested();
+  if (ports_.stop.Requested()) throw StopRequested();
 }
 
 std::wstring ExportRunner::Dismiss(std::unique_ptr<WordApplication>& word) {
@@ -68,13 +68,6 @@ std::wstring ExportRunner::Dismiss(std::unique_ptr<WordApplication>& word) {
   std::wstring fate = ports_.word.Dismiss(*word);
   word.reset();
   return fate;
-}
-
-void ExportRunner::EndForExit() {
-  if (!running_) return;
-  ports_.word.EndForExit();
-  // After Word, so that its printer cannot write over the old PDF once it is back.
-  if (aside_) aside_->Restore();
 }
 
 ExportOutcome ExportRunner::Run() {
@@ -95,7 +88,7 @@ ExportOutcome ExportRunner::Run() {
   std::wstring wordFate;
   std::wstring inHand;  // the document being handled, if any
   bool stopped = false;
-  const auto stopRequested = [this] { return stopRequested_; };
+  const auto stopRequested = ports_.stop.Test();
 
   // Names the step that is about to run, so that a failure can say what it was doing.
   std::wstring step = L"checking whether Word is running";
@@ -125,11 +118,6 @@ ExportOutcome ExportRunner::Run() {
       // Aside, not deleted: any end of this document's steps before the new PDF is complete
       // (failure, stop, unwinding) puts it back.
       PdfAside oldPdf(ports_.files, outputPath);
-      // Also within reach of the end of the program, which unwinds nothing.
-      struct Held {
-        PdfAside*& slot;
-        ~Held() { slot = nullptr; }
-      } held{aside_ = &oldPdf};
       if (std::wstring reason; !oldPdf.SetAside(reason)) throw Failure{step, L"", reason};
       busy.Refresh();
 
@@ -139,7 +127,7 @@ ExportOutcome ExportRunner::Run() {
       ThrowIfStopped();
 
       step = L"printing on \"PDF Printer\"";
-      if (auto warning = ports_.word.PrintToPdfPrinter(*word, outputPath, stopRequested); !warning.empty()) {
+      if (auto warning = ports_.word.PrintToPdfPrinter(*word, outputPath); !warning.empty()) {
         warnings.push_back(documentPath + L":\n" + warning);
       }
       busy.Refresh();
@@ -147,7 +135,7 @@ ExportOutcome ExportRunner::Run() {
 
       step = L"waiting for the PDF " + outputPath;
       const bool written = WaitUntil(
-          ports_.pump, [&] { return stopRequested_ || ports_.files.Exists(outputPath); },
+          ports_.pump, [&] { return stopRequested() || ports_.files.Exists(outputPath); },
           bounds_.pdfSeconds);
       ThrowIfStopped();
       if (!written) {
@@ -200,6 +188,8 @@ ExportOutcome ExportRunner::Run() {
   if (stopped || failure) {
     if (const std::wstring fate = Dismiss(word); !fate.empty()) wordFate = fate;
     ports_.progress.SetProgressValue(0);
+    // The window is gone: nothing more is shown.
+    if (ports_.stop.Quitting()) return ExportOutcome::Stopped;
     const std::wstring fateText = wordFate.empty() ? L"" : L" " + wordFate;
     std::wstring text;
     if (stopped) {
@@ -221,6 +211,7 @@ ExportOutcome ExportRunner::Run() {
   }
 
   ports_.progress.SetProgressValue(0);
+  if (ports_.stop.Quitting()) return ExportOutcome::Done;
   if (!warningText.empty()) ports_.boxes.Notify(warningText);
   if (!skipped.empty()) {
     std::wstring text = L"These documents were not exported because they are PDF files already:\n";

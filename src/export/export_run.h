@@ -11,8 +11,6 @@
 
 namespace tavrolin {
 
-class PdfAside;
-
 // What the test for a finished PDF found at a path.
 enum class PdfState { Missing, BeingWritten, Empty, NotPdf, NoEnd, Complete };
 
@@ -58,6 +56,8 @@ struct ExportPorts {
   MessageBoxes& boxes;
   BusyMark& busy;
   EventPump& pump;
+  // The run's one stop, set by the user's Yes; the same object goes to Word's waits.
+  RunStop& stop;
 };
 
 // (i / n) x 100 in double precision, stored in single precision. A list that shrank below the
@@ -75,14 +75,10 @@ class ExportRunner {
   ExportRunner(const ExportRunner&) = delete;
   ExportRunner& operator=(const ExportRunner&) = delete;
 
-  // The button was pressed (its value already taken back to 0).
+  // The button was pressed (its value already taken back to 0). A run the program is told to
+  // end in the middle of unwinds (Word dealt with, the old PDF back) and shows nothing more.
   void Press();
-  // The program is ending in the middle of the run: what the run holds is put right within a few
-  // seconds, handling no window events.
-  void EndForExit();
   bool Running() const { return running_; }
-  // The user answered Yes to stopping the run in hand.
-  bool StopAsked() const { return stopRequested_; }
   ExportOutcome LastOutcome() const { return lastOutcome_; }
 
  private:
@@ -96,8 +92,6 @@ class ExportRunner {
   ExportPorts ports_;
   ExportBounds bounds_;
   bool running_ = false;
-  bool stopRequested_ = false;
-  PdfAside* aside_ = nullptr;  // the old PDF of the document in hand, while it is held aside
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
 };
 

@@ -58,26 +58,24 @@ class Word {
  public:
   virtual ~Word() = default;
   // False when the export may start; true when Word is running and the user chose to stop.
+  // Throws StopRequested when the program is told to end meanwhile, so that nothing is asked.
   virtual bool ConfirmWordClosed() = 0;
   // A new, invisible Word instance with the document open. On failure the instance is already
   // dealt with, and the error says what became of it.
   virtual std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& documentPath) = 0;
   // Prints on "PDF Printer" and completes the printer's "Save As" dialog with `outputPath`.
-  // `stopRequested` is polled by the waits inside; when it gives true they throw StopRequested.
+  // The waits inside observe the run's stop and throw StopRequested when it is asked.
   // Gives a warning for the end of the run when Word's printer could not be switched back.
-  virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                         const std::function<bool()>& stopRequested) = 0;
+  virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) = 0;
   // Quit without saving ("Savechanges" = 0), once Word has no background print job left (else
   // Quit would ask whether to cancel it); an instance that has not ended within a short bound
   // is ended. Never throws: the document in hand is done either way.
   virtual void Quit(WordApplication& word) = 0;
   // After a failure or a stop: the printer put back, a "Save As" dialog given up on cancelled,
-  // Quit, and the process ended if it does not go. Never throws; says what became of it
-  // (empty when that was said already).
+  // Quit, and the process ended if it does not go; when the program is told to end, all of it
+  // within a few seconds. Never throws; says what became of it (empty when that was said
+  // already).
   virtual std::wstring Dismiss(WordApplication& word) = 0;
-  // The program is ending in the middle of a run: the same for the instance in hand, within a
-  // few seconds, handling no window events.
-  virtual void EndForExit() = 0;
 };
 
 }  // namespace tavrolin

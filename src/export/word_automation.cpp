@@ -11,7 +11,8 @@ namespace {
 
 // Whether Word is open is asked before every run: it must answer at once.
 constexpr CallBounds kRunningWordBounds{0, 1};
-// When the program ends during a run, every step that is left is held to these.
+// When the program is told to end during a run, every step that puts things right is held to
+// these, so that the process ends soon after the window has gone.
 constexpr CallBounds kEndingCallBounds{0, 1.5};
 constexpr double kEndingQuitSeconds = 2.5;
 
@@ -26,11 +27,8 @@ std::wstring NoAnswerText(double seconds) { return L"Word did not answer within 
 // One Word instance this program started, and what must be put right before it goes.
 class AutomatedWord::Instance final : public WordApplication {
  public:
-  Instance(AutomatedWord& owner, std::unique_ptr<Dispatch> app, std::unique_ptr<OwnedProcess> process)
-      : app(std::move(app)), process(std::move(process)), owner_(owner) {}
-  ~Instance() override {
-    if (owner_.inHand_ == this) owner_.inHand_ = nullptr;
-  }
+  Instance(std::unique_ptr<Dispatch> app, std::unique_ptr<OwnedProcess> process)
+      : app(std::move(app)), process(std::move(process)) {}
 
   std::unique_ptr<Dispatch> app;
   std::unique_ptr<OwnedProcess> process;  // null when it could not be told apart
@@ -42,9 +40,6 @@ class AutomatedWord::Instance final : public WordApplication {
   // printer of a finished job the default, after the switch above was undone.
   std::optional<std::wstring> userPrinter;
   WindowId dialog = 0;                        // the printer's dialog that was completed
-
- private:
-  AutomatedWord& owner_;
 };
 
 namespace {
@@ -145,34 +140,31 @@ std::unique_ptr<OwnedProcess> AutomatedWord::Identify(const std::wstring& progra
 }
 
 bool AutomatedWord::ConfirmWordClosed() {
-  if (!IsWordRunning(ports_.automation)) return false;
+  const bool running = IsWordRunning(ports_.automation);
+  // Told to end while asking: the question would show after the window.
+  if (ports_.stop.Requested()) throw StopRequested();
+  if (!running) return false;
   return ports_.boxes.AskYesNo(kWordRunningQuestion) != Answer::Yes;
 }
 
 std::unique_ptr<WordApplication> AutomatedWord::OpenWordDocument(const std::wstring& documentPath) {
   // The processes of Word's program just before and just after the creation: the one that is
   // new is this instance. A Word the user starts meanwhile makes two, and then none is taken.
-  Creating creating{ports_.processes.ServerProgram(kWordClass), {}};
-  if (!creating.program.empty()) creating.before = ports_.processes.List(creating.program);
-  creating_ = creating;
+  const std::wstring program = ports_.processes.ServerProgram(kWordClass);
+  std::vector<ProcessInfo> before;
+  if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;
   try {
     app = ports_.automation.CreateObject(kWordClass);
   } catch (const CallAbandoned& e) {
-    creating_.reset();
-    Instance started(*this, nullptr, Identify(creating.program, creating.before));
+    Instance started(nullptr, Identify(program, before));
     const std::wstring fate = EndNow(started);
     if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested(fate);
     AutomationError error(kWordClass, NoAnswerText(e.seconds()));
     error.SetWordFate(fate);
     throw error;
-  } catch (...) {
-    creating_.reset();
-    throw;
   }
-  creating_.reset();
-  auto instance = std::make_unique<Instance>(*this, std::move(app), Identify(creating.program, creating.before));
-  inHand_ = instance.get();
+  auto instance = std::make_unique<Instance>(std::move(app), Identify(program, before));
   ports_.busy.Refresh();
   try {
     Guarded(*instance, [&] {
@@ -199,8 +191,7 @@ std::unique_ptr<WordApplication> AutomatedWord::OpenWordDocument(const std::wstr
   return instance;
 }
 
-std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                              const std::function<bool()>& stopRequested) {
+std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) {
   Instance& w = OursOrThrow(word, L"PrintOut");
   Dispatch& app = *w.app;
   std::wstring savedPrinter;
@@ -223,7 +214,7 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
       // is completed: the dialog is looked for from the moment PrintOut is sent.
       app.CallMethodAlongside(L"PrintOut", PrintOutArguments(), [&](const std::function<bool()>& printFailed) {
         ports_.busy.Refresh();
-        w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, stopRequested,
+        w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, ports_.stop.Test(),
                                         bounds_.dialog, printFailed);
       });
       ports_.busy.Refresh();
@@ -276,7 +267,7 @@ void AutomatedWord::RestoreUserPrinter(Instance& word) {
 
 AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word) {
   if (word.hung || word.gone) return Printing::Done;
-  const auto stop = [this] { return ports_.stopRequested && ports_.stopRequested(); };
+  const auto stop = ports_.stop.Test();
   const double start = ports_.pump.Now();
   for (;;) {
     std::wstring jobs;
@@ -348,36 +339,16 @@ void AutomatedWord::Quit(WordApplication& word) {
 std::wstring AutomatedWord::Dismiss(WordApplication& word) {
   Instance* w = Ours(word);
   if (!w || w->gone) return {};
+  const bool quitting = ports_.stop.Quitting();
+  if (quitting && !w->hung) w->app->Limit(kEndingCallBounds);
   if (!w->hung) {
     CancelSaveAsDialog(w->dialog, ports_.windows, ports_.pump);
     PutPrinterBack(*w);
   }
-  std::wstring fate = QuitAndEnd(*w, bounds_.quitSeconds, ports_.pump);
+  std::wstring fate = QuitAndEnd(*w, quitting ? kEndingQuitSeconds : bounds_.quitSeconds, ports_.pump);
   RestoreSystemPrinter(*w);
   RestoreUserPrinter(*w);
   return fate;
-}
-
-void AutomatedWord::EndForExit() {
-  const bool callGivenUp = ports_.automation.BeginEnding(ports_.quietPump);
-  if (creating_) {
-    // Word was being started: the one new process is its.
-    Instance started(*this, nullptr, Identify(creating_->program, creating_->before));
-    creating_.reset();
-    EndNow(started);
-    return;
-  }
-  if (!inHand_ || inHand_->gone) return;
-  Instance& w = *inHand_;
-  if (callGivenUp) w.hung = true;
-  w.app->Limit(kEndingCallBounds);
-  if (!w.hung) {
-    CancelSaveAsDialog(w.dialog, ports_.windows, ports_.quietPump);
-    PutPrinterBack(w);
-  }
-  QuitAndEnd(w, kEndingQuitSeconds, ports_.quietPump);
-  RestoreSystemPrinter(w);
-  RestoreUserPrinter(w);
 }
 
 }  // namespace tavrolin

@@ -76,8 +76,8 @@ class FakeApplication final : public WordApplication {
 // Word and its printer: the PDF appears `pdfDelay` seconds after the dialog was completed.
 class FakeWord final : public Word {
  public:
-  FakeWord(Journal& journal, FakePump& pump, FakeFiles& files)
-      : journal_(journal), pump_(pump), files_(files) {}
+  FakeWord(Journal& journal, FakePump& pump, FakeFiles& files, const RunStop& stop)
+      : journal_(journal), pump_(pump), files_(files), stop_(stop) {}
 
   bool ConfirmWordClosed() override {
     journal_.push_back(L"confirm");
@@ -90,8 +90,7 @@ class FakeWord final : public Word {
     maxLive = std::max(maxLive, live);
     return std::make_unique<FakeApplication>(path);
   }
-  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                 const std::function<bool()>& stopRequested) override {
+  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
     journal_.push_back(L"print " + document + L" -> " + outputPath);
     if (document == printFails) throw AutomationError(L"PrintOut", L"The printer is offline.");
@@ -99,7 +98,7 @@ class FakeWord final : public Word {
     const double start = pump_.Now();
     while (pump_.Now() - start < dialogSeconds) {
       pump_.DoEvents();
-      if (stopRequested()) throw StopRequested();
+      if (stop_.Requested()) throw StopRequested();
       pump_.Idle(kPollSeconds);
     }
     if (document != noPdf) {
@@ -117,7 +116,6 @@ class FakeWord final : public Word {
     Quit(word);
     return fate;
   }
-  void EndForExit() override { journal_.push_back(L"end for exit"); }
 
   bool declines = false;
   double dialogSeconds = 0;
@@ -131,6 +129,7 @@ class FakeWord final : public Word {
   Journal& journal_;
   FakePump& pump_;
   FakeFiles& files_;
+  const RunStop& stop_;
 };
 
 class FakeProgress final : public ProgressBar {
@@ -196,13 +195,14 @@ struct Rig {
   FakePump pump;
   DocumentList documents;
   FakeFiles files{journal};
-  FakeWord word{journal, pump, files};
+  RunStop stop{pump};
+  FakeWord word{journal, pump, files, stop};
   FakePointer pointer;
   BusyMark busy{pointer};
   FakeProgress progress{journal};
   FakeMessages messages{journal, pointer, progress};
   ExportBounds bounds;
-  ExportRunner runner{{documents, word, files, progress, messages, busy, pump}, bounds};
+  ExportRunner runner{{documents, word, files, progress, messages, busy, pump, stop}, bounds};
 };
 
 class ExportRunTest : public ::testing::Test, public Rig {};

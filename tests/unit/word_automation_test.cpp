@@ -90,12 +90,7 @@ class FakeAutomation final : public Automation {
     runningStrings[L""] = runningName;
     return object;
   }
-  bool BeginEnding(EventPump&) override {
-    log_.Record(L"ending");
-    return callInHand;
-  }
   std::map<std::wstring, std::wstring> strings{{L"ActivePrinter", L"Office Laser on LPT1:"}};
-  bool callInHand = false;
   std::map<std::wstring, std::wstring> runningStrings;
   std::wstring runningName;  // empty: nothing running
 
@@ -114,8 +109,6 @@ class ScriptedMessages final : public MessageBoxes {
   std::vector<std::wstring> questions;
   std::vector<std::wstring> notices;
 };
-
-const std::function<bool()> kNeverStop = [] { return false; };
 
 // Word's server processes: each creation starts one more unless told otherwise; `Open` hands out
 // a process that records being ended.
@@ -198,10 +191,8 @@ class WordSequenceTest : public ::testing::Test {
   FakeWindowLayer::Dialog dialog{};
   FakeProcesses processes;
   FakeDefaultPrinter printers;
-  FakePump quietPump;
-  bool stopAsked = false;
-  AutomatedWord word{
-      WordPorts{automation, processes, printers, messages, busy, windows, pump, quietPump, [this] { return stopAsked; }}};
+  RunStop stop{pump};
+  AutomatedWord word{WordPorts{automation, processes, printers, messages, busy, windows, pump, stop}};
 };
 
 TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithoutAnyPrompt) {
@@ -273,7 +264,7 @@ TEST_F(WordSequenceTest, AProtectedDocumentEndsWithAMessageThatItNeedsAPassword)
 // cancel the job.
 TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
-  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
   automation.strings[L"BackgroundPrintingStatus"] = L"1";
   const double printingEnds = pump.now + 3;
   pump.At(printingEnds, [this] { automation.strings[L"BackgroundPrintingStatus"] = L"0"; });
@@ -307,7 +298,7 @@ TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
   {
     SCOPED_TRACE("a stop ends the wait and that Word at once");
     auto third = word.OpenWordDocument(L"C:\\Docs\\Third.docx");
-    pump.At(pump.now + 1, [this] { stopAsked = true; });
+    pump.At(pump.now + 1, [this] { stop.Ask(); });
     const double start = pump.now;
     const auto quits = Count(L"App.call Quit");
     word.Quit(*third);
@@ -319,7 +310,7 @@ TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
 
 TEST_F(WordSequenceTest, ADefaultPrinterTheUserChoseMeanwhileStaysAfterQuit) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
-  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
   printers.name = L"Plotter";
   printers.sets.clear();
   word.Quit(*app);
@@ -330,12 +321,12 @@ TEST_F(WordSequenceTest, ADefaultPrinterTheUserChoseMeanwhileStaysAfterQuit) {
 // which can be after the first document's Word has quit and its printer was put back.
 TEST_F(WordSequenceTest, APdfPrinterMadeDefaultAfterOneDocumentIsNotTakenForTheUsersAtTheNext) {
   auto first = word.OpenWordDocument(L"C:\\Docs\\A.docx");
-  word.PrintToPdfPrinter(*first, L"C:\\Docs\\A.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*first, L"C:\\Docs\\A.pdf");
   word.Quit(*first);
   log.effects.erase(L"App.put ActivePrinter");
   printers.name = L"PDF Printer";
   auto second = word.OpenWordDocument(L"C:\\Docs\\B.docx");
-  word.PrintToPdfPrinter(*second, L"C:\\Docs\\B.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*second, L"C:\\Docs\\B.pdf");
   word.Quit(*second);
   EXPECT_EQ(L"Office Laser", printers.name);
 }
@@ -344,7 +335,7 @@ TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBac
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.calls.clear();
   pointer.history.clear();
-  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
 
   EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter", L"App.call PrintOut",
                                        L"App.put ActivePrinter"}),
@@ -381,24 +372,26 @@ TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
   {
     SCOPED_TRACE("PrintOut fails");
     log.Fail(L"App.call PrintOut", L"There is a printer error.");
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
     log.failures.clear();
   }
   {
     SCOPED_TRACE("no dialog");
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
   }
   {
     SCOPED_TRACE("stop requested");
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", [] { return true; }), StopRequested);
+    stop.Ask();
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
+    stop.Clear();
   }
   {
     SCOPED_TRACE("no Save button");
     log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(/*saveBeforeEdit=*/true, /*saveId=*/0); };
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
     EXPECT_TRUE(windows.PostsTo(dialog.save).empty());
   }
@@ -407,7 +400,7 @@ TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
     log.Fail(L"App.call PrintOut", L"There is a printer error.");
     log.failures.insert_or_assign(L"App.put ActivePrinter", AutomationError(L"ActivePrinter", L"rejected"));
     try {
-      word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+      word.PrintToPdfPrinter(*app, L"C:\\a.pdf");
       FAIL();
     } catch (const AutomationError& e) {
       EXPECT_EQ(L"ActivePrinter", e.member()) << "the switch to the PDF printer failed first";
@@ -420,7 +413,7 @@ TEST_F(WordSequenceTest, TheSwitchToThePdfPrinterFailingLeavesNothingToRestore) 
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.calls.clear();
   log.Fail(L"App.put ActivePrinter", L"There is a printer error.");
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
   EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter"}), log.Names());
 }
 
@@ -429,7 +422,7 @@ TEST_F(WordSequenceTest, OnlyADialogShownAfterPrintingStartedIsTaken) {
   const auto stranger = windows.AddSaveAs();
   // The printer's dialog shows during PrintOut itself.
   log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(); };
-  word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*app, L"C:\\a.pdf");
   EXPECT_TRUE(windows.PostsTo(stranger.edit).empty());
   EXPECT_TRUE(windows.PostsTo(stranger.save).empty());
   EXPECT_EQ(9u, windows.PostsTo(dialog.edit).size()) << "the selection and eight characters";
@@ -445,7 +438,7 @@ TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {
 
 TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
   struct Other : WordApplication {} other;
-  EXPECT_THROW(word.PrintToPdfPrinter(other, L"C:\\a.pdf", kNeverStop), AutomationError);
+  EXPECT_THROW(word.PrintToPdfPrinter(other, L"C:\\a.pdf"), AutomationError);
   EXPECT_THROW(word.Quit(other), AutomationError);
 }
 
@@ -470,7 +463,7 @@ TEST_F(WordSequenceTest, AWordThatDoesNotAnswerIsEndedAndOnlyThatOne) {
   log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::NoAnswer;
   processes.strangerStarts = true;
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop), AutomationError);
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf"), AutomationError);
   EXPECT_EQ(kWordNotIdentified, word.Dismiss(*app));
   EXPECT_EQ(1u, processes.opened.size()) << "nothing else was opened, so nothing else ended";
   EXPECT_EQ(L"Office Laser", printers.name) << "the system's default printer is put back without Word";
@@ -479,7 +472,7 @@ TEST_F(WordSequenceTest, AWordThatDoesNotAnswerIsEndedAndOnlyThatOne) {
 TEST_F(WordSequenceTest, AStopWhileACallHangsEndsThatWordAtOnceAndPutsThePrinterBack) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::Stopped;
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), StopRequested);
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
   const double before = pump.now;
   EXPECT_EQ(kWordEnded, word.Dismiss(*app));
   EXPECT_LT(pump.now - before, 0.1) << "no waiting for a Word that does not answer";
@@ -511,37 +504,45 @@ TEST_F(WordSequenceTest, APrinterThatCannotBeSwitchedBackIsAWarningNotAFailure) 
     if (++puts == 2) throw AutomationError(L"ActivePrinter", L"There is a printer error.");
     printers.name = L"PDF Printer";
   };
-  const std::wstring warning = word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+  const std::wstring warning = word.PrintToPdfPrinter(*app, L"C:\\a.pdf");
   EXPECT_EQ(L"Word could not be switched back to the printer \"Office Laser on LPT1:\": There is a printer error.",
             warning);
   EXPECT_EQ(2u, windows.PostsTo(dialog.save).size()) << "the dialog was completed all the same";
   EXPECT_EQ(L"Office Laser", printers.name);
 }
 
-TEST_F(WordSequenceTest, TheProgramEndingPutsRightTheWordInHand) {
+TEST_F(WordSequenceTest, TheWindowClosedPutsRightTheWordInHandAndAsksNothing) {
   auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
   log.effects.erase(L"App.call PrintOut");  // no dialog
-  // Ending while the dialog is awaited: Word answers, so it is asked to put back and quit.
-  pump.onDoEvents = [&] {
-    pump.onDoEvents = nullptr;
-    word.EndForExit();
-  };
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), std::exception);
+  // Closed while the dialog is awaited: Word answers, so it is asked to put back and quit.
+  pump.onDoEvents = [&] { pump.quit = true; };
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
+  const double before = pump.now;
+  EXPECT_EQ(kWordClosed, word.Dismiss(*app));
+  EXPECT_LT(pump.now - before, 3.0) << "held to the short bounds of the end";
   const auto names = log.Names();
-  ASSERT_GE(names.size(), 3u);
-  EXPECT_EQ(L"ending", names[names.size() - 3]);
+  ASSERT_GE(names.size(), 2u);
   EXPECT_EQ(L"App.put ActivePrinter", names[names.size() - 2]);
   EXPECT_EQ(L"App.call Quit", names.back());
   EXPECT_FALSE(processes.states[200].ended);
   EXPECT_EQ(L"Office Laser", printers.name);
 
-  // Ending while a call hangs: that Word is ended without a word to it.
+  // Closed while a call hangs: the runner gives it up, and that Word is ended without a word to it.
+  pump.onDoEvents = nullptr;
+  pump.quit = false;
   auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
-  automation.callInHand = true;
-  const auto calls = log.calls.size();
-  word.EndForExit();
-  EXPECT_EQ(calls + 1, log.calls.size()) << "only the ending itself";
+  log.effects[L"App.call PrintOut"] = [&] { pump.quit = true; };
+  log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::Stopped;
+  EXPECT_THROW(word.PrintToPdfPrinter(*second, L"C:\\b.pdf"), StopRequested);
+  EXPECT_EQ(kWordEnded, word.Dismiss(*second));
+  EXPECT_EQ(L"App.call PrintOut", log.calls.back().what) << "no call after the one given up";
   EXPECT_TRUE(processes.states[201].ended);
+  EXPECT_EQ(L"Office Laser", printers.name);
+
+  // Closed while asking whether Word is open: no question after the window.
+  automation.runningName = L"Microsoft Word";
+  EXPECT_THROW(word.ConfirmWordClosed(), StopRequested);
+  EXPECT_TRUE(messages.questions.empty());
 }
 
 TEST_F(WordSequenceTest, RunningWordIsExactlyMicrosoftWord) {

@@ -58,6 +58,7 @@ class WordAutomationTest : public testing::StandInTest {
   FakePointer pointer_;
   BusyMark busy_{pointer_};
   BoxMessages messages_;
+  RunStop stop_{UiPump()};
 };
 
 std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
@@ -69,12 +70,12 @@ std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
 }
 
 TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
   auto app = word.OpenWordDocument(document_);
   ASSERT_TRUE(app);
-  word.PrintToPdfPrinter(*app, output, kNeverStop);
+  word.PrintToPdfPrinter(*app, output);
   ASSERT_TRUE(WaitForFile(output, 30)) << "the stand-in printer wrote no PDF";
   word.Quit(*app);
   app.reset();
@@ -179,8 +180,8 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
 }
 
 TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   auto first = word.OpenWordDocument(document_);
   auto second = word.OpenWordDocument(document_);
   word.Quit(*first);
@@ -193,8 +194,8 @@ TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
 }
 
 TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   try {
     word.OpenWordDocument(dir_ + L"\\missing.docx");
     FAIL() << "opening a missing file succeeded";
@@ -208,13 +209,13 @@ TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
 }
 
 TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   auto app = word.OpenWordDocument(document_);
   settings_.printOutFails = true;
   tb::Apply(settings_);
   try {
-    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
+    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf");
     FAIL() << "PrintOut failed and nothing was thrown";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"PrintOut", e.member());
@@ -229,11 +230,11 @@ TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
 TEST_F(WordAutomationTest, RejectedCallsAreRetriedAndSucceed) {
   settings_.rejectCalls = 3;
   tb::Apply(settings_);
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
   auto app = word.OpenWordDocument(document_);
-  word.PrintToPdfPrinter(*app, output, kNeverStop);
+  word.PrintToPdfPrinter(*app, output);
   EXPECT_TRUE(WaitForFile(output, 30));
   word.Quit(*app);
   const auto log = Log();
@@ -247,8 +248,8 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
   tb::Apply(settings_);
   WordBounds bounds = ShortBounds();
   bounds.callSeconds = 3;  // starting a stand-in under Wine takes a second or two
-  ComWord parts(messages_, busy_, UiPump(), bounds);
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), bounds, stop_);
+  AutomatedWord& word = parts.word();
   auto app = word.OpenWordDocument(document_);
   // A window of this thread, to see that events are handled while the call hangs.
   static std::atomic<int> handled = 0;
@@ -267,7 +268,7 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
     }
   });
   try {
-    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
+    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf");
     FAIL() << "a hanging PrintOut returned normally";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"PrintOut", e.member());
@@ -374,8 +375,8 @@ std::thread AnswerBox(int button, BoxAnswer& answer, std::atomic<bool>& stop) {
 }
 
 TEST_F(WordAutomationTest, RunningWordIsAskedAboutYesGoesOnNoStops) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   EXPECT_FALSE(word.ConfirmWordClosed());
   EXPECT_EQ(0, messages_.asked) << "no Word, no question";
 

@@ -296,10 +296,4 @@ std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progI
   return std::make_unique<LateBound>(std::move(running), runner_, bounds);
 }
 
-bool ComAutomation::BeginEnding(EventPump& quietPump) {
-  const bool inCall = runner_->InCall();
-  runner_->BeginEnding(quietPump);
-  return inCall;
-}
-
 }  // namespace tavrolin::win
