@@ -444,6 +444,52 @@ TEST_F(ExportRunTest, NoToTheStopQuestionLetsTheRunGoOn) {
   EXPECT_EQ(Opened().size(), 4u);
 }
 
+// Every way a run ends, as the user reads it: the texts and their order.
+TEST(RunMessages, SayHowTheRunEndedInTheirOrder) {
+  using O = DocumentResult::Outcome;
+  const DocumentResult a{O::Exported, L"C:\\a.docx", true};
+  const DocumentResult warned{O::Exported, L"C:\\w.docx", true, {}, L"", L"Word could not be switched back."};
+  const DocumentResult skipped{O::SkippedAsPdf, L"C:\\s.pdf"};
+  const std::wstring warningText =
+      L"Word's printer could not be switched back for these documents:\n\nC:\\w.docx:\nWord could not be switched back.";
+  struct Case {
+    const char* name;
+    std::vector<DocumentResult> results;
+    int bound;
+    std::vector<std::wstring> expected;
+  };
+  const Case cases[] = {
+      {"all exported", {a, a}, 2, {L"Done."}},
+      {"warnings, then skipped PDFs, then done",
+       {skipped, warned, {O::SkippedAsPdf, L"C:\\t.PDF"}},
+       3,
+       {warningText, L"These documents were not exported because they are PDF files already:\n\nC:\\s.pdf\nC:\\t.PDF",
+        L"Done."}},
+      {"stopped with a document in hand",
+       {a, {O::Stopped, L"C:\\b.docx", false, {}, L"That Word instance was ended."}},
+       3,
+       {L"The export was stopped.\n\nDocument in hand: C:\\b.docx\nThat Word instance was ended.\n\n"
+        L"Documents exported: 1 of 3."}},
+      {"stopped between documents, after a warning",
+       {warned, {O::Stopped}},
+       2,
+       {L"The export was stopped.\n\nDocuments exported: 1 of 2.\n\n" + warningText}},
+      {"failed in a call, after its PDF was written",
+       {a, {O::Failed, L"C:\\b.docx", true, {L"closing Word", L"Quit", L"The call timed out."}, L"That Word instance was closed."}},
+       3,
+       {L"The export stopped at this document:\nC:\\b.docx\n\nStep: closing Word (Quit)\nReason: The call timed out. "
+        L"That Word instance was closed.\n\nDocuments exported: 2 of 3."}},
+      {"failed before any document, with no reason given",
+       {{O::Failed, L"", false, {L"checking whether Word is running", L"", L""}}},
+       0,
+       {L"The export stopped\n\nStep: checking whether Word is running\nReason: unknown"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(RunMessages(c.results, c.bound), c.expected);
+  }
+}
+
 TEST(ProgressPercent, IsCappedAtTheBarsRange) {
   EXPECT_EQ(ProgressPercent(1, 3), 33.333332f);
   EXPECT_EQ(ProgressPercent(3, 3), 100.0f);
