@@ -37,12 +37,6 @@ namespace {
 
 using Outcome = DocumentResult::Outcome;
 
-// A step that failed, on its way out of the document's steps.
-struct StepError {
-  StepFailure failure;
-  std::wstring wordFate;
-};
-
 // Runs one step; what it throws, other than a stop or a failure already named, is a failure of
 // that step.
 template <typename F>
@@ -51,12 +45,12 @@ auto InStep(const std::wstring& step, F&& run) {
     return run();
   } catch (const StopRequested&) {
     throw;
-  } catch (const StepError&) {
+  } catch (const StepFailure&) {
     throw;
   } catch (const AutomationError& e) {
-    throw StepError{{step, e.member(), e.reason()}, e.wordFate()};
+    throw StepFailure{step, e.member(), e.reason()};
   } catch (const std::exception& e) {
-    throw StepError{{step, L"", Widen(e.what())}, {}};
+    throw StepFailure{step, L"", Widen(e.what())};
   }
 }
 
@@ -66,13 +60,11 @@ bool Settled(DocumentResult& result, F&& steps) {
   try {
     steps();
     return true;
-  } catch (const StopRequested& e) {
+  } catch (const StopRequested&) {
     result.outcome = Outcome::Stopped;
-    result.wordFate = e.wordFate();
-  } catch (const StepError& e) {
+  } catch (const StepFailure& f) {
     result.outcome = Outcome::Failed;
-    result.failure = e.failure;
-    result.wordFate = e.wordFate;
+    result.failure = f;
   }
   return false;
 }
@@ -199,7 +191,7 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   PdfAside oldPdf(ports_.files, OutputPathFor(document));
   std::unique_ptr<WordApplication> word;
   if (!Settled(result, [&] { ExportSteps(result, position, oldPdf, word); }) && word) {
-    if (std::wstring fate = ports_.word.Dismiss(*word); !fate.empty()) result.wordFate = fate;
+    result.wordFate = ports_.word.Dismiss(*word);
   }
   return result;
 }
@@ -209,11 +201,11 @@ void ExportRunner::ExportSteps(DocumentResult& result, int position, PdfAside& o
   const std::wstring outputPath = OutputPathFor(result.document);
   const std::wstring replacing = L"replacing the old PDF " + outputPath;
   InStep(replacing, [&] {
-    if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepError{{replacing, L"", reason}, {}};
+    if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
   });
   ports_.busy.Refresh();
 
-  word = InStep(L"opening the document in Word", [&] { return ports_.word.OpenWordDocument(result.document); });
+  InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(result.document, word); });
   ports_.busy.Refresh();
   ThrowIfStopped();
 
@@ -224,7 +216,7 @@ void ExportRunner::ExportSteps(DocumentResult& result, int position, PdfAside& o
   WaitForPdf(outputPath);
   result.pdfWritten = true;
   InStep(L"deleting the old PDF", [&] {
-    if (std::wstring reason; !oldPdf.Commit(reason)) throw StepError{{L"deleting the old PDF", L"", reason}, {}};
+    if (std::wstring reason; !oldPdf.Commit(reason)) throw StepFailure{L"deleting the old PDF", L"", reason};
   });
 
   ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
@@ -246,10 +238,9 @@ void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
   });
   ThrowIfStopped();
   if (!written) {
-    throw StepError{{appearing, L"",
-                     L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
-                         L" after the printer's dialog was completed."},
-                    {}};
+    throw StepFailure{appearing, L"",
+                      L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
+                          L" after the printer's dialog was completed."};
   }
   // The printer creates the file when it starts writing: only a finished PDF counts.
   const std::wstring finishing = L"waiting for the printer to finish the PDF " + outputPath;
@@ -257,7 +248,7 @@ void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
     return WaitForCompletePdf(ports_.pump, ports_.files, outputPath, bounds_.pdfSeconds, stopped);
   });
   ThrowIfStopped();
-  if (state != PdfState::Complete) throw StepError{{finishing, L"", IncompletePdfReason(state, bounds_.pdfSeconds)}, {}};
+  if (state != PdfState::Complete) throw StepFailure{finishing, L"", IncompletePdfReason(state, bounds_.pdfSeconds)};
 }
 
 ExportOutcome ExportRunner::Report(const std::vector<DocumentResult>& results, int bound) {

@@ -142,7 +142,7 @@ class AutomatedWord final : public Word {
   ~AutomatedWord() override;
 
   bool ConfirmWordClosed() override;
-  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& documentPath) override;
+  void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) override;
   std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override;
   void Quit(WordApplication& word) override;
   std::wstring Dismiss(WordApplication& word) override;
@@ -153,13 +153,13 @@ class AutomatedWord final : public Word {
   template <typename F>
   void Guarded(Instance& word, F&& calls);
   std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
-  void PutPrinterBack(Instance& word);
-  void RestoreSystemPrinter(Instance& word);
-  void RestoreUserPrinter(Instance& word);
+  void SwitchToPdfPrinter(Instance& word);
   enum class Printing { Done, Stopped, StillPrinting };
   Printing WaitForBackgroundPrinting(Instance& word);
-  std::wstring QuitAndEnd(Instance& word, double seconds, EventPump& pump);
+  // Each says what became of the instance.
+  std::wstring QuitAndEnd(Instance& word, double seconds);
   std::wstring EndNow(Instance& word);
+  std::wstring Closed(Instance& word);
 
   WordPorts ports_;
   WordBounds bounds_;

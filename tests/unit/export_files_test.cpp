@@ -103,9 +103,9 @@ class PrinterWord final : public Word {
  public:
   PrinterWord(FakePump& pump, FakeDisk& disk) : pump_(pump), disk_(disk) {}
   bool ConfirmWordClosed() override { return false; }
-  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& path) override {
+  void OpenWordDocument(const std::wstring& path, std::unique_ptr<WordApplication>& word) override {
     if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
-    return std::make_unique<Application>();
+    word = std::make_unique<Application>();
   }
   std::wstring PrintToPdfPrinter(WordApplication&, const std::wstring& outputPath) override {
     const std::wstring target = LongPathForm(outputPath);

@@ -83,12 +83,12 @@ class FakeWord final : public Word {
     journal_.push_back(L"confirm");
     return declines;
   }
-  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& path) override {
+  void OpenWordDocument(const std::wstring& path, std::unique_ptr<WordApplication>& word) override {
     journal_.push_back(L"open " + path);
     if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
     ++live;
     maxLive = std::max(maxLive, live);
-    return std::make_unique<FakeApplication>(path);
+    word = std::make_unique<FakeApplication>(path);
   }
   std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override {
     const auto& document = static_cast<FakeApplication&>(word).document;

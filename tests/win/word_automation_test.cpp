@@ -73,7 +73,8 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
-  auto app = word.OpenWordDocument(document_);
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   ASSERT_TRUE(app);
   word.PrintToPdfPrinter(*app, output);
   ASSERT_TRUE(WaitForFile(output, 30)) << "the stand-in printer wrote no PDF";
@@ -182,8 +183,10 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
 TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();
-  auto first = word.OpenWordDocument(document_);
-  auto second = word.OpenWordDocument(document_);
+  std::unique_ptr<WordApplication> first;
+  word.OpenWordDocument(document_, first);
+  std::unique_ptr<WordApplication> second;
+  word.OpenWordDocument(document_, second);
   word.Quit(*first);
   word.Quit(*second);
   first.reset();
@@ -196,14 +199,17 @@ TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
 TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();
+  std::unique_ptr<WordApplication> app;
   try {
-    word.OpenWordDocument(dir_ + L"\\missing.docx");
+    word.OpenWordDocument(dir_ + L"\\missing.docx", app);
     FAIL() << "opening a missing file succeeded";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"Open", e.member());
     EXPECT_NE(std::wstring::npos, e.reason().find(L"couldn't find your file")) << std::string(e.reason().begin(), e.reason().end());
   }
-  // The hidden instance that could not open the document does not linger.
+  // The hidden instance that could not open the document does not linger once dismissed.
+  ASSERT_TRUE(app);
+  EXPECT_EQ(kWordClosed, word.Dismiss(*app));
   EXPECT_EQ(1u, tb::CallsOf(Log(), L"Quit").size());
   EXPECT_TRUE(tb::WaitNoStandIns(15s));
 }
@@ -211,7 +217,8 @@ TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
 TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();
-  auto app = word.OpenWordDocument(document_);
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   settings_.printOutFails = true;
   tb::Apply(settings_);
   try {
@@ -233,7 +240,8 @@ TEST_F(WordAutomationTest, RejectedCallsAreRetriedAndSucceed) {
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
-  auto app = word.OpenWordDocument(document_);
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   word.PrintToPdfPrinter(*app, output);
   EXPECT_TRUE(WaitForFile(output, 30));
   word.Quit(*app);
@@ -250,7 +258,8 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
   bounds.callSeconds = 3;  // starting a stand-in under Wine takes a second or two
   ComWord parts(messages_, busy_, UiPump(), bounds, stop_);
   AutomatedWord& word = parts.word();
-  auto app = word.OpenWordDocument(document_);
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   // A window of this thread, to see that events are handled while the call hangs.
   static std::atomic<int> handled = 0;
   handled = 0;
