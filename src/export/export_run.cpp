@@ -146,35 +146,29 @@ ExportOutcome ExportRunner::Run() {
     ports_.boxes.Notify(kNoFiles);
     return ExportOutcome::NoFiles;
   }
-  std::vector<DocumentResult> results;
-  DocumentResult start;
+  std::vector<DocumentResult> results(1);
   bool declined = false;
-  int bound = 0;
-  if (!Settled(start, [&] {
+  if (!Settled(results[0], [&] {
         declined = InStep(L"checking whether Word is running", [&] { return ports_.word.ConfirmWordClosed(); });
       })) {
-    results.push_back(start);
-  } else if (declined) {
-    return ExportOutcome::Declined;
-  } else {
-    busy.Refresh();
-    bound = ports_.documents.Count();
-    ExportAll(bound, results);
+    return Report(results, 0);
   }
-  return Report(results, bound);
-}
+  if (declined) return ExportOutcome::Declined;
+  results.clear();
+  busy.Refresh();
 
-void ExportRunner::ExportAll(int bound, std::vector<DocumentResult>& results) {
+  const int bound = ports_.documents.Count();
   for (int i = 1; i <= bound; ++i) {
     if (ports_.stop.Requested()) {
       results.push_back({Outcome::Stopped});
-      return;
+      break;
     }
     // Items may have been removed during a wait: nothing is left to read at this position.
-    if (i > ports_.documents.Count()) return;
+    if (i > ports_.documents.Count()) break;
     results.push_back(ExportOne(ports_.documents.Text(i), i));
-    if (results.back().outcome == Outcome::Failed || results.back().outcome == Outcome::Stopped) return;
+    if (results.back().outcome == Outcome::Failed || results.back().outcome == Outcome::Stopped) break;
   }
+  return Report(results, bound);
 }
 
 DocumentResult ExportRunner::ExportOne(const std::wstring& document, int position) {
@@ -190,9 +184,16 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   // otherwise still write over it.
   PdfAside oldPdf(ports_.files, OutputPathFor(document));
   std::unique_ptr<WordApplication> word;
-  if (!Settled(result, [&] { ExportSteps(result, position, oldPdf, word); }) && word) {
-    result.wordFate = ports_.word.Dismiss(*word);
+  try {
+    ExportSteps(result, position, oldPdf, word);
+    return result;
+  } catch (const StopRequested&) {
+    result.outcome = Outcome::Stopped;
+  } catch (const StepFailure& f) {
+    result.outcome = Outcome::Failed;
+    result.failure = f;
   }
+  if (word) result.wordFate = ports_.word.Dismiss(*word);
   return result;
 }
 

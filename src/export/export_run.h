@@ -109,8 +109,6 @@ class ExportRunner {
  private:
   ExportOutcome Run();
   void AskToStop();
-  // The documents in list order, up to the first that fails or is stopped.
-  void ExportAll(int bound, std::vector<DocumentResult>& results);
   // One document, the `position`th of the list, from the old PDF set aside to Word quit.
   DocumentResult ExportOne(const std::wstring& document, int position);
   void ExportSteps(DocumentResult& result, int position, PdfAside& oldPdf, std::unique_ptr<WordApplication>& word);

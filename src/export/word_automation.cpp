@@ -202,15 +202,23 @@ AutomatedWord::AutomatedWord(WordPorts ports, WordBounds bounds) : ports_(ports)
 
 AutomatedWord::~AutomatedWord() = default;
 
+namespace {
+
 // A call given up is Word not answering; from then on the instance is only ended.
+[[noreturn]] void GiveUp(AutomatedWord::Instance& word, const CallAbandoned& e) {
+  word.state = WordState::Hung;
+  if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
+  throw AutomationError(e.member(), NoAnswerText(e.seconds()));
+}
+
+}  // namespace
+
 template <typename F>
 void AutomatedWord::Guarded(Instance& word, F&& calls) {
   try {
     calls();
   } catch (const CallAbandoned& e) {
-    word.state = WordState::Hung;
-    if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
-    throw AutomationError(e.member(), NoAnswerText(e.seconds()));
+    GiveUp(word, e);
   }
 }
 
@@ -285,18 +293,19 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
   SwitchToPdfPrinter(w);
   const std::wstring savedPrinter = *w.printers.wordPrinter;
   try {
-    Guarded(w, [&] {
+    ports_.busy.Refresh();
+    const DialogSnapshot before = SnapshotSaveAsDialogs(ports_.windows, ports_.pump);
+    // A printer may ask on the printing thread, so that PrintOut returns only once its dialog
+    // is completed: the dialog is looked for from the moment PrintOut is sent.
+    w.app->CallMethodAlongside(L"PrintOut", PrintOutArguments(), [&](const std::function<bool()>& printFailed) {
       ports_.busy.Refresh();
-      const DialogSnapshot before = SnapshotSaveAsDialogs(ports_.windows, ports_.pump);
-      // A printer may ask on the printing thread, so that PrintOut returns only once its dialog
-      // is completed: the dialog is looked for from the moment PrintOut is sent.
-      w.app->CallMethodAlongside(L"PrintOut", PrintOutArguments(), [&](const std::function<bool()>& printFailed) {
-        ports_.busy.Refresh();
-        w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, ports_.stop.Test(),
-                                        bounds_.dialog, printFailed);
-      });
-      ports_.busy.Refresh();
+      w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, ports_.stop.Test(),
+                                      bounds_.dialog, printFailed);
     });
+    ports_.busy.Refresh();
+  } catch (const CallAbandoned& e) {
+    w.printers.RestoreSystem();
+    GiveUp(w, e);
   } catch (...) {
     // Word's printer goes back before the failure is reported, while Word still answers.
     w.printers.PutWordsBack(w.app.get(), w.state);
