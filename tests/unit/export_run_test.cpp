@@ -430,6 +430,22 @@ TEST_F(ExportRunTest, StopReachesTheWaitsInsideWordAndTheOneSecondWait) {
   }
 }
 
+// The window closed mid-run: the run unwinds by the stop's way, and nothing shows after the window.
+TEST_F(ExportRunTest, ClosingTheWindowUnwindsTheRunAndShowsNothing) {
+  Add({L"C:\\a.docx", L"C:\\b.docx"});
+  files.files = {L"C:\\a.pdf"};
+  word.dialogSeconds = 1;
+  pump.At(0.5, [&] { pump.quit = true; });
+  runner.Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Stopped);
+  EXPECT_EQ(Opened(), std::vector<std::wstring>{L"C:\\a.docx"});
+  EXPECT_EQ(word.live, 0) << "its instance was dealt with";
+  EXPECT_LT(IndexOf(journal, L"quit C:\\a.docx"), IndexOf(journal, L"put back C:\\a.pdf")) << "Word first";
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.asked.empty());
+  EXPECT_EQ(pointer.value, kPointerDefault);
+}
+
 TEST_F(ExportRunTest, NoToTheStopQuestionLetsTheRunGoOn) {
   Add({L"C:\\a.docx", L"C:\\b.docx"});
   word.pdfDelay = 2;
