@@ -354,8 +354,9 @@ std::wstring AutomatedWord::Closed(Instance& word) {
   return kWordClosed;
 }
 
-std::wstring AutomatedWord::QuitAndEnd(Instance& word, double seconds) {
+std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
   if (word.state == WordState::Gone) return {};
+  const double seconds = ports_.stop.Quitting() ? kEndingQuitSeconds : bounds_.quitSeconds;
   if (word.state == WordState::Hung) return EndNow(word);
   if (word.process.Known() && !word.process.Running()) return EndNow(word);  // gone by itself
   const double start = ports_.pump.Now();
@@ -382,7 +383,7 @@ void AutomatedWord::Quit(WordApplication& word) {
   if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process.Known()) {
     EndNow(w);
   } else {
-    QuitAndEnd(w, bounds_.quitSeconds);
+    QuitAndEnd(w);
   }
   w.printers.RestoreUser();
 }
@@ -390,13 +391,12 @@ void AutomatedWord::Quit(WordApplication& word) {
 std::wstring AutomatedWord::Dismiss(WordApplication& word) {
   Instance* w = Ours(word);
   if (!w || w->state == WordState::Gone) return {};
-  const bool quitting = ports_.stop.Quitting();
   if (w->state == WordState::Running) {
-    if (quitting) w->app->Limit(kEndingCallBounds);
+    if (ports_.stop.Quitting()) w->app->Limit(kEndingCallBounds);
     CancelSaveAsDialog(w->dialog, ports_.windows, ports_.pump);
     w->printers.PutWordsBack(w->app.get(), w->state);
   }
-  std::wstring fate = QuitAndEnd(*w, quitting ? kEndingQuitSeconds : bounds_.quitSeconds);
+  std::wstring fate = QuitAndEnd(*w);
   w->printers.RestoreSystem();
   w->printers.RestoreUser();
   return fate;

@@ -157,7 +157,8 @@ class AutomatedWord final : public Word {
   enum class Printing { Done, Stopped, StillPrinting };
   Printing WaitForBackgroundPrinting(Instance& word);
   // Each says what became of the instance.
-  std::wstring QuitAndEnd(Instance& word, double seconds);
+  // Held to the short bounds of the end once the window is closed.
+  std::wstring QuitAndEnd(Instance& word);
   std::wstring EndNow(Instance& word);
   std::wstring Closed(Instance& word);
 
