@@ -38,26 +38,22 @@ void ExportFeature::Press() {
     runner_->Press();
     return;
   }
+  // One stop for the run, seen by every wait in it: the user's Yes and the window closed.
+  RunStop stop(win::UiPump());
   // Word's automation lives only as long as the run that uses it.
   std::unique_ptr<win::ComWord> word;
   try {
-    word = std::make_unique<win::ComWord>(form_, form_.Busy(), win::UiPump(), wordBounds_,
-                                          [this] { return runner_ && runner_->StopAsked(); });
+    word = std::make_unique<win::ComWord>(form_, form_.Busy(), win::UiPump(), wordBounds_, stop);
   } catch (const std::exception&) {
     form_.Notify(L"The export could not start: Word's automation is not available.");
     return;
   }
   runner_ = std::make_unique<ExportRunner>(
-      ExportPorts{form_.Documents(), word->word, files_, *this, form_, form_.Busy(), win::UiPump()},
+      ExportPorts{form_.Documents(), word->word(), files_, *this, form_, form_.Busy(), win::UiPump(), stop},
       bounds_);
-  // Closing the window during the run: Word and the printer are put right before the end.
-  win::SetEndingHandler([this] { runner_->EndForExit(); });
   struct Release {
     ExportFeature& feature;
-    ~Release() {
-      win::SetEndingHandler(nullptr);
-      feature.runner_.reset();
-    }
+    ~Release() { feature.runner_.reset(); }
   } release{*this};
   runner_->Press();
 }

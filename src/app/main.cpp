@@ -19,8 +19,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // before the message loop runs, so no drop can come too early.
   if (FAILED(OleInitialize(nullptr))) return 1;
   form->OleReady();
+  // Returns once the window is closed; a run in hand has unwound by then.
   const int code = tavrolin::win::RunMessageLoop();
   form.reset();
   OleUninitialize();
-  return code;
+  // The one way out: a call thread still stuck in a Word that hangs cannot hold the process.
+  ExitProcess(static_cast<UINT>(code));
 }

@@ -14,6 +14,35 @@ class EventPump {
   virtual void Idle(double maxSeconds) = 0;
   // Seconds on a monotonic clock.
   virtual double Now() = 0;
+  // Whether the program was told to end (its window closed) while events were processed. From
+  // then on every pumped wait returns by the way a stop takes, and nothing more is shown.
+  virtual bool QuitSeen() { return false; }
+};
+
+// The one stop of a run: the user's Yes to stopping it, or the program told to end. Given once
+// to everything that waits during the run; each wait observes it.
+class RunStop {
+ public:
+  // Ordered: a quit outranks the user's stop, and ends also the steps that put things right.
+  enum class Level { None, Asked, Quitting };
+  explicit RunStop(EventPump& pump) : pump_(pump) {}
+  RunStop(const RunStop&) = delete;
+  RunStop& operator=(const RunStop&) = delete;
+
+  void Ask() { asked_ = true; }
+  // A new run: the user's stop of the last one is forgotten; a quit is not.
+  void Clear() { asked_ = false; }
+  Level level() const { return pump_.QuitSeen() ? Level::Quitting : asked_ ? Level::Asked : Level::None; }
+  bool Requested() const { return level() != Level::None; }
+  bool Quitting() const { return level() == Level::Quitting; }
+  // For the waits that take a test.
+  std::function<bool()> Test() const {
+    return [this] { return Requested(); };
+  }
+
+ private:
+  EventPump& pump_;
+  bool asked_ = false;
 };
 
 // How long an idle poll blocks between two tests of its condition.

@@ -147,18 +147,6 @@ void CallRunner::LeaveThread(const std::shared_ptr<CallThread>& thread) {
   if (thread_ == thread) thread_.reset();
 }
 
-void CallRunner::BeginEnding(EventPump& pump) {
-  ending_ = true;
-  ports_.pump = &pump;
-  ports_.stopRequested = nullptr;
-  std::shared_ptr<CallThread> thread;
-  {
-    std::lock_guard lock(threadMutex_);
-    thread = thread_;
-  }
-  if (thread && InCall()) LeaveThread(thread);
-}
-
 bool CallRunner::InCall() const { return inCall_ > 0 && !(callReturned_ && callReturned_()); }
 
 void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds, Work work,
@@ -181,16 +169,16 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
     explicit InCallScope(int& c) : count(c) { ++count; }
     ~InCallScope() { --count; }
   } inCall{inCall_};
-  const auto stopped = [&] { return ports_.stopRequested && ports_.stopRequested(); };
+  const auto level = [&] { return ports_.stop ? ports_.stop->level() : RunStop::Level::None; };
   // A stop gives up the call it finds in hand; the calls that put things right after it are
-  // made as usual.
-  const bool stoppedBefore = stopped();
-  const auto stopNow = [&] { return !stoppedBefore && stopped(); };
+  // made as usual, until the program is told to end.
+  const RunStop::Level levelBefore = level();
+  const auto stopNow = [&] { return level() > levelBefore; };
   std::exception_ptr meanwhileError;
   if (meanwhile) {
     callReturned_ = [outcome] { return outcome->Done(); };
     const auto callFailed = [&] {
-      return (outcome->Done() && outcome->Error()) || thread->clock.Overdue(bounds.callSeconds) || thread->Left();
+      return (outcome->Done() && outcome->Error()) || thread->clock.Overdue(bounds.callSeconds);
     };
     try {
       meanwhile(callFailed);
@@ -204,7 +192,7 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
   WaitUntil(
       *ports_.pump,
       [&] {
-        return outcome->Done() || thread->clock.Overdue(bounds.callSeconds) || stopNow() || thread->Left();
+        return outcome->Done() || thread->clock.Overdue(bounds.callSeconds) || stopNow();
       },
       backstop);
 
@@ -213,14 +201,11 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
     if (meanwhileError) std::rethrow_exception(meanwhileError);
     return;
   }
-  const bool wasLeft = thread->Left();
-  const bool wasStopped = !wasLeft && stopNow();
+  const bool wasStopped = stopNow();
   // The thread is stuck in a call that may never return: leave it, and use a new one.
   LeaveThread(thread);
-  const auto why = wasLeft || ending_ ? CallAbandoned::Why::Ending
-                   : wasStopped        ? CallAbandoned::Why::Stopped
-                                       : CallAbandoned::Why::NoAnswer;
-  throw CallAbandoned(member, why, bounds.callSeconds);
+  throw CallAbandoned(member, wasStopped ? CallAbandoned::Why::Stopped : CallAbandoned::Why::NoAnswer,
+                      bounds.callSeconds);
 }
 
 void CallRunner::Release(std::function<void()> release) {

@@ -58,7 +58,7 @@ bool RetryWhileBusy(const CallBounds& bounds, AttemptClock& clock, const std::fu
 // Thrown by CallRunner::Run when the caller gave up on a call that had not returned.
 class CallAbandoned : public std::exception {
  public:
-  enum class Why { NoAnswer, Stopped, Ending };
+  enum class Why { NoAnswer, Stopped };
   CallAbandoned(std::wstring member, Why why, double seconds)
       : member_(std::move(member)), why_(why), seconds_(seconds) {}
   const char* what() const noexcept override { return "call abandoned"; }
@@ -76,8 +76,8 @@ struct CallThread;
 
 // Makes the automation calls on a call thread while the UI thread waits for them processing its
 // window events, so a Word that hangs cannot freeze the window. A call is given up (CallAbandoned)
-// when its attempt has not returned after `callSeconds`, when `stopRequested` gives true, or when
-// the program is ending; the calls after it go to a fresh thread. What a given-up call hands back
+// when its attempt has not returned after `callSeconds`, or when the run's stop rises (the user's
+// stop, then the program told to end); the calls after it go to a fresh thread. What a given-up call hands back
 // later is dropped on its own thread. The runner never ends a process: the caller, who knows
 // which Word the call went to, does.
 class CallRunner : public std::enable_shared_from_this<CallRunner> {
@@ -86,7 +86,7 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
     std::shared_ptr<CallThreadStarter> threads;
     std::shared_ptr<Clock> clock;
     EventPump* pump = nullptr;
-    std::function<bool()> stopRequested;  // may be empty
+    const RunStop* stop = nullptr;  // may be null
   };
 
   static std::shared_ptr<CallRunner> Create(Ports ports, CallBounds bounds);
@@ -133,11 +133,6 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
   // True while a call is being waited for.
   bool InCall() const;
 
-  // The program is ending: the call being waited for (if any) is given up, its thread left
-  // behind, and from now on calls wait with `pump` (which handles no window events) and are
-  // never given up for a stop.
-  void BeginEnding(EventPump& pump);
-
  private:
   CallRunner(Ports ports, CallBounds bounds);
   using Work = std::function<void(AttemptClock&, const std::function<bool(std::function<void()>)>&)>;
@@ -150,7 +145,6 @@ class CallRunner : public std::enable_shared_from_this<CallRunner> {
   int inCall_ = 0;
   // While `meanwhile` runs: whether its call has returned (it is then no longer in hand).
   std::function<bool()> callReturned_;
-  bool ending_ = false;
   // References may be let go of on a call thread too (by the last task that held them).
   std::mutex threadMutex_;
   std::shared_ptr<CallThread> thread_;

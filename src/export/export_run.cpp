@@ -27,17 +27,94 @@ std::wstring ExportedText(int exported, int bound) {
 
 }  // namespace
 
-// A step of one document that failed, in words the user can act on.
-struct ExportRunner::Failure {
-  std::wstring step;
-  std::wstring member;  // the automation member or part that refused, if any
-  std::wstring reason;
-};
-
 float ProgressPercent(int position, int count) {
   if (count <= 0) return 100.0f;
   const double percent = static_cast<double>(position) / static_cast<double>(count) * 100.0;
   return static_cast<float>(std::clamp(percent, 0.0, 100.0));
+}
+
+namespace {
+
+using Outcome = DocumentResult::Outcome;
+
+// Runs one step; what it throws, other than a stop or a failure already named, is a failure of
+// that step.
+template <typename F>
+auto InStep(const std::wstring& step, F&& run) {
+  try {
+    return run();
+  } catch (const StopRequested&) {
+    throw;
+  } catch (const StepFailure&) {
+    throw;
+  } catch (const AutomationError& e) {
+    throw StepFailure{step, e.member(), e.reason()};
+  } catch (const std::exception& e) {
+    throw StepFailure{step, L"", Widen(e.what())};
+  }
+}
+
+// Runs `steps` for `result`, turning a stop or a failure into its outcome. True when neither.
+template <typename F>
+bool Settled(DocumentResult& result, F&& steps) {
+  try {
+    steps();
+    return true;
+  } catch (const StopRequested&) {
+    result.outcome = Outcome::Stopped;
+  } catch (const StepFailure& f) {
+    result.outcome = Outcome::Failed;
+    result.failure = f;
+  }
+  return false;
+}
+
+std::wstring StoppedText(const DocumentResult& last, int exported, int bound) {
+  std::wstring text = L"The export was stopped.";
+  if (!last.document.empty()) text += L"\n\nDocument in hand: " + last.document;
+  if (!last.wordFate.empty()) text += L"\n" + last.wordFate;
+  return text + L"\n\n" + ExportedText(exported, bound);
+}
+
+std::wstring FailedText(const DocumentResult& last, int exported, int bound) {
+  const StepFailure& failure = last.failure;
+  std::wstring text = L"The export stopped";
+  if (!last.document.empty()) text += L" at this document:\n" + last.document;
+  text += L"\n\nStep: " + failure.step;
+  if (!failure.member.empty()) text += L" (" + failure.member + L")";
+  text += L"\nReason: " + (failure.reason.empty() ? L"unknown" : failure.reason);
+  if (!last.wordFate.empty()) text += L" " + last.wordFate;
+  if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results, int bound) {
+  int exported = 0;
+  std::wstring warnings;
+  std::wstring skipped;
+  for (const auto& result : results) {
+    if (result.pdfWritten) ++exported;
+    if (!result.warning.empty()) warnings += L"\n\n" + result.document + L":\n" + result.warning;
+    if (result.outcome == Outcome::SkippedAsPdf) skipped += L"\n" + result.document;
+  }
+  if (!warnings.empty()) warnings = L"Word's printer could not be switched back for these documents:" + warnings;
+
+  const Outcome last = results.empty() ? Outcome::Exported : results.back().outcome;
+  if (last == Outcome::Stopped || last == Outcome::Failed) {
+    std::wstring text = last == Outcome::Stopped ? StoppedText(results.back(), exported, bound)
+                                                 : FailedText(results.back(), exported, bound);
+    if (!warnings.empty()) text += L"\n\n" + warnings;
+    return {text};
+  }
+  std::vector<std::wstring> messages;
+  if (!warnings.empty()) messages.push_back(warnings);
+  if (!skipped.empty()) {
+    messages.push_back(L"These documents were not exported because they are PDF files already:\n" + skipped);
+  }
+  messages.push_back(kDone);
+  return messages;
 }
 
 void ExportRunner::Press() {
@@ -46,7 +123,7 @@ void ExportRunner::Press() {
     return;
   }
   running_ = true;
-  stopRequested_ = false;
+  ports_.stop.Clear();
   struct Reset {
     bool& running;
     ~Reset() { running = false; }
@@ -55,180 +132,137 @@ void ExportRunner::Press() {
 }
 
 void ExportRunner::AskToStop() {
-  if (stopRequested_) return;
-  if (ports_.boxes.AskYesNo(kAskStop) == Answer::Yes) stopRequested_ = true;
+  if (ports_.stop.Requested()) return;
+  if (ports_.boxes.AskYesNo(kAskStop) == Answer::Yes) ports_.stop.Ask();
 }
 
 void ExportRunner::ThrowIfStopped() const {
-  if (stopRequested_) throw StopRequested();
-}
-
-std::wstring ExportRunner::Dismiss(std::unique_ptr<WordApplication>& word) {
-  if (!word) return {};
-  std::wstring fate = ports_.word.Dismiss(*word);
-  word.reset();
-  return fate;
-}
-
-void ExportRunner::EndForExit() {
-  if (!running_) return;
-  ports_.word.EndForExit();
-  // After Word, so that its printer cannot write over the old PDF once it is back.
-  if (aside_) aside_->Restore();
+  if (ports_.stop.Requested()) throw StopRequested();
 }
 
 ExportOutcome ExportRunner::Run() {
   BusyScope busy(ports_.busy);
-  const DocumentList& documents = ports_.documents;
-  if (documents.Count() <= 0) {
+  if (ports_.documents.Count() <= 0) {
     ports_.boxes.Notify(kNoFiles);
     return ExportOutcome::NoFiles;
   }
+  std::vector<DocumentResult> results(1);
+  bool declined = false;
+  if (!Settled(results[0], [&] {
+        declined = InStep(L"checking whether Word is running", [&] { return ports_.word.ConfirmWordClosed(); });
+      })) {
+    return Report(results, 0);
+  }
+  if (declined) return ExportOutcome::Declined;
+  results.clear();
+  busy.Refresh();
 
-  int bound = 0;
-  int exported = 0;
-  std::wstring documentPath;
+  const int bound = ports_.documents.Count();
+  for (int i = 1; i <= bound; ++i) {
+    if (ports_.stop.Requested()) {
+      results.push_back({Outcome::Stopped});
+      break;
+    }
+    // Items may have been removed during a wait: nothing is left to read at this position.
+    if (i > ports_.documents.Count()) break;
+    results.push_back(ExportOne(ports_.documents.Text(i), i));
+    if (results.back().outcome == Outcome::Failed || results.back().outcome == Outcome::Stopped) break;
+  }
+  return Report(results, bound);
+}
+
+DocumentResult ExportRunner::ExportOne(const std::wstring& document, int position) {
+  DocumentResult result{Outcome::Exported, document};
+  ports_.busy.Refresh();
+  // Its own output path: deleting it would destroy the document itself.
+  if (HasPdfExtension(document)) {
+    ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+    return {Outcome::SkippedAsPdf, document};
+  }
+  // Aside, not deleted: any end of this document's steps before the new PDF is complete
+  // (failure, stop, unwinding) puts it back, after Word is dealt with, whose printer could
+  // otherwise still write over it.
+  PdfAside oldPdf(ports_.files, OutputPathFor(document));
   std::unique_ptr<WordApplication> word;
-  std::vector<std::wstring> skipped;
-  std::vector<std::wstring> warnings;
-  std::optional<Failure> failure;
-  std::wstring wordFate;
-  std::wstring inHand;  // the document being handled, if any
-  bool stopped = false;
-  const auto stopRequested = [this] { return stopRequested_; };
-
-  // Names the step that is about to run, so that a failure can say what it was doing.
-  std::wstring step = L"checking whether Word is running";
   try {
-    if (ports_.word.ConfirmWordClosed()) return ExportOutcome::Declined;
-    busy.Refresh();
+    ExportSteps(result, position, oldPdf, word);
+    return result;
+  } catch (const StopRequested&) {
+    result.outcome = Outcome::Stopped;
+  } catch (const StepFailure& f) {
+    result.outcome = Outcome::Failed;
+    result.failure = f;
+  }
+  if (word) result.wordFate = ports_.word.Dismiss(*word);
+  return result;
+}
 
-    bound = documents.Count();
-    for (int i = 1; i <= bound; ++i) {
-      ThrowIfStopped();
-      // Items may have been removed during a wait: nothing is left to read at this position.
-      if (i > documents.Count()) break;
-      documentPath = documents.Text(i);
-      inHand = documentPath;
-      busy.Refresh();
+void ExportRunner::ExportSteps(DocumentResult& result, int position, PdfAside& oldPdf,
+                               std::unique_ptr<WordApplication>& word) {
+  const std::wstring outputPath = OutputPathFor(result.document);
+  const std::wstring replacing = L"replacing the old PDF " + outputPath;
+  InStep(replacing, [&] {
+    if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
+  });
+  ports_.busy.Refresh();
 
-      // Its own output path: deleting it would destroy the document itself.
-      if (HasPdfExtension(documentPath)) {
-        skipped.push_back(documentPath);
-        inHand.clear();
-        ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
-        continue;
-      }
+  InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(result.document, word); });
+  ports_.busy.Refresh();
+  ThrowIfStopped();
 
-      const std::wstring outputPath = OutputPathFor(documentPath);
-      step = L"replacing the old PDF " + outputPath;
-      // Aside, not deleted: any end of this document's steps before the new PDF is complete
-      // (failure, stop, unwinding) puts it back.
-      PdfAside oldPdf(ports_.files, outputPath);
-      // Also within reach of the end of the program, which unwinds nothing.
-      struct Held {
-        PdfAside*& slot;
-        ~Held() { slot = nullptr; }
-      } held{aside_ = &oldPdf};
-      if (std::wstring reason; !oldPdf.SetAside(reason)) throw Failure{step, L"", reason};
-      busy.Refresh();
+  result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, outputPath); });
+  ports_.busy.Refresh();
+  ThrowIfStopped();
 
-      step = L"opening the document in Word";
-      word = ports_.word.OpenWordDocument(documentPath);
-      busy.Refresh();
-      ThrowIfStopped();
+  WaitForPdf(outputPath);
+  result.pdfWritten = true;
+  InStep(L"deleting the old PDF", [&] {
+    if (std::wstring reason; !oldPdf.Commit(reason)) throw StepFailure{L"deleting the old PDF", L"", reason};
+  });
 
-      step = L"printing on \"PDF Printer\"";
-      if (auto warning = ports_.word.PrintToPdfPrinter(*word, outputPath, stopRequested); !warning.empty()) {
-        warnings.push_back(documentPath + L":\n" + warning);
-      }
-      busy.Refresh();
-      ThrowIfStopped();
+  ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+  // The one second before Word is told to quit; a stop cuts it short.
+  WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
+  ThrowIfStopped();
 
-      step = L"waiting for the PDF " + outputPath;
-      const bool written = WaitUntil(
-          ports_.pump, [&] { return stopRequested_ || ports_.files.Exists(outputPath); },
-          bounds_.pdfSeconds);
-      ThrowIfStopped();
-      if (!written) {
-        throw Failure{step, L"",
+  // Out of hand first: the instance is done with, whatever Quit comes to.
+  const std::unique_ptr<WordApplication> quitting = std::move(word);
+  InStep(L"closing Word", [&] { ports_.word.Quit(*quitting); });
+  ports_.busy.Refresh();
+}
+
+void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
+  const auto stopped = ports_.stop.Test();
+  const std::wstring appearing = L"waiting for the PDF " + outputPath;
+  const bool written = InStep(appearing, [&] {
+    return WaitUntil(ports_.pump, [&] { return stopped() || ports_.files.Exists(outputPath); }, bounds_.pdfSeconds);
+  });
+  ThrowIfStopped();
+  if (!written) {
+    throw StepFailure{appearing, L"",
                       L"The PDF did not appear within " + SecondsText(bounds_.pdfSeconds) +
                           L" after the printer's dialog was completed."};
-      }
-      // The printer creates the file when it starts writing: only a finished PDF counts.
-      step = L"waiting for the printer to finish the PDF " + outputPath;
-      const PdfState state = WaitForCompletePdf(ports_.pump, ports_.files, outputPath,
-                                                bounds_.pdfSeconds, stopRequested);
-      ThrowIfStopped();
-      if (state != PdfState::Complete) {
-        throw Failure{step, L"", IncompletePdfReason(state, bounds_.pdfSeconds)};
-      }
-      ++exported;
-      step = L"deleting the old PDF";
-      if (std::wstring reason; !oldPdf.Commit(reason)) throw Failure{step, L"", reason};
-
-      ports_.progress.SetProgressValue(ProgressPercent(i, documents.Count()));
-      // The one second before Word is told to quit; a stop cuts it short.
-      WaitSeconds(ports_.pump, 1.0, stopRequested);
-      ThrowIfStopped();
-
-      step = L"closing Word";
-      // Out of hand first: the instance is done with, whatever Quit comes to.
-      const std::unique_ptr<WordApplication> quitting = std::move(word);
-      ports_.word.Quit(*quitting);
-      inHand.clear();
-      busy.Refresh();
-    }
-  } catch (const StopRequested& e) {
-    stopped = true;
-    wordFate = e.wordFate();
-  } catch (const Failure& f) {
-    failure = f;
-  } catch (const AutomationError& e) {
-    failure = Failure{step, e.member(), e.reason()};
-    wordFate = e.wordFate();
-  } catch (const std::exception& e) {
-    failure = Failure{step, L"", Widen(e.what())};
   }
+  // The printer creates the file when it starts writing: only a finished PDF counts.
+  const std::wstring finishing = L"waiting for the printer to finish the PDF " + outputPath;
+  const PdfState state = InStep(finishing, [&] {
+    return WaitForCompletePdf(ports_.pump, ports_.files, outputPath, bounds_.pdfSeconds, stopped);
+  });
+  ThrowIfStopped();
+  if (state != PdfState::Complete) throw StepFailure{finishing, L"", IncompletePdfReason(state, bounds_.pdfSeconds)};
+}
 
-  std::wstring warningText;
-  if (!warnings.empty()) {
-    warningText = L"Word's printer could not be switched back for these documents:";
-    for (const auto& warning : warnings) warningText += L"\n\n" + warning;
-  }
-
-  if (stopped || failure) {
-    if (const std::wstring fate = Dismiss(word); !fate.empty()) wordFate = fate;
-    ports_.progress.SetProgressValue(0);
-    const std::wstring fateText = wordFate.empty() ? L"" : L" " + wordFate;
-    std::wstring text;
-    if (stopped) {
-      text = L"The export was stopped.";
-      if (!inHand.empty()) text += L"\n\nDocument in hand: " + inHand;
-      if (!wordFate.empty()) text += L"\n" + wordFate;
-      text += L"\n\n" + ExportedText(exported, bound);
-    } else {
-      text = L"The export stopped";
-      if (!documentPath.empty()) text += L" at this document:\n" + documentPath;
-      text += L"\n\nStep: " + failure->step;
-      if (!failure->member.empty()) text += L" (" + failure->member + L")";
-      text += L"\nReason: " + (failure->reason.empty() ? L"unknown" : failure->reason) + fateText;
-      if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
-    }
-    if (!warningText.empty()) text += L"\n\n" + warningText;
-    ports_.boxes.Notify(text);
-    return stopped ? ExportOutcome::Stopped : ExportOutcome::Failed;
-  }
-
+ExportOutcome ExportRunner::Report(const std::vector<DocumentResult>& results, int bound) {
   ports_.progress.SetProgressValue(0);
-  if (!warningText.empty()) ports_.boxes.Notify(warningText);
-  if (!skipped.empty()) {
-    std::wstring text = L"These documents were not exported because they are PDF files already:\n";
-    for (const auto& path : skipped) text += L"\n" + path;
-    ports_.boxes.Notify(text);
-  }
-  ports_.boxes.Notify(kDone);
-  return ExportOutcome::Done;
+  const Outcome last = results.empty() ? Outcome::Exported : results.back().outcome;
+  const ExportOutcome outcome = last == Outcome::Stopped  ? ExportOutcome::Stopped
+                                : last == Outcome::Failed ? ExportOutcome::Failed
+                                                          : ExportOutcome::Done;
+  // The window is gone: nothing more is shown.
+  if (ports_.stop.Quitting()) return outcome;
+  for (const auto& text : RunMessages(results, bound)) ports_.boxes.Notify(text);
+  return outcome;
 }
 
 }  // namespace tavrolin
+

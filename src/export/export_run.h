@@ -58,6 +58,8 @@ struct ExportPorts {
   MessageBoxes& boxes;
   BusyMark& busy;
   EventPump& pump;
+  // The run's one stop, set by the user's Yes; the same object goes to Word's waits.
+  RunStop& stop;
 };
 
 // (i / n) x 100 in double precision, stored in single precision. A list that shrank below the
@@ -67,6 +69,29 @@ float ProgressPercent(int position, int count);
 // How a run ended, for callers and tests.
 enum class ExportOutcome { Idle, Done, NoFiles, Declined, Stopped, Failed };
 
+// A step that failed, in words the user can act on.
+struct StepFailure {
+  std::wstring step;
+  std::wstring member;  // the automation member or part that refused, if any
+  std::wstring reason;
+};
+
+// What became of one document, or of the run's start when `document` is empty.
+struct DocumentResult {
+  enum class Outcome { Exported, SkippedAsPdf, Failed, Stopped };
+  Outcome outcome = Outcome::Exported;
+  std::wstring document;    // empty: no document was in hand
+  bool pdfWritten = false;  // its new PDF was complete, also when a later step failed
+  StepFailure failure;      // Failed
+  std::wstring wordFate;    // Failed, Stopped: what became of its Word instance, if said
+  std::wstring warning;     // Word's printer could not be switched back
+};
+
+// The messages that end a run, in the order they show. `results` are in list order; a last one
+// that failed or was stopped ended the run. `bound` is the number of documents the run set out
+// to export (0 when it failed before counting them).
+std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results, int bound);
+
 // "Export to PDF": one run at a time over the document list, each document in a Word instance
 // of its own. A press during a run asks whether to stop it instead of starting another.
 class ExportRunner {
@@ -75,29 +100,25 @@ class ExportRunner {
   ExportRunner(const ExportRunner&) = delete;
   ExportRunner& operator=(const ExportRunner&) = delete;
 
-  // The button was pressed (its value already taken back to 0).
+  // The button was pressed (its value already taken back to 0). A run the program is told to
+  // end in the middle of unwinds (Word dealt with, the old PDF back) and shows nothing more.
   void Press();
-  // The program is ending in the middle of the run: what the run holds is put right within a few
-  // seconds, handling no window events.
-  void EndForExit();
   bool Running() const { return running_; }
-  // The user answered Yes to stopping the run in hand.
-  bool StopAsked() const { return stopRequested_; }
   ExportOutcome LastOutcome() const { return lastOutcome_; }
 
  private:
-  struct Failure;
   ExportOutcome Run();
   void AskToStop();
+  // One document, the `position`th of the list, from the old PDF set aside to Word quit.
+  DocumentResult ExportOne(const std::wstring& document, int position);
+  void ExportSteps(DocumentResult& result, int position, PdfAside& oldPdf, std::unique_ptr<WordApplication>& word);
+  void WaitForPdf(const std::wstring& outputPath);
+  ExportOutcome Report(const std::vector<DocumentResult>& results, int bound);
   void ThrowIfStopped() const;
-  // Lets go of the Word instance in hand after a failure or a stop; says what became of it.
-  std::wstring Dismiss(std::unique_ptr<WordApplication>& word);
 
   ExportPorts ports_;
   ExportBounds bounds_;
   bool running_ = false;
-  bool stopRequested_ = false;
-  PdfAside* aside_ = nullptr;  // the old PDF of the document in hand, while it is held aside
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
 };
 

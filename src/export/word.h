@@ -21,29 +21,18 @@ class AutomationError : public std::runtime_error {
   // error number); 0 when none is known.
   std::int32_t code() const { return code_; }
   void SetCode(std::int32_t code) { code_ = code; }
-  // What became of the Word instance the failure concerned, when the thrower dealt with it.
-  const std::wstring& wordFate() const { return wordFate_; }
-  void SetWordFate(std::wstring fate) { wordFate_ = std::move(fate); }
 
  private:
   std::wstring member_;
   std::wstring reason_;
   bool busy_ = false;
   std::int32_t code_ = 0;
-  std::wstring wordFate_;
 };
 
-// Thrown out of a wait when the user asked to stop the export. `wordFate` says what became of a
-// Word instance that was dropped on the way out, when the thrower dealt with one.
+// Thrown out of a wait when the run's stop was asked (by the user, or by the window closed).
 class StopRequested : public std::exception {
  public:
-  StopRequested() = default;
-  explicit StopRequested(std::wstring wordFate) : wordFate_(std::move(wordFate)) {}
   const char* what() const noexcept override { return "stop requested"; }
-  const std::wstring& wordFate() const { return wordFate_; }
-
- private:
-  std::wstring wordFate_;
 };
 
 // One Word application object, started for one document. Released when destroyed.
@@ -58,26 +47,24 @@ class Word {
  public:
   virtual ~Word() = default;
   // False when the export may start; true when Word is running and the user chose to stop.
+  // Throws StopRequested when the program is told to end meanwhile, so that nothing is asked.
   virtual bool ConfirmWordClosed() = 0;
-  // A new, invisible Word instance with the document open. On failure the instance is already
-  // dealt with, and the error says what became of it.
-  virtual std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& documentPath) = 0;
+  // A new, invisible Word instance with the document open. `word` holds the instance from the
+  // moment it exists, so that on a failure the caller dismisses it (and learns its fate).
+  virtual void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) = 0;
   // Prints on "PDF Printer" and completes the printer's "Save As" dialog with `outputPath`.
-  // `stopRequested` is polled by the waits inside; when it gives true they throw StopRequested.
+  // The waits inside observe the run's stop and throw StopRequested when it is asked.
   // Gives a warning for the end of the run when Word's printer could not be switched back.
-  virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                         const std::function<bool()>& stopRequested) = 0;
+  virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) = 0;
   // Quit without saving ("Savechanges" = 0), once Word has no background print job left (else
   // Quit would ask whether to cancel it); an instance that has not ended within a short bound
   // is ended. Never throws: the document in hand is done either way.
   virtual void Quit(WordApplication& word) = 0;
   // After a failure or a stop: the printer put back, a "Save As" dialog given up on cancelled,
-  // Quit, and the process ended if it does not go. Never throws; says what became of it
-  // (empty when that was said already).
+  // Quit, and the process ended if it does not go; when the program is told to end, all of it
+  // within a few seconds. Never throws; says what became of it (empty when it was dealt with
+  // already).
   virtual std::wstring Dismiss(WordApplication& word) = 0;
-  // The program is ending in the middle of a run: the same for the instance in hand, within a
-  // few seconds, handling no window events.
-  virtual void EndForExit() = 0;
 };
 
 }  // namespace tavrolin

@@ -11,7 +11,8 @@ namespace {
 
 // Whether Word is open is asked before every run: it must answer at once.
 constexpr CallBounds kRunningWordBounds{0, 1};
-// When the program ends during a run, every step that is left is held to these.
+// When the program is told to end during a run, every step that puts things right is held to
+// these, so that the process ends soon after the window has gone.
 constexpr CallBounds kEndingCallBounds{0, 1.5};
 constexpr double kEndingQuitSeconds = 2.5;
 
@@ -23,28 +24,104 @@ std::wstring NoAnswerText(double seconds) { return L"Word did not answer within 
 
 }  // namespace
 
-// One Word instance this program started, and what must be put right before it goes.
-class AutomatedWord::Instance final : public WordApplication {
+namespace {
+
+// Where a Word instance stands: answering, given up on (it is only ended from then on), or gone
+// (it quit, died or was ended).
+enum class WordState { Running, Hung, Gone };
+
+// Owns the process of one instance: ends it on the way out, unless it quit.
+class ProcessGuard {
  public:
-  Instance(AutomatedWord& owner, std::unique_ptr<Dispatch> app, std::unique_ptr<OwnedProcess> process)
-      : app(std::move(app)), process(std::move(process)), owner_(owner) {}
-  ~Instance() override {
-    if (owner_.inHand_ == this) owner_.inHand_ = nullptr;
+  explicit ProcessGuard(std::unique_ptr<OwnedProcess> process) : process_(std::move(process)) {}
+  ~ProcessGuard() { End(); }
+  ProcessGuard(const ProcessGuard&) = delete;
+  ProcessGuard& operator=(const ProcessGuard&) = delete;
+
+  bool Known() const { return process_ != nullptr; }
+  bool Running() const { return process_ && process_->Running(); }
+  // It quit: nothing is left to end.
+  void Quitted() { done_ = true; }
+  // Ends it now, once; what became of it, in the user's words.
+  std::wstring End() {
+    if (std::exchange(done_, true)) return {};
+    if (!process_) return kWordNotIdentified;
+    if (!process_->Running()) return kWordGoneByItself;
+    std::wstring reason;
+    if (process_->End(reason)) return kWordEnded;
+    return L"That Word instance could not be ended: " + reason;
   }
 
-  std::unique_ptr<Dispatch> app;
-  std::unique_ptr<OwnedProcess> process;  // null when it could not be told apart
-  bool hung = false;                      // a call to it was given up
-  bool gone = false;                      // it quit, died or was ended
+ private:
+  std::unique_ptr<OwnedProcess> process_;  // null when it could not be told apart
+  bool done_ = false;
+};
+
+// What printing switched, until it is put back: Word's active printer, and the system's default,
+// which Word makes its active printer. Put back on the way out at the latest.
+class PrinterGuard {
+ public:
+  explicit PrinterGuard(DefaultPrinter& printers) : printers_(printers) {}
+  PrinterGuard(const PrinterGuard&) = delete;
+  PrinterGuard& operator=(const PrinterGuard&) = delete;
+
+  // Word's printer, while Word answers; a failure here is not the one to report.
+  void PutWordsBack(Dispatch* app, WordState& state) {
+    if (!wordPrinter || !app || state != WordState::Running) return;
+    try {
+      app->Put(L"ActivePrinter", Arg::Str(L"", *wordPrinter));
+      wordPrinter.reset();
+    } catch (const CallAbandoned&) {
+      state = WordState::Hung;
+    } catch (...) {
+    }
+  }
+  // Only the switch Word made is undone: a default the user chose meanwhile stays.
+  void RestoreSystem() {
+    if (!systemPrinter) return;
+    const auto now = printers_.Get();
+    if (now && *now == kPdfPrinterName && *systemPrinter != kPdfPrinterName) {
+      if (!printers_.Set(*systemPrinter)) return;
+    }
+    systemPrinter.reset();
+  }
+  // Once Word has quit: Windows, when it manages the default printer, makes the printer of a
+  // finished job the default, after the switch was undone.
+  void RestoreUser() {
+    if (!userPrinter) return;
+    systemPrinter = std::exchange(userPrinter, std::nullopt);
+    RestoreSystem();
+  }
+
   std::optional<std::wstring> wordPrinter;    // Word's printer before the switch, while switched
   std::optional<std::wstring> systemPrinter;  // the system's default printer before the switch
-  // The same, kept until Word has quit: Windows, when it manages the default printer, makes the
-  // printer of a finished job the default, after the switch above was undone.
-  std::optional<std::wstring> userPrinter;
-  WindowId dialog = 0;                        // the printer's dialog that was completed
+  std::optional<std::wstring> userPrinter;    // the same, kept until Word has quit
 
  private:
-  AutomatedWord& owner_;
+  DefaultPrinter& printers_;
+};
+
+}  // namespace
+
+// One Word instance this program started: where it stands, and the guards of what it changed.
+class AutomatedWord::Instance final : public WordApplication {
+ public:
+  Instance(std::unique_ptr<Dispatch> app, std::unique_ptr<OwnedProcess> process, DefaultPrinter& printers,
+           WordState state = WordState::Running)
+      : app(std::move(app)), state(state), process(std::move(process)), printers(printers) {}
+  // Whatever is still switched goes back, then the process is ended unless it quit.
+  ~Instance() override {
+    printers.PutWordsBack(app.get(), state);
+    printers.RestoreSystem();
+    printers.RestoreUser();
+    process.End();
+  }
+
+  std::unique_ptr<Dispatch> app;  // null when its creation was given up
+  WordState state;
+  ProcessGuard process;
+  PrinterGuard printers;
+  WindowId dialog = 0;  // the printer's dialog that was completed
 };
 
 namespace {
@@ -125,15 +202,23 @@ AutomatedWord::AutomatedWord(WordPorts ports, WordBounds bounds) : ports_(ports)
 
 AutomatedWord::~AutomatedWord() = default;
 
+namespace {
+
 // A call given up is Word not answering; from then on the instance is only ended.
+[[noreturn]] void GiveUp(AutomatedWord::Instance& word, const CallAbandoned& e) {
+  word.state = WordState::Hung;
+  if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
+  throw AutomationError(e.member(), NoAnswerText(e.seconds()));
+}
+
+}  // namespace
+
 template <typename F>
 void AutomatedWord::Guarded(Instance& word, F&& calls) {
   try {
     calls();
   } catch (const CallAbandoned& e) {
-    word.hung = true;
-    if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
-    throw AutomationError(e.member(), NoAnswerText(e.seconds()));
+    GiveUp(word, e);
   }
 }
 
@@ -145,138 +230,103 @@ std::unique_ptr<OwnedProcess> AutomatedWord::Identify(const std::wstring& progra
 }
 
 bool AutomatedWord::ConfirmWordClosed() {
-  if (!IsWordRunning(ports_.automation)) return false;
+  const bool running = IsWordRunning(ports_.automation);
+  // Told to end while asking: the question would show after the window.
+  if (ports_.stop.Requested()) throw StopRequested();
+  if (!running) return false;
   return ports_.boxes.AskYesNo(kWordRunningQuestion) != Answer::Yes;
 }
 
-std::unique_ptr<WordApplication> AutomatedWord::OpenWordDocument(const std::wstring& documentPath) {
+void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) {
   // The processes of Word's program just before and just after the creation: the one that is
   // new is this instance. A Word the user starts meanwhile makes two, and then none is taken.
-  Creating creating{ports_.processes.ServerProgram(kWordClass), {}};
-  if (!creating.program.empty()) creating.before = ports_.processes.List(creating.program);
-  creating_ = creating;
+  const std::wstring program = ports_.processes.ServerProgram(kWordClass);
+  std::vector<ProcessInfo> before;
+  if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;
   try {
     app = ports_.automation.CreateObject(kWordClass);
   } catch (const CallAbandoned& e) {
-    creating_.reset();
-    Instance started(*this, nullptr, Identify(creating.program, creating.before));
-    const std::wstring fate = EndNow(started);
-    if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested(fate);
-    AutomationError error(kWordClass, NoAnswerText(e.seconds()));
-    error.SetWordFate(fate);
-    throw error;
-  } catch (...) {
-    creating_.reset();
-    throw;
+    // Given up while Word was starting: the one new process is its, and only ended.
+    word = std::make_unique<Instance>(nullptr, Identify(program, before), ports_.printers, WordState::Hung);
+    if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
+    throw AutomationError(kWordClass, NoAnswerText(e.seconds()));
   }
-  creating_.reset();
-  auto instance = std::make_unique<Instance>(*this, std::move(app), Identify(creating.program, creating.before));
-  inHand_ = instance.get();
+  auto created = std::make_unique<Instance>(std::move(app), Identify(program, before), ports_.printers);
+  Instance& instance = *created;
+  word = std::move(created);
   ports_.busy.Refresh();
   try {
-    Guarded(*instance, [&] {
-      instance->app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
-      instance->app->Put(L"DisplayAlerts", Arg::I4(L"", kDisplayAlertsNone));
-      auto documents = instance->app->GetDispatch(L"Documents");
+    Guarded(instance, [&] {
+      instance.app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
+      instance.app->Put(L"DisplayAlerts", Arg::I4(L"", kDisplayAlertsNone));
+      auto documents = instance.app->GetDispatch(L"Documents");
       documents->CallMethod(L"Open", OpenArguments(documentPath));
     });
-  } catch (const StopRequested&) {
-    throw StopRequested(Dismiss(*instance));
-  } catch (AutomationError& e) {
-    const std::wstring fate = Dismiss(*instance);
+  } catch (const AutomationError& e) {
     // Only a protected document refuses the password no document uses.
-    if (e.code() == WordErrorCode(kWordErrorPasswordIncorrect)) {
-      AutomationError protectedDocument(e.member(), kPasswordNeeded);
-      protectedDocument.SetCode(e.code());
-      protectedDocument.SetWordFate(fate);
-      throw protectedDocument;
-    }
-    e.SetWordFate(fate);
-    throw;
+    if (e.code() != WordErrorCode(kWordErrorPasswordIncorrect)) throw;
+    AutomationError protectedDocument(e.member(), kPasswordNeeded);
+    protectedDocument.SetCode(e.code());
+    throw protectedDocument;
   }
   ports_.busy.Refresh();
-  return instance;
 }
 
-std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                              const std::function<bool()>& stopRequested) {
-  Instance& w = OursOrThrow(word, L"PrintOut");
-  Dispatch& app = *w.app;
-  std::wstring savedPrinter;
+void AutomatedWord::SwitchToPdfPrinter(Instance& w) {
   Guarded(w, [&] {
-    savedPrinter = app.GetString(L"ActivePrinter");
+    const std::wstring saved = w.app->GetString(L"ActivePrinter");
     // Word makes its active printer the system's default: that is put back too.
-    w.systemPrinter = ports_.printers.Get();
+    w.printers.systemPrinter = ports_.printers.Get();
     // Windows, when it manages the default printer, may have made "PDF Printer" the default
     // after an earlier document of this run: the user's own is the one seen before that.
-    if (w.systemPrinter && *w.systemPrinter != kPdfPrinterName) usersPrinter_ = w.systemPrinter;
-    w.userPrinter = usersPrinter_ ? usersPrinter_ : w.systemPrinter;
-    app.Put(L"ActivePrinter", Arg::Str(L"", kPdfPrinterName));
-    w.wordPrinter = savedPrinter;
+    const auto& system = w.printers.systemPrinter;
+    if (system && *system != kPdfPrinterName) usersPrinter_ = system;
+    w.printers.userPrinter = usersPrinter_ ? usersPrinter_ : system;
+    w.app->Put(L"ActivePrinter", Arg::Str(L"", kPdfPrinterName));
+    w.printers.wordPrinter = saved;
   });
+}
+
+std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) {
+  Instance& w = OursOrThrow(word, L"PrintOut");
+  SwitchToPdfPrinter(w);
+  const std::wstring savedPrinter = *w.printers.wordPrinter;
   try {
-    Guarded(w, [&] {
+    ports_.busy.Refresh();
+    const DialogSnapshot before = SnapshotSaveAsDialogs(ports_.windows, ports_.pump);
+    // A printer may ask on the printing thread, so that PrintOut returns only once its dialog
+    // is completed: the dialog is looked for from the moment PrintOut is sent.
+    w.app->CallMethodAlongside(L"PrintOut", PrintOutArguments(), [&](const std::function<bool()>& printFailed) {
       ports_.busy.Refresh();
-      const DialogSnapshot before = SnapshotSaveAsDialogs(ports_.windows, ports_.pump);
-      // A printer may ask on the printing thread, so that PrintOut returns only once its dialog
-      // is completed: the dialog is looked for from the moment PrintOut is sent.
-      app.CallMethodAlongside(L"PrintOut", PrintOutArguments(), [&](const std::function<bool()>& printFailed) {
-        ports_.busy.Refresh();
-        w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, stopRequested,
-                                        bounds_.dialog, printFailed);
-      });
-      ports_.busy.Refresh();
+      w.dialog = CompleteSaveAsDialog(outputPath, before, ports_.windows, ports_.pump, ports_.stop.Test(),
+                                      bounds_.dialog, printFailed);
     });
+    ports_.busy.Refresh();
+  } catch (const CallAbandoned& e) {
+    w.printers.RestoreSystem();
+    GiveUp(w, e);
   } catch (...) {
     // Word's printer goes back before the failure is reported, while Word still answers.
-    if (!w.hung) PutPrinterBack(w);
-    RestoreSystemPrinter(w);
+    w.printers.PutWordsBack(w.app.get(), w.state);
+    w.printers.RestoreSystem();
     throw;
   }
   // A printer that cannot be switched back is told at the end; the PDF is still on its way.
   std::wstring warning;
   try {
-    Guarded(w, [&] { app.Put(L"ActivePrinter", Arg::Str(L"", savedPrinter)); });
-    w.wordPrinter.reset();
+    Guarded(w, [&] { w.app->Put(L"ActivePrinter", Arg::Str(L"", savedPrinter)); });
+    w.printers.wordPrinter.reset();
   } catch (const AutomationError& e) {
     warning = L"Word could not be switched back to the printer \"" + savedPrinter + L"\": " + e.reason();
   }
-  RestoreSystemPrinter(w);
+  w.printers.RestoreSystem();
   return warning;
 }
 
-void AutomatedWord::PutPrinterBack(Instance& word) {
-  if (!word.wordPrinter || word.hung || word.gone) return;
-  try {
-    Guarded(word, [&] { word.app->Put(L"ActivePrinter", Arg::Str(L"", *word.wordPrinter)); });
-    word.wordPrinter.reset();
-  } catch (...) {
-    // The failure that brought us here is the one to report.
-  }
-}
-
-void AutomatedWord::RestoreSystemPrinter(Instance& word) {
-  if (!word.systemPrinter) return;
-  const std::wstring saved = *word.systemPrinter;
-  const auto now = ports_.printers.Get();
-  // Only the switch Word made is undone: a default the user chose meanwhile stays.
-  if (now && *now == kPdfPrinterName && saved != kPdfPrinterName) {
-    if (!ports_.printers.Set(saved)) return;
-  }
-  word.systemPrinter.reset();
-}
-
-void AutomatedWord::RestoreUserPrinter(Instance& word) {
-  if (!word.userPrinter) return;
-  word.systemPrinter = word.userPrinter;
-  word.userPrinter.reset();
-  RestoreSystemPrinter(word);
-}
-
 AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word) {
-  if (word.hung || word.gone) return Printing::Done;
-  const auto stop = [this] { return ports_.stopRequested && ports_.stopRequested(); };
+  if (word.state != WordState::Running) return Printing::Done;
+  const auto stop = ports_.stop.Test();
   const double start = ports_.pump.Now();
   for (;;) {
     std::wstring jobs;
@@ -294,22 +344,22 @@ AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word)
 }
 
 std::wstring AutomatedWord::EndNow(Instance& word) {
-  word.gone = true;
-  if (!word.process) return kWordNotIdentified;
-  if (!word.process->Running()) return kWordGoneByItself;
-  std::wstring reason;
-  if (word.process->End(reason)) return kWordEnded;
-  return L"That Word instance could not be ended: " + reason;
+  word.state = WordState::Gone;
+  return word.process.End();
 }
 
-std::wstring AutomatedWord::QuitAndEnd(Instance& word, double seconds, EventPump& pump) {
-  if (word.gone) return {};
-  if (word.hung) return EndNow(word);
-  if (word.process && !word.process->Running()) {
-    word.gone = true;
-    return kWordGoneByItself;
-  }
-  const double start = pump.Now();
+std::wstring AutomatedWord::Closed(Instance& word) {
+  word.state = WordState::Gone;
+  word.process.Quitted();
+  return kWordClosed;
+}
+
+std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
+  if (word.state == WordState::Gone) return {};
+  const double seconds = ports_.stop.Quitting() ? kEndingQuitSeconds : bounds_.quitSeconds;
+  if (word.state == WordState::Hung) return EndNow(word);
+  if (word.process.Known() && !word.process.Running()) return EndNow(word);  // gone by itself
+  const double start = ports_.pump.Now();
   bool quitAnswered = false;
   try {
     word.app->Limit(CallBounds{std::min(bounds_.busyRetrySeconds, seconds), seconds});
@@ -318,17 +368,10 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word, double seconds, EventPump
   } catch (...) {
     // Not answered or refused: the process is ended below.
   }
-  if (!word.process) {
-    if (!quitAnswered) return EndNow(word);
-    word.gone = true;
-    return kWordClosed;
-  }
-  if (!word.hung) {
-    const double left = std::max(0.0, seconds - (pump.Now() - start));
-    if (WaitUntil(pump, [&] { return !word.process->Running(); }, left)) {
-      word.gone = true;
-      return kWordClosed;
-    }
+  if (!word.process.Known()) return quitAnswered ? Closed(word) : EndNow(word);
+  if (word.state == WordState::Running) {
+    const double left = std::max(0.0, seconds - (ports_.pump.Now() - start));
+    if (WaitUntil(ports_.pump, [&] { return !word.process.Running(); }, left)) return Closed(word);
   }
   return EndNow(word);
 }
@@ -337,47 +380,26 @@ void AutomatedWord::Quit(WordApplication& word) {
   Instance& w = OursOrThrow(word, L"Quit");
   // A stop does not wait for Word's printing; Quit now would wait on its question, so a Word
   // that can be told apart is ended instead.
-  if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process) {
+  if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process.Known()) {
     EndNow(w);
   } else {
-    QuitAndEnd(w, bounds_.quitSeconds, ports_.pump);
+    QuitAndEnd(w);
   }
-  RestoreUserPrinter(w);
+  w.printers.RestoreUser();
 }
 
 std::wstring AutomatedWord::Dismiss(WordApplication& word) {
   Instance* w = Ours(word);
-  if (!w || w->gone) return {};
-  if (!w->hung) {
+  if (!w || w->state == WordState::Gone) return {};
+  if (w->state == WordState::Running) {
+    if (ports_.stop.Quitting()) w->app->Limit(kEndingCallBounds);
     CancelSaveAsDialog(w->dialog, ports_.windows, ports_.pump);
-    PutPrinterBack(*w);
+    w->printers.PutWordsBack(w->app.get(), w->state);
   }
-  std::wstring fate = QuitAndEnd(*w, bounds_.quitSeconds, ports_.pump);
-  RestoreSystemPrinter(*w);
-  RestoreUserPrinter(*w);
+  std::wstring fate = QuitAndEnd(*w);
+  w->printers.RestoreSystem();
+  w->printers.RestoreUser();
   return fate;
-}
-
-void AutomatedWord::EndForExit() {
-  const bool callGivenUp = ports_.automation.BeginEnding(ports_.quietPump);
-  if (creating_) {
-    // Word was being started: the one new process is its.
-    Instance started(*this, nullptr, Identify(creating_->program, creating_->before));
-    creating_.reset();
-    EndNow(started);
-    return;
-  }
-  if (!inHand_ || inHand_->gone) return;
-  Instance& w = *inHand_;
-  if (callGivenUp) w.hung = true;
-  w.app->Limit(kEndingCallBounds);
-  if (!w.hung) {
-    CancelSaveAsDialog(w.dialog, ports_.windows, ports_.quietPump);
-    PutPrinterBack(w);
-  }
-  QuitAndEnd(w, kEndingQuitSeconds, ports_.quietPump);
-  RestoreSystemPrinter(w);
-  RestoreUserPrinter(w);
 }
 
 }  // namespace tavrolin

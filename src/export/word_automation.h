@@ -68,9 +68,6 @@ class Automation {
   // The running instance registered for the class, its calls held to `bounds`; throws when
   // there is none.
   virtual std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds& bounds) = 0;
-  // The program is ending: the call in hand is given up and waits handle no window events from
-  // now on. True when a call was in hand.
-  virtual bool BeginEnding(EventPump& quietPump) = 0;
 };
 
 inline constexpr wchar_t kWordClass[] = L"Word.Application";
@@ -132,26 +129,23 @@ struct WordPorts {
   BusyMark& busy;
   WindowLayer& windows;
   EventPump& pump;
-  EventPump& quietPump;  // waits that handle no window events, for when the program ends
-  std::function<bool()> stopRequested = nullptr;  // the user asked to stop the run; may be empty
+  const RunStop& stop;  // the run's one stop, which every wait observes
 };
 
 // The Word port over late binding, the window layer and the event pump. It knows the process of
 // every instance it starts (the one new process of Word's server program around the creation)
 // and ends exactly that process when the instance does not answer, does not quit, or the run is
-// stopped or the program ends; it never touches a Word it did not start.
+// stopped; it never touches a Word it did not start.
 class AutomatedWord final : public Word {
  public:
   AutomatedWord(WordPorts ports, WordBounds bounds = {});
   ~AutomatedWord() override;
 
   bool ConfirmWordClosed() override;
-  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& documentPath) override;
-  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                 const std::function<bool()>& stopRequested) override;
+  void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) override;
+  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override;
   void Quit(WordApplication& word) override;
   std::wstring Dismiss(WordApplication& word) override;
-  void EndForExit() override;
 
   class Instance;
 
@@ -159,26 +153,19 @@ class AutomatedWord final : public Word {
   template <typename F>
   void Guarded(Instance& word, F&& calls);
   std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
-  void PutPrinterBack(Instance& word);
-  void RestoreSystemPrinter(Instance& word);
-  void RestoreUserPrinter(Instance& word);
+  void SwitchToPdfPrinter(Instance& word);
   enum class Printing { Done, Stopped, StillPrinting };
   Printing WaitForBackgroundPrinting(Instance& word);
-  std::wstring QuitAndEnd(Instance& word, double seconds, EventPump& pump);
+  // Each says what became of the instance.
+  // Held to the short bounds of the end once the window is closed.
+  std::wstring QuitAndEnd(Instance& word);
   std::wstring EndNow(Instance& word);
+  std::wstring Closed(Instance& word);
 
   WordPorts ports_;
   WordBounds bounds_;
   // The system's default printer as the user had it, last seen other than "PDF Printer".
   std::optional<std::wstring> usersPrinter_;
-  // What EndForExit deals with: the instance being worked on, or the one being created.
-  Instance* inHand_ = nullptr;
-  struct Creating {
-    std::wstring program;
-    std::vector<ProcessInfo> before;
-  };
-  std::optional<Creating> creating_;
-  friend class Instance;
 };
 
 }  // namespace tavrolin

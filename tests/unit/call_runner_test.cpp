@@ -1,6 +1,6 @@
 // The call runner with real threads and a real clock, and calls that block until the test lets
-// them go: answers, busy retries, calls given up at their bound, for a stop and at the end of the
-// program, and results that come after nobody waits for them.
+// them go: answers, busy retries, calls given up at their bound, for a stop and when the program is
+// told to end, and results that come after nobody waits for them.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -32,7 +32,9 @@ class RealPump final : public EventPump {
   }
   void Idle(double) override { std::this_thread::sleep_for(1ms); }
   double Now() override { return clock.Now(); }
+  bool QuitSeen() override { return quit; }
   std::function<void()> onDoEvents;
+  bool quit = false;
   SteadyClock clock;
 };
 
@@ -99,7 +101,7 @@ class CallRunnerTest : public ::testing::Test {
  protected:
   ~CallRunnerTest() override { blocked->gate.Open(); }
   std::shared_ptr<CallRunner> Make(CallBounds bounds) {
-    runner = CallRunner::Create({threads, std::make_shared<SteadyClock>(), &pump, [this] { return stop.load(); }}, bounds);
+    runner = CallRunner::Create({threads, std::make_shared<SteadyClock>(), &pump, &stop}, bounds);
     return runner;
   }
   // A call that blocks at the gate and then hands back a counted result.
@@ -115,7 +117,7 @@ class CallRunnerTest : public ::testing::Test {
 
   RealPump pump;
   std::shared_ptr<CountingThreads> threads = std::make_shared<CountingThreads>();
-  std::atomic<bool> stop = false;
+  RunStop stop{pump};
   std::shared_ptr<Blocked> blocked = std::make_shared<Blocked>();
   std::shared_ptr<CallRunner> runner;
 };
@@ -155,7 +157,7 @@ TEST_F(CallRunnerTest, AStopGivesUpTheCallInHandButNotTheCallsThatPutThingsRight
   auto r = Make({1, 60});
   int polls = 0;
   pump.onDoEvents = [&] {
-    if (++polls == 20) stop = true;
+    if (++polls == 20) stop.Ask();
   };
   try {
     r->Run<Handed>(L"PrintOut", Blocking());
@@ -169,20 +171,20 @@ TEST_F(CallRunnerTest, AStopGivesUpTheCallInHandButNotTheCallsThatPutThingsRight
   EXPECT_TRUE(quitRan);
 }
 
-TEST_F(CallRunnerTest, TheProgramEndingGivesUpTheCallInHandAndWaitsWithItsOwnPump) {
+TEST_F(CallRunnerTest, TheWindowClosedGivesUpTheCallInHandAlsoOneThatPutsRightAfterAStop) {
   auto r = Make({1, 60});
-  RealPump quiet;
+  stop.Ask();  // the user's stop came first: this call puts things right
   pump.onDoEvents = [&] {
-    if (r->InCall() && blocked->inside == 1) r->BeginEnding(quiet);
+    if (r->InCall() && blocked->inside == 1) pump.quit = true;
   };
   try {
-    r->Run<Handed>(L"Open", Blocking());
+    r->Run<Handed>(L"Quit", Blocking());
     FAIL();
   } catch (const CallAbandoned& e) {
-    EXPECT_EQ(CallAbandoned::Why::Ending, e.why());
+    EXPECT_EQ(CallAbandoned::Why::Stopped, e.why()) << "the same way out as a stop";
   }
-  pump.onDoEvents = [] { FAIL() << "the window's events are not handled once the program ends"; };
-  stop = true;  // never given up for a stop any more
+  pump.onDoEvents = nullptr;
+  // The calls that put things right after the quit are made, bounded as their caller says.
   EXPECT_EQ(3, r->Run<int>(L"Quit", [](AttemptClock&) { return 3; }));
 }
 

@@ -103,12 +103,11 @@ class PrinterWord final : public Word {
  public:
   PrinterWord(FakePump& pump, FakeDisk& disk) : pump_(pump), disk_(disk) {}
   bool ConfirmWordClosed() override { return false; }
-  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& path) override {
+  void OpenWordDocument(const std::wstring& path, std::unique_ptr<WordApplication>& word) override {
     if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
-    return std::make_unique<Application>();
+    word = std::make_unique<Application>();
   }
-  std::wstring PrintToPdfPrinter(WordApplication&, const std::wstring& outputPath,
-                                 const std::function<bool()>&) override {
+  std::wstring PrintToPdfPrinter(WordApplication&, const std::wstring& outputPath) override {
     const std::wstring target = LongPathForm(outputPath);
     pump_.At(pump_.Now() + 0.5, [this, target] { disk_.files[target] = {"%PDF-1.4 half", true}; });
     if (writeSeconds < 0) return {};  // never finishes
@@ -118,7 +117,6 @@ class PrinterWord final : public Word {
   }
   void Quit(WordApplication&) override {}
   std::wstring Dismiss(WordApplication&) override { return {}; }
-  void EndForExit() override {}
 
   static constexpr char kNewPdf[] = "%PDF-1.4 the new one, whole %%EOF";
   std::wstring openFails;
@@ -146,9 +144,6 @@ class NoBar final : public ProgressBar {
   void SetProgressValue(float) override {}
 };
 
-// Thrown out of a wait as closing the window would unwind the run.
-struct WindowClosed {};
-
 class ExportFiles : public ::testing::Test {
  protected:
   // The run sees the disk through the long-form conversion, as the program's adapter does.
@@ -168,7 +163,8 @@ class ExportFiles : public ::testing::Test {
   BusyMark busy{pointer};
   NoBar bar;
   Notices messages;
-  ExportRunner runner{{documents, word, files, bar, messages, busy, pump}, ExportBounds{}};
+  RunStop stop{pump};
+  ExportRunner runner{{documents, word, files, bar, messages, busy, pump, stop}, ExportBounds{}};
 };
 
 TEST_F(ExportFiles, TheOldPdfIsThereByteForByteAfterAFailureAStopOrTheRunUnwinding) {
@@ -199,11 +195,14 @@ TEST_F(ExportFiles, TheOldPdfIsThereByteForByteAfterAFailureAStopOrTheRunUnwindi
   EXPECT_EQ(Bytes(pdf), "%PDF-1.3 the old one");
   EXPECT_EQ(disk.files.count(Long(aside)), 0u);
 
-  // Unwinding out of the wait for the PDF, as a closed window ends the run.
+  // The window closed during the wait for the PDF: the run unwinds and shows nothing more.
   word.openFails.clear();
   word.writeSeconds = 3;
-  pump.At(pump.Now() + 0.2, [] { throw WindowClosed{}; });
-  EXPECT_THROW(Press(), WindowClosed);
+  pump.At(pump.Now() + 0.2, [&] { pump.quit = true; });
+  const auto shown = messages.shown.size();
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Stopped);
+  EXPECT_EQ(messages.shown.size(), shown);
   EXPECT_EQ(Bytes(pdf), "%PDF-1.3 the old one");
   EXPECT_EQ(disk.files.count(Long(aside)), 0u);
   EXPECT_TRUE(disk.refused.empty());

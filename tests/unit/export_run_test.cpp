@@ -76,22 +76,21 @@ class FakeApplication final : public WordApplication {
 // Word and its printer: the PDF appears `pdfDelay` seconds after the dialog was completed.
 class FakeWord final : public Word {
  public:
-  FakeWord(Journal& journal, FakePump& pump, FakeFiles& files)
-      : journal_(journal), pump_(pump), files_(files) {}
+  FakeWord(Journal& journal, FakePump& pump, FakeFiles& files, const RunStop& stop)
+      : journal_(journal), pump_(pump), files_(files), stop_(stop) {}
 
   bool ConfirmWordClosed() override {
     journal_.push_back(L"confirm");
     return declines;
   }
-  std::unique_ptr<WordApplication> OpenWordDocument(const std::wstring& path) override {
+  void OpenWordDocument(const std::wstring& path, std::unique_ptr<WordApplication>& word) override {
     journal_.push_back(L"open " + path);
     if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
     ++live;
     maxLive = std::max(maxLive, live);
-    return std::make_unique<FakeApplication>(path);
+    word = std::make_unique<FakeApplication>(path);
   }
-  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath,
-                                 const std::function<bool()>& stopRequested) override {
+  std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
     journal_.push_back(L"print " + document + L" -> " + outputPath);
     if (document == printFails) throw AutomationError(L"PrintOut", L"The printer is offline.");
@@ -99,7 +98,7 @@ class FakeWord final : public Word {
     const double start = pump_.Now();
     while (pump_.Now() - start < dialogSeconds) {
       pump_.DoEvents();
-      if (stopRequested()) throw StopRequested();
+      if (stop_.Requested()) throw StopRequested();
       pump_.Idle(kPollSeconds);
     }
     if (document != noPdf) {
@@ -117,7 +116,6 @@ class FakeWord final : public Word {
     Quit(word);
     return fate;
   }
-  void EndForExit() override { journal_.push_back(L"end for exit"); }
 
   bool declines = false;
   double dialogSeconds = 0;
@@ -131,6 +129,7 @@ class FakeWord final : public Word {
   Journal& journal_;
   FakePump& pump_;
   FakeFiles& files_;
+  const RunStop& stop_;
 };
 
 class FakeProgress final : public ProgressBar {
@@ -196,13 +195,14 @@ struct Rig {
   FakePump pump;
   DocumentList documents;
   FakeFiles files{journal};
-  FakeWord word{journal, pump, files};
+  RunStop stop{pump};
+  FakeWord word{journal, pump, files, stop};
   FakePointer pointer;
   BusyMark busy{pointer};
   FakeProgress progress{journal};
   FakeMessages messages{journal, pointer, progress};
   ExportBounds bounds;
-  ExportRunner runner{{documents, word, files, progress, messages, busy, pump}, bounds};
+  ExportRunner runner{{documents, word, files, progress, messages, busy, pump, stop}, bounds};
 };
 
 class ExportRunTest : public ::testing::Test, public Rig {};
@@ -430,6 +430,22 @@ TEST_F(ExportRunTest, StopReachesTheWaitsInsideWordAndTheOneSecondWait) {
   }
 }
 
+// The window closed mid-run: the run unwinds by the stop's way, and nothing shows after the window.
+TEST_F(ExportRunTest, ClosingTheWindowUnwindsTheRunAndShowsNothing) {
+  Add({L"C:\\a.docx", L"C:\\b.docx"});
+  files.files = {L"C:\\a.pdf"};
+  word.dialogSeconds = 1;
+  pump.At(0.5, [&] { pump.quit = true; });
+  runner.Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Stopped);
+  EXPECT_EQ(Opened(), std::vector<std::wstring>{L"C:\\a.docx"});
+  EXPECT_EQ(word.live, 0) << "its instance was dealt with";
+  EXPECT_LT(IndexOf(journal, L"quit C:\\a.docx"), IndexOf(journal, L"put back C:\\a.pdf")) << "Word first";
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.asked.empty());
+  EXPECT_EQ(pointer.value, kPointerDefault);
+}
+
 TEST_F(ExportRunTest, NoToTheStopQuestionLetsTheRunGoOn) {
   Add({L"C:\\a.docx", L"C:\\b.docx"});
   word.pdfDelay = 2;
@@ -442,6 +458,52 @@ TEST_F(ExportRunTest, NoToTheStopQuestionLetsTheRunGoOn) {
   // And a later press starts a new run.
   runner.Press();
   EXPECT_EQ(Opened().size(), 4u);
+}
+
+// Every way a run ends, as the user reads it: the texts and their order.
+TEST(RunMessages, SayHowTheRunEndedInTheirOrder) {
+  using O = DocumentResult::Outcome;
+  const DocumentResult a{O::Exported, L"C:\\a.docx", true};
+  const DocumentResult warned{O::Exported, L"C:\\w.docx", true, {}, L"", L"Word could not be switched back."};
+  const DocumentResult skipped{O::SkippedAsPdf, L"C:\\s.pdf"};
+  const std::wstring warningText =
+      L"Word's printer could not be switched back for these documents:\n\nC:\\w.docx:\nWord could not be switched back.";
+  struct Case {
+    const char* name;
+    std::vector<DocumentResult> results;
+    int bound;
+    std::vector<std::wstring> expected;
+  };
+  const Case cases[] = {
+      {"all exported", {a, a}, 2, {L"Done."}},
+      {"warnings, then skipped PDFs, then done",
+       {skipped, warned, {O::SkippedAsPdf, L"C:\\t.PDF"}},
+       3,
+       {warningText, L"These documents were not exported because they are PDF files already:\n\nC:\\s.pdf\nC:\\t.PDF",
+        L"Done."}},
+      {"stopped with a document in hand",
+       {a, {O::Stopped, L"C:\\b.docx", false, {}, L"That Word instance was ended."}},
+       3,
+       {L"The export was stopped.\n\nDocument in hand: C:\\b.docx\nThat Word instance was ended.\n\n"
+        L"Documents exported: 1 of 3."}},
+      {"stopped between documents, after a warning",
+       {warned, {O::Stopped}},
+       2,
+       {L"The export was stopped.\n\nDocuments exported: 1 of 2.\n\n" + warningText}},
+      {"failed in a call, after its PDF was written",
+       {a, {O::Failed, L"C:\\b.docx", true, {L"closing Word", L"Quit", L"The call timed out."}, L"That Word instance was closed."}},
+       3,
+       {L"The export stopped at this document:\nC:\\b.docx\n\nStep: closing Word (Quit)\nReason: The call timed out. "
+        L"That Word instance was closed.\n\nDocuments exported: 2 of 3."}},
+      {"failed before any document, with no reason given",
+       {{O::Failed, L"", false, {L"checking whether Word is running", L"", L""}}},
+       0,
+       {L"The export stopped\n\nStep: checking whether Word is running\nReason: unknown"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(RunMessages(c.results, c.bound), c.expected);
+  }
 }
 
 TEST(ProgressPercent, IsCappedAtTheBarsRange) {

@@ -90,12 +90,7 @@ class FakeAutomation final : public Automation {
     runningStrings[L""] = runningName;
     return object;
   }
-  bool BeginEnding(EventPump&) override {
-    log_.Record(L"ending");
-    return callInHand;
-  }
   std::map<std::wstring, std::wstring> strings{{L"ActivePrinter", L"Office Laser on LPT1:"}};
-  bool callInHand = false;
   std::map<std::wstring, std::wstring> runningStrings;
   std::wstring runningName;  // empty: nothing running
 
@@ -114,8 +109,6 @@ class ScriptedMessages final : public MessageBoxes {
   std::vector<std::wstring> questions;
   std::vector<std::wstring> notices;
 };
-
-const std::function<bool()> kNeverStop = [] { return false; };
 
 // Word's server processes: each creation starts one more unless told otherwise; `Open` hands out
 // a process that records being ended.
@@ -183,6 +176,24 @@ class WordSequenceTest : public ::testing::Test {
       for (auto& [id, state] : processes.states) state.running = false;
     };
   }
+  // Opens as the run does.
+  std::unique_ptr<WordApplication> Open(const std::wstring& path) {
+    std::unique_ptr<WordApplication> app;
+    word.OpenWordDocument(path, app);
+    return app;
+  }
+  // Opens as the run does, expecting a failure: its reason, and what dismissing the instance
+  // (as the run then does) says became of it.
+  std::pair<std::wstring, std::wstring> OpenFailing(const std::wstring& path) {
+    std::unique_ptr<WordApplication> app;
+    std::wstring reason = L"(no failure)";
+    try {
+      word.OpenWordDocument(path, app);
+    } catch (const AutomationError& e) {
+      reason = e.reason();
+    }
+    return {reason, app ? word.Dismiss(*app) : L"(no instance)"};
+  }
   std::size_t Count(const std::wstring& what) const {
     const auto names = log.Names();
     return static_cast<std::size_t>(std::count(names.begin(), names.end(), what));
@@ -198,14 +209,12 @@ class WordSequenceTest : public ::testing::Test {
   FakeWindowLayer::Dialog dialog{};
   FakeProcesses processes;
   FakeDefaultPrinter printers;
-  FakePump quietPump;
-  bool stopAsked = false;
-  AutomatedWord word{
-      WordPorts{automation, processes, printers, messages, busy, windows, pump, quietPump, [this] { return stopAsked; }}};
+  RunStop stop{pump};
+  AutomatedWord word{WordPorts{automation, processes, printers, messages, busy, windows, pump, stop}};
 };
 
 TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithoutAnyPrompt) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   ASSERT_TRUE(app);
   EXPECT_EQ((std::vector<std::wstring>{L"create Word.Application", L"App.put AutomationSecurity",
                                        L"App.put DisplayAlerts", L"App.get Documents", L"Documents.call Open"}),
@@ -222,7 +231,7 @@ TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithout
   EXPECT_EQ(kPointerHourglass, pointer.value);
   EXPECT_EQ(2u, pointer.history.size());
 
-  word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+  Open(L"C:\\Docs\\Other.docx");
   const auto names = log.Names();
   EXPECT_EQ(2, std::count(names.begin(), names.end(), L"create Word.Application"))
       << "never attaches to an instance already there";
@@ -230,39 +239,27 @@ TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithout
 
 TEST_F(WordSequenceTest, AWordThatCouldNotOpenTheDocumentIsQuitAndTheErrorKept) {
   log.Fail(L"Documents.call Open", L"Sorry, we couldn't find your file.");
-  try {
-    word.OpenWordDocument(L"C:\\missing.docx");
-    FAIL();
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(L"Sorry, we couldn't find your file.", e.reason());
-  }
+  EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Sorry, we couldn't find your file.", kWordClosed}),
+            OpenFailing(L"C:\\missing.docx"));
   ASSERT_EQ(L"App.call Quit", log.calls.back().what);
   EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls.back().args);
 
   // A Quit that fails too does not hide why the document could not be opened.
   log.Fail(L"App.call Quit", L"gone");
-  try {
-    word.OpenWordDocument(L"C:\\missing.docx");
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(L"Sorry, we couldn't find your file.", e.reason());
-  }
+  EXPECT_EQ(L"Sorry, we couldn't find your file.", OpenFailing(L"C:\\missing.docx").first);
 }
 
 TEST_F(WordSequenceTest, AProtectedDocumentEndsWithAMessageThatItNeedsAPassword) {
   AutomationError wrongPassword(L"Open", L"The password is incorrect. Word cannot open the document.");
   wrongPassword.SetCode(static_cast<std::int32_t>(0x800A1520));  // Word's error 5408
   log.failures.insert_or_assign(L"Documents.call Open", wrongPassword);
-  try {
-    word.OpenWordDocument(L"C:\\Docs\\Secret.docx");
-    FAIL();
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(kPasswordNeeded, e.reason());
-    EXPECT_EQ(kWordClosed, e.wordFate());
-  }
+  const auto [reason, fate] = OpenFailing(L"C:\\Docs\\Secret.docx");
+  EXPECT_EQ(kPasswordNeeded, reason);
+  EXPECT_EQ(kWordClosed, fate);
   // Any other failure of Open keeps Word's own words.
   log.Fail(L"Documents.call Open", L"The password is incorrect.");
   try {
-    word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+    Open(L"C:\\Docs\\Other.docx");
     FAIL();
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"The password is incorrect.", e.reason());
@@ -272,8 +269,8 @@ TEST_F(WordSequenceTest, AProtectedDocumentEndsWithAMessageThatItNeedsAPassword)
 // Quit while Word still prints in the background would wait on Word's question whether to
 // cancel the job.
 TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
-  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  auto app = Open(L"C:\\Docs\\Report.docx");
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
   automation.strings[L"BackgroundPrintingStatus"] = L"1";
   const double printingEnds = pump.now + 3;
   pump.At(printingEnds, [this] { automation.strings[L"BackgroundPrintingStatus"] = L"0"; });
@@ -295,7 +292,7 @@ TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
 
   {
     SCOPED_TRACE("printing that never ends: Quit after the bound, and its own bound ends Word");
-    auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+    auto second = Open(L"C:\\Docs\\Other.docx");
     automation.strings[L"BackgroundPrintingStatus"] = L"1";
     const double start = pump.now;
     log.effects.erase(L"App.call Quit");  // Word asks whether to cancel the job
@@ -306,8 +303,8 @@ TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
   }
   {
     SCOPED_TRACE("a stop ends the wait and that Word at once");
-    auto third = word.OpenWordDocument(L"C:\\Docs\\Third.docx");
-    pump.At(pump.now + 1, [this] { stopAsked = true; });
+    auto third = Open(L"C:\\Docs\\Third.docx");
+    pump.At(pump.now + 1, [this] { stop.Ask(); });
     const double start = pump.now;
     const auto quits = Count(L"App.call Quit");
     word.Quit(*third);
@@ -318,8 +315,8 @@ TEST_F(WordSequenceTest, QuitWaitsUntilWordHasNoBackgroundPrintJobLeft) {
 }
 
 TEST_F(WordSequenceTest, ADefaultPrinterTheUserChoseMeanwhileStaysAfterQuit) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
-  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  auto app = Open(L"C:\\Docs\\Report.docx");
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
   printers.name = L"Plotter";
   printers.sets.clear();
   word.Quit(*app);
@@ -329,22 +326,22 @@ TEST_F(WordSequenceTest, ADefaultPrinterTheUserChoseMeanwhileStaysAfterQuit) {
 // Windows, managing the default printer, makes "PDF Printer" the default once a job has ended,
 // which can be after the first document's Word has quit and its printer was put back.
 TEST_F(WordSequenceTest, APdfPrinterMadeDefaultAfterOneDocumentIsNotTakenForTheUsersAtTheNext) {
-  auto first = word.OpenWordDocument(L"C:\\Docs\\A.docx");
-  word.PrintToPdfPrinter(*first, L"C:\\Docs\\A.pdf", kNeverStop);
+  auto first = Open(L"C:\\Docs\\A.docx");
+  word.PrintToPdfPrinter(*first, L"C:\\Docs\\A.pdf");
   word.Quit(*first);
   log.effects.erase(L"App.put ActivePrinter");
   printers.name = L"PDF Printer";
-  auto second = word.OpenWordDocument(L"C:\\Docs\\B.docx");
-  word.PrintToPdfPrinter(*second, L"C:\\Docs\\B.pdf", kNeverStop);
+  auto second = Open(L"C:\\Docs\\B.docx");
+  word.PrintToPdfPrinter(*second, L"C:\\Docs\\B.pdf");
   word.Quit(*second);
   EXPECT_EQ(L"Office Laser", printers.name);
 }
 
 TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBack) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.calls.clear();
   pointer.history.clear();
-  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
 
   EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter", L"App.call PrintOut",
                                        L"App.put ActivePrinter"}),
@@ -369,7 +366,7 @@ TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBac
 }
 
 TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   auto lastPut = [&] {
     for (auto it = log.calls.rbegin(); it != log.calls.rend(); ++it) {
       if (it->what == L"App.put ActivePrinter") return it->args.at(0).text;
@@ -381,24 +378,26 @@ TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
   {
     SCOPED_TRACE("PrintOut fails");
     log.Fail(L"App.call PrintOut", L"There is a printer error.");
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
     log.failures.clear();
   }
   {
     SCOPED_TRACE("no dialog");
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
   }
   {
     SCOPED_TRACE("stop requested");
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", [] { return true; }), StopRequested);
+    stop.Ask();
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
+    stop.Clear();
   }
   {
     SCOPED_TRACE("no Save button");
     log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(/*saveBeforeEdit=*/true, /*saveId=*/0); };
-    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+    EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
     EXPECT_EQ(L"Office Laser on LPT1:", lastPut());
     EXPECT_TRUE(windows.PostsTo(dialog.save).empty());
   }
@@ -407,7 +406,7 @@ TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
     log.Fail(L"App.call PrintOut", L"There is a printer error.");
     log.failures.insert_or_assign(L"App.put ActivePrinter", AutomationError(L"ActivePrinter", L"rejected"));
     try {
-      word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+      word.PrintToPdfPrinter(*app, L"C:\\a.pdf");
       FAIL();
     } catch (const AutomationError& e) {
       EXPECT_EQ(L"ActivePrinter", e.member()) << "the switch to the PDF printer failed first";
@@ -417,26 +416,26 @@ TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
 }
 
 TEST_F(WordSequenceTest, TheSwitchToThePdfPrinterFailingLeavesNothingToRestore) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.calls.clear();
   log.Fail(L"App.put ActivePrinter", L"There is a printer error.");
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), AutomationError);
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), AutomationError);
   EXPECT_EQ((std::vector<std::wstring>{L"App.get ActivePrinter", L"App.put ActivePrinter"}), log.Names());
 }
 
 TEST_F(WordSequenceTest, OnlyADialogShownAfterPrintingStartedIsTaken) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   const auto stranger = windows.AddSaveAs();
   // The printer's dialog shows during PrintOut itself.
   log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(); };
-  word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+  word.PrintToPdfPrinter(*app, L"C:\\a.pdf");
   EXPECT_TRUE(windows.PostsTo(stranger.edit).empty());
   EXPECT_TRUE(windows.PostsTo(stranger.save).empty());
   EXPECT_EQ(9u, windows.PostsTo(dialog.edit).size()) << "the selection and eight characters";
 }
 
 TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.calls.clear();
   word.Quit(*app);
   ASSERT_EQ((std::vector<std::wstring>{L"App.get BackgroundPrintingStatus", L"App.call Quit"}), log.Names());
@@ -445,7 +444,7 @@ TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {
 
 TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
   struct Other : WordApplication {} other;
-  EXPECT_THROW(word.PrintToPdfPrinter(other, L"C:\\a.pdf", kNeverStop), AutomationError);
+  EXPECT_THROW(word.PrintToPdfPrinter(other, L"C:\\a.pdf"), AutomationError);
   EXPECT_THROW(word.Quit(other), AutomationError);
 }
 
@@ -453,13 +452,8 @@ TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
 // created is ended, the user's own Word never, and the message says so.
 TEST_F(WordSequenceTest, AWordThatDoesNotAnswerIsEndedAndOnlyThatOne) {
   log.abandoned[L"Documents.call Open"] = CallAbandoned::Why::NoAnswer;
-  try {
-    word.OpenWordDocument(L"C:\\Docs\\Locked.docx");
-    FAIL();
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(L"Word did not answer within 120 seconds.", e.reason());
-    EXPECT_EQ(kWordEnded, e.wordFate());
-  }
+  EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Word did not answer within 120 seconds.", kWordEnded}),
+            OpenFailing(L"C:\\Docs\\Locked.docx"));
   EXPECT_EQ((std::vector<std::uint32_t>{200}), processes.opened);
   EXPECT_TRUE(processes.states[200].ended);
   EXPECT_FALSE(processes.states[100].ended) << "the user's Word";
@@ -469,17 +463,17 @@ TEST_F(WordSequenceTest, AWordThatDoesNotAnswerIsEndedAndOnlyThatOne) {
   log.abandoned.clear();
   log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::NoAnswer;
   processes.strangerStarts = true;
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf", kNeverStop), AutomationError);
+  auto app = Open(L"C:\\Docs\\Report.docx");
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf"), AutomationError);
   EXPECT_EQ(kWordNotIdentified, word.Dismiss(*app));
   EXPECT_EQ(1u, processes.opened.size()) << "nothing else was opened, so nothing else ended";
   EXPECT_EQ(L"Office Laser", printers.name) << "the system's default printer is put back without Word";
 }
 
 TEST_F(WordSequenceTest, AStopWhileACallHangsEndsThatWordAtOnceAndPutsThePrinterBack) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::Stopped;
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), StopRequested);
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
   const double before = pump.now;
   EXPECT_EQ(kWordEnded, word.Dismiss(*app));
   EXPECT_LT(pump.now - before, 0.1) << "no waiting for a Word that does not answer";
@@ -489,13 +483,13 @@ TEST_F(WordSequenceTest, AStopWhileACallHangsEndsThatWordAtOnceAndPutsThePrinter
 }
 
 TEST_F(WordSequenceTest, QuitEndsAWordThatStaysAfterItsBound) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.effects.erase(L"App.call Quit");  // Quit answers, but the process stays
   word.Quit(*app);
   EXPECT_GE(pump.now, 10.0);
   EXPECT_TRUE(processes.states[200].ended);
 
-  auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
+  auto second = Open(L"C:\\Docs\\Other.docx");
   log.effects[L"App.call Quit"] = [this] { processes.states[201].running = false; };
   const double before = pump.now;
   word.Quit(*second);
@@ -504,44 +498,52 @@ TEST_F(WordSequenceTest, QuitEndsAWordThatStaysAfterItsBound) {
 }
 
 TEST_F(WordSequenceTest, APrinterThatCannotBeSwitchedBackIsAWarningNotAFailure) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(); };
   int puts = 0;
   log.effects[L"App.put ActivePrinter"] = [&] {
     if (++puts == 2) throw AutomationError(L"ActivePrinter", L"There is a printer error.");
     printers.name = L"PDF Printer";
   };
-  const std::wstring warning = word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop);
+  const std::wstring warning = word.PrintToPdfPrinter(*app, L"C:\\a.pdf");
   EXPECT_EQ(L"Word could not be switched back to the printer \"Office Laser on LPT1:\": There is a printer error.",
             warning);
   EXPECT_EQ(2u, windows.PostsTo(dialog.save).size()) << "the dialog was completed all the same";
   EXPECT_EQ(L"Office Laser", printers.name);
 }
 
-TEST_F(WordSequenceTest, TheProgramEndingPutsRightTheWordInHand) {
-  auto app = word.OpenWordDocument(L"C:\\Docs\\Report.docx");
+TEST_F(WordSequenceTest, TheWindowClosedPutsRightTheWordInHandAndAsksNothing) {
+  auto app = Open(L"C:\\Docs\\Report.docx");
   log.effects.erase(L"App.call PrintOut");  // no dialog
-  // Ending while the dialog is awaited: Word answers, so it is asked to put back and quit.
-  pump.onDoEvents = [&] {
-    pump.onDoEvents = nullptr;
-    word.EndForExit();
-  };
-  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf", kNeverStop), std::exception);
+  // Closed while the dialog is awaited: Word answers, so it is asked to put back and quit.
+  pump.onDoEvents = [&] { pump.quit = true; };
+  EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
+  const double before = pump.now;
+  EXPECT_EQ(kWordClosed, word.Dismiss(*app));
+  EXPECT_LT(pump.now - before, 3.0) << "held to the short bounds of the end";
   const auto names = log.Names();
-  ASSERT_GE(names.size(), 3u);
-  EXPECT_EQ(L"ending", names[names.size() - 3]);
+  ASSERT_GE(names.size(), 2u);
   EXPECT_EQ(L"App.put ActivePrinter", names[names.size() - 2]);
   EXPECT_EQ(L"App.call Quit", names.back());
   EXPECT_FALSE(processes.states[200].ended);
   EXPECT_EQ(L"Office Laser", printers.name);
 
-  // Ending while a call hangs: that Word is ended without a word to it.
-  auto second = word.OpenWordDocument(L"C:\\Docs\\Other.docx");
-  automation.callInHand = true;
-  const auto calls = log.calls.size();
-  word.EndForExit();
-  EXPECT_EQ(calls + 1, log.calls.size()) << "only the ending itself";
+  // Closed while a call hangs: the runner gives it up, and that Word is ended without a word to it.
+  pump.onDoEvents = nullptr;
+  pump.quit = false;
+  auto second = Open(L"C:\\Docs\\Other.docx");
+  log.effects[L"App.call PrintOut"] = [&] { pump.quit = true; };
+  log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::Stopped;
+  EXPECT_THROW(word.PrintToPdfPrinter(*second, L"C:\\b.pdf"), StopRequested);
+  EXPECT_EQ(kWordEnded, word.Dismiss(*second));
+  EXPECT_EQ(L"App.call PrintOut", log.calls.back().what) << "no call after the one given up";
   EXPECT_TRUE(processes.states[201].ended);
+  EXPECT_EQ(L"Office Laser", printers.name);
+
+  // Closed while asking whether Word is open: no question after the window.
+  automation.runningName = L"Microsoft Word";
+  EXPECT_THROW(word.ConfirmWordClosed(), StopRequested);
+  EXPECT_TRUE(messages.questions.empty());
 }
 
 TEST_F(WordSequenceTest, RunningWordIsExactlyMicrosoftWord) {

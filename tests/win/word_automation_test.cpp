@@ -58,6 +58,7 @@ class WordAutomationTest : public testing::StandInTest {
   FakePointer pointer_;
   BusyMark busy_{pointer_};
   BoxMessages messages_;
+  RunStop stop_{UiPump()};
 };
 
 std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
@@ -69,12 +70,13 @@ std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
 }
 
 TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
-  auto app = word.OpenWordDocument(document_);
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   ASSERT_TRUE(app);
-  word.PrintToPdfPrinter(*app, output, kNeverStop);
+  word.PrintToPdfPrinter(*app, output);
   ASSERT_TRUE(WaitForFile(output, 30)) << "the stand-in printer wrote no PDF";
   word.Quit(*app);
   app.reset();
@@ -179,10 +181,12 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
 }
 
 TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
-  auto first = word.OpenWordDocument(document_);
-  auto second = word.OpenWordDocument(document_);
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
+  std::unique_ptr<WordApplication> first;
+  word.OpenWordDocument(document_, first);
+  std::unique_ptr<WordApplication> second;
+  word.OpenWordDocument(document_, second);
   word.Quit(*first);
   word.Quit(*second);
   first.reset();
@@ -193,28 +197,32 @@ TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
 }
 
 TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
+  std::unique_ptr<WordApplication> app;
   try {
-    word.OpenWordDocument(dir_ + L"\\missing.docx");
+    word.OpenWordDocument(dir_ + L"\\missing.docx", app);
     FAIL() << "opening a missing file succeeded";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"Open", e.member());
     EXPECT_NE(std::wstring::npos, e.reason().find(L"couldn't find your file")) << std::string(e.reason().begin(), e.reason().end());
   }
-  // The hidden instance that could not open the document does not linger.
+  // The hidden instance that could not open the document does not linger once dismissed.
+  ASSERT_TRUE(app);
+  EXPECT_EQ(kWordClosed, word.Dismiss(*app));
   EXPECT_EQ(1u, tb::CallsOf(Log(), L"Quit").size());
   EXPECT_TRUE(tb::WaitNoStandIns(15s));
 }
 
 TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
-  auto app = word.OpenWordDocument(document_);
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   settings_.printOutFails = true;
   tb::Apply(settings_);
   try {
-    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
+    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf");
     FAIL() << "PrintOut failed and nothing was thrown";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"PrintOut", e.member());
@@ -229,11 +237,12 @@ TEST_F(WordAutomationTest, FailedPrintOutPutsThePrinterBack) {
 TEST_F(WordAutomationTest, RejectedCallsAreRetriedAndSucceed) {
   settings_.rejectCalls = 3;
   tb::Apply(settings_);
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
-  auto app = word.OpenWordDocument(document_);
-  word.PrintToPdfPrinter(*app, output, kNeverStop);
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
+  word.PrintToPdfPrinter(*app, output);
   EXPECT_TRUE(WaitForFile(output, 30));
   word.Quit(*app);
   const auto log = Log();
@@ -247,9 +256,10 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
   tb::Apply(settings_);
   WordBounds bounds = ShortBounds();
   bounds.callSeconds = 3;  // starting a stand-in under Wine takes a second or two
-  ComWord parts(messages_, busy_, UiPump(), bounds);
-  AutomatedWord& word = parts.word;
-  auto app = word.OpenWordDocument(document_);
+  ComWord parts(messages_, busy_, UiPump(), bounds, stop_);
+  AutomatedWord& word = parts.word();
+  std::unique_ptr<WordApplication> app;
+  word.OpenWordDocument(document_, app);
   // A window of this thread, to see that events are handled while the call hangs.
   static std::atomic<int> handled = 0;
   handled = 0;
@@ -267,7 +277,7 @@ TEST_F(WordAutomationTest, AHangingCallEndsWithAnErrorWithinItsBound) {
     }
   });
   try {
-    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf", kNeverStop);
+    word.PrintToPdfPrinter(*app, dir_ + L"\\memo.pdf");
     FAIL() << "a hanging PrintOut returned normally";
   } catch (const AutomationError& e) {
     EXPECT_EQ(L"PrintOut", e.member());
@@ -374,8 +384,8 @@ std::thread AnswerBox(int button, BoxAnswer& answer, std::atomic<bool>& stop) {
 }
 
 TEST_F(WordAutomationTest, RunningWordIsAskedAboutYesGoesOnNoStops) {
-  ComWord parts(messages_, busy_, UiPump(), ShortBounds());
-  AutomatedWord& word = parts.word;
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  AutomatedWord& word = parts.word();
   EXPECT_FALSE(word.ConfirmWordClosed());
   EXPECT_EQ(0, messages_.asked) << "no Word, no question";
 

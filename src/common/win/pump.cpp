@@ -1,22 +1,21 @@
 #include "common/win/pump.h"
 
 #include <cmath>
-#include <utility>
 
 namespace tavrolin::win {
 namespace {
 HWND navigationWindow = nullptr;
-std::function<void()> endingHandler;
+std::optional<int> quitCode;
 }  // namespace
 
 void SetNavigationWindow(HWND window) { navigationWindow = window; }
 
-void SetEndingHandler(std::function<void()> handler) { endingHandler = std::move(handler); }
+std::optional<int> QuitCode() { return quitCode; }
 
 void HandleMessage(MSG& msg) {
   if (msg.message == WM_QUIT) {
-    if (auto handler = std::exchange(endingHandler, nullptr)) handler();
-    ExitProcess(static_cast<UINT>(msg.wParam));
+    if (!quitCode) quitCode = static_cast<int>(msg.wParam);
+    return;
   }
   if (navigationWindow && IsWindow(navigationWindow) &&
       IsDialogMessageW(navigationWindow, &msg)) {
@@ -28,11 +27,13 @@ void HandleMessage(MSG& msg) {
 
 int RunMessageLoop() {
   MSG msg;
-  for (;;) {
+  // A nested wait may have taken the WM_QUIT already; it is not posted again.
+  while (!quitCode) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) return got == 0 ? static_cast<int>(msg.wParam) : 1;
+    if (got == -1) return 1;
     HandleMessage(msg);
   }
+  return *quitCode;
 }
 
 void Win32Pump::DoEvents() {

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include <functional>
+#include <optional>
 
 #include "common/event_pump.h"
 
@@ -11,16 +11,15 @@ namespace tavrolin::win {
 // IsDialogMessage.
 void SetNavigationWindow(HWND window);
 
-// Translates and dispatches one message the way the main loop does. On WM_QUIT the program
-// ends at once: closing the window ends it also in the middle of a pumped wait, after the
-// ending handler (if one is set) has put right what the operation in hand holds.
+// Translates and dispatches one message the way the main loop does. WM_QUIT is only recorded:
+// a pumped wait that sees it returns as from a stop, the operation in hand unwinds, and the
+// main loop then returns.
 void HandleMessage(MSG& msg);
 
-// What must happen before the program ends in the middle of an operation; empty for nothing.
-// It runs once, on the UI thread, after the window is gone, and must be bounded.
-void SetEndingHandler(std::function<void()> handler);
+// The exit code of the WM_QUIT some pump has seen; nothing while none was seen.
+std::optional<int> QuitCode();
 
-// The main message loop; returns the exit code of WM_QUIT.
+// The main message loop; returns the exit code of WM_QUIT, also of one a nested wait took.
 int RunMessageLoop();
 
 class Win32Pump final : public EventPump {
@@ -28,6 +27,7 @@ class Win32Pump final : public EventPump {
   void DoEvents() override;
   void Idle(double maxSeconds) override;
   double Now() override;
+  bool QuitSeen() override { return QuitCode().has_value(); }
 };
 
 // The pump of the UI thread.

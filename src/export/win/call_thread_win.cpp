@@ -21,8 +21,8 @@ void MtaThreads::Start(std::function<void()> body) {
 // The pump's clock: the performance counter, which any thread may read.
 double SystemClock::Now() { return UiPump().Now(); }
 
-CallRunner::Ports CallPorts(EventPump& pump, std::function<bool()> stopRequested) {
-  return {std::make_shared<MtaThreads>(), std::make_shared<SystemClock>(), &pump, std::move(stopRequested)};
+CallRunner::Ports CallPorts(EventPump& pump, const RunStop* stop) {
+  return {std::make_shared<MtaThreads>(), std::make_shared<SystemClock>(), &pump, stop};
 }
 
 }  // namespace tavrolin::win

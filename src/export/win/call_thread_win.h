@@ -21,6 +21,6 @@ class SystemClock final : public Clock {
 };
 
 // The ports of a call runner on the UI thread.
-CallRunner::Ports CallPorts(EventPump& pump, std::function<bool()> stopRequested = nullptr);
+CallRunner::Ports CallPorts(EventPump& pump, const RunStop* stop = nullptr);
 
 }  // namespace tavrolin::win

@@ -15,25 +15,35 @@
 namespace tavrolin::win {
 
 // Word through COM on this system: the Win32 ports and the automated Word over them, for one
-// run. Use it on the UI thread; that thread needs no COM initialisation of its own for it.
-struct ComWord {
-  ComWord(MessageBoxes& boxes, BusyMark& busy, EventPump& pump, const WordBounds& bounds,
-          std::function<bool()> stopRequested = nullptr)
-      : runner(CallRunner::Create(CallPorts(pump, stopRequested),
-                                  CallBounds{bounds.busyRetrySeconds, bounds.callSeconds})),
-        automation(runner),
-        word(WordPorts{automation, processes, printers, boxes, busy, windows, pump, quietPump, stopRequested},
-             bounds) {}
+// run, all observing the run's one stop. Use it on the UI thread; that thread needs no COM
+// initialisation of its own for it.
+class ComWord {
+ public:
+  // Built in the body and let go of in the destructor's, so the order of the members does not
+  // matter: the automated Word goes first, the runner whose threads its references use last.
+  ComWord(MessageBoxes& boxes, BusyMark& busy, EventPump& pump, const WordBounds& bounds, const RunStop& stop) {
+    runner_ = CallRunner::Create(CallPorts(pump, &stop), CallBounds{bounds.busyRetrySeconds, bounds.callSeconds});
+    automation_ = std::make_unique<ComAutomation>(runner_);
+    word_ = std::make_unique<AutomatedWord>(
+        WordPorts{*automation_, processes_, printers_, boxes, busy, windows_, pump, stop}, bounds);
+  }
   ComWord(const ComWord&) = delete;
   ComWord& operator=(const ComWord&) = delete;
+  ~ComWord() {
+    word_.reset();
+    automation_.reset();
+    runner_.reset();
+  }
 
-  std::shared_ptr<CallRunner> runner;
-  ComAutomation automation;
-  Win32Processes processes;
-  Win32DefaultPrinter printers;
-  Win32WindowLayer windows;
-  QuietPump quietPump;
-  AutomatedWord word;
+  AutomatedWord& word() { return *word_; }
+
+ private:
+  std::unique_ptr<AutomatedWord> word_;
+  std::unique_ptr<ComAutomation> automation_;
+  std::shared_ptr<CallRunner> runner_;
+  Win32Processes processes_;
+  Win32DefaultPrinter printers_;
+  Win32WindowLayer windows_;
 };
 
 }  // namespace tavrolin::win

@@ -128,6 +128,28 @@ std::wstring DescribeFailure(HRESULT hr, const std::wstring& serverDescription, 
 }
 
 
+namespace {
+
+// The error of a call that failed: the name Word did not know, else the server's own description.
+AutomationError CallError(const std::wstring& member, HRESULT hr, const std::vector<std::wstring>& names,
+                          const std::vector<DISPID>& ids, ExcepInfo& info, const CallBounds& bounds) {
+  if (hr == DISP_E_UNKNOWNNAME) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      if (ids[i] != DISPID_UNKNOWN) continue;
+      return AutomationError(MemberName(member), i == 0 ? L"Word does not know this member."
+                                                        : L"Word does not know its argument \"" + names[i] + L"\".");
+    }
+  }
+  const bool exception = hr == DISP_E_EXCEPTION;
+  const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
+  AutomationError error(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds),
+                        IsBusy(reported));
+  error.SetCode(static_cast<std::int32_t>(reported));
+  return error;
+}
+
+}  // namespace
+
 void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags, const std::vector<Arg>& args,
                   VARIANT* result, const CallBounds& bounds, AttemptClock& clock) {
   const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
@@ -176,19 +198,7 @@ void InvokeByName(IDispatch* object, const std::wstring& member, WORD flags, con
   };
   RetryWhileBusy(bounds, clock, attempt, [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); });
   if (SUCCEEDED(hr)) return;
-  if (hr == DISP_E_UNKNOWNNAME) {
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-      if (ids[i] != DISPID_UNKNOWN) continue;
-      throw AutomationError(MemberName(member), i == 0 ? L"Word does not know this member."
-                                                       : L"Word does not know its argument \"" + names[i] + L"\".");
-    }
-  }
-  const bool exception = hr == DISP_E_EXCEPTION;
-  const HRESULT reported = exception && FAILED(info.Code()) ? info.Code() : hr;
-  AutomationError error(MemberName(member), DescribeFailure(reported, exception ? info.Description() : L"", bounds),
-                        IsBusy(reported));
-  error.SetCode(static_cast<std::int32_t>(reported));
-  throw error;
+  throw CallError(member, hr, names, ids, info, bounds);
 }
 
 LateBound::LateBound(ComPtr<IDispatch> object, std::shared_ptr<CallRunner> runner, CallBounds bounds)
@@ -294,12 +304,6 @@ std::unique_ptr<Dispatch> ComAutomation::RunningObject(const std::wstring& progI
     return object;
   });
   return std::make_unique<LateBound>(std::move(running), runner_, bounds);
-}
-
-bool ComAutomation::BeginEnding(EventPump& quietPump) {
-  const bool inCall = runner_->InCall();
-  runner_->BeginEnding(quietPump);
-  return inCall;
 }
 
 }  // namespace tavrolin::win

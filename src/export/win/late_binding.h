@@ -69,7 +69,6 @@ class ComAutomation final : public Automation {
   explicit ComAutomation(std::shared_ptr<CallRunner> runner) : runner_(std::move(runner)) {}
   std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) override;
   std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds& bounds) override;
-  bool BeginEnding(EventPump& quietPump) override;
 
  private:
   std::shared_ptr<CallRunner> runner_;

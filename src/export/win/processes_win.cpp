@@ -110,10 +110,4 @@ std::optional<std::wstring> Win32DefaultPrinter::Get() {
 
 bool Win32DefaultPrinter::Set(const std::wstring& printer) { return SetDefaultPrinterW(printer.c_str()) != FALSE; }
 
-void QuietPump::Idle(double maxSeconds) {
-  if (maxSeconds > 0) Sleep(static_cast<DWORD>(std::ceil(maxSeconds * 1000.0)));
-}
-
-double QuietPump::Now() { return UiPump().Now(); }
-
 }  // namespace tavrolin::win

@@ -20,12 +20,4 @@ class Win32DefaultPrinter final : public DefaultPrinter {
   bool Set(const std::wstring& printer) override;
 };
 
-// Waits that handle no window events: the window is gone and the program is ending.
-class QuietPump final : public EventPump {
- public:
-  void DoEvents() override {}
-  void Idle(double maxSeconds) override;
-  double Now() override;
-};
-
 }  // namespace tavrolin::win

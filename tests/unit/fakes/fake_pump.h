@@ -27,6 +27,7 @@ class FakePump : public EventPump {
     now += maxSeconds > 0.001 ? maxSeconds : 0.001;
   }
   double Now() override { return now; }
+  bool QuitSeen() override { return quit; }
 
   // Runs `event` at the first DoEvents at or after `at` seconds.
   void At(double at, std::function<void()> event) { events_.emplace(at, std::move(event)); }
@@ -34,6 +35,7 @@ class FakePump : public EventPump {
   double now = 0;
   int doEventsCalls = 0;
   int idleCalls = 0;
+  bool quit = false;  // as if the window had been closed
   std::function<void()> onDoEvents;
 
  private:
