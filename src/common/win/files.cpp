@@ -8,13 +8,15 @@
 
 namespace tavrolin::win {
 
-bool FileExists(const std::wstring& path) {
+bool FileExists(const std::wstring& path) { return EntryExists(LongPathForm(path)); }
+
+bool EntryExists(const std::wstring& path) {
   if (path.empty()) return false;
   const DWORD savedError = GetLastError();
   // No "insert disk" box for an empty drive: the answer is simply false.
   const UINT savedMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  const bool found = GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data) != 0;
+  const bool found = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != 0;
   SetErrorMode(savedMode);
   SetLastError(savedError);
   return found;

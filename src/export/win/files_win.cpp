@@ -33,7 +33,8 @@ std::wstring SystemErrorText(DWORD code) {
   return text.empty() ? L"Windows error " + std::to_wstring(code) + L"." : text + L".";
 }
 
-bool Win32FileCalls::Exists(const std::wstring& path) { return FileExists(path); }
+// The run's paths come in their long form already (LongPathFiles).
+bool Win32FileCalls::Exists(const std::wstring& path) { return EntryExists(path); }
 
 bool Win32FileCalls::Delete(const std::wstring& path, std::wstring& reason) {
   if (DeleteFileW(path.c_str())) return true;
