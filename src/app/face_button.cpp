@@ -46,8 +46,11 @@ void FrameColour(HDC dc, RECT r, COLORREF colour) {
 
 }  // namespace
 
-FaceButton::FaceButton(HWND parent, int id, const wchar_t* caption, int iconId) : iconId_(iconId) {
-  button_ = CreateWindowExW(0, WC_BUTTONW, caption, kStyle, 0, 0, 0, 0, parent,
+FaceButton::FaceButton(HWND parent, int id, const wchar_t* caption, int iconId,
+                       const RECT& place)
+    : iconId_(iconId) {
+  button_ = CreateWindowExW(0, WC_BUTTONW, caption, kStyle, place.left, place.top,
+                            place.right - place.left, place.bottom - place.top, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);
   if (button_) SetWindowSubclass(button_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));

@@ -13,8 +13,8 @@ namespace tavrolin {
 // Its parent reflects WM_COMMAND to it (win::ReflectToControl); a click runs the handler.
 class FaceButton {
  public:
-  // A child of `parent`, created at once; `iconId` 0 shows the caption alone.
-  FaceButton(HWND parent, int id, const wchar_t* caption, int iconId);
+  // A child of `parent` at `place`, created at once; `iconId` 0 shows the caption alone.
+  FaceButton(HWND parent, int id, const wchar_t* caption, int iconId, const RECT& place);
   ~FaceButton();
   FaceButton(const FaceButton&) = delete;
   FaceButton& operator=(const FaceButton&) = delete;

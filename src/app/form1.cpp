@@ -25,6 +25,8 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kListColumnTwips = 5700;
 constexpr int kToolTipTwips = 6000;
 constexpr UINT kWmGetDpiScaledSize = 0x02E4;  // Windows 10 1703 and later
+// Posted to the window by Show: the start's work that the first paint does not need.
+constexpr UINT kAfterShowMessage = WM_APP + 1;
 
 enum class Kind { Push, Face, List, Bar };
 
@@ -59,7 +61,13 @@ SIZE FormFrameSize(int dpi) {
                    TwipsToPixels(kClientHeightTwips, dpi), dpi);
 }
 
-HWND CreateChild(HWND parent, const ControlSpec& spec) {
+RECT PlaceOf(const ControlSpec& spec, int dpi) {
+  const int left = TwipsToPixels(spec.left, dpi);
+  const int top = TwipsToPixels(spec.top, dpi);
+  return {left, top, left + TwipsToPixels(spec.width, dpi), top + TwipsToPixels(spec.height, dpi)};
+}
+
+HWND CreateChild(HWND parent, const ControlSpec& spec, const RECT& place) {
   const wchar_t* windowClass = WC_BUTTONW;
   DWORD exStyle = 0;
   DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
@@ -72,7 +80,8 @@ HWND CreateChild(HWND parent, const ControlSpec& spec) {
     windowClass = PROGRESS_CLASSW;
     style = WS_CHILD | WS_VISIBLE;
   }
-  return CreateWindowExW(exStyle, windowClass, spec.caption, style, 0, 0, 0, 0, parent,
+  return CreateWindowExW(exStyle, windowClass, spec.caption, style, place.left, place.top,
+                         place.right - place.left, place.bottom - place.top, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                          GetModuleHandleW(nullptr), nullptr);
 }
@@ -99,9 +108,12 @@ std::unique_ptr<Form1> Form1::Create(HINSTANCE instance) {
   ReleaseDC(nullptr, screen);
 
   const SIZE frame = FormFrameSize(form->dpi_);
-  // The title is set by Form_Load; until then the window carries the class's name.
-  CreateWindowExW(0, kForm1Class, L"Form1", kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.cx,
-                  frame.cy, nullptr, nullptr, instance, form.get());
+  // Made where Form_Load centres it, so that the centring moves nothing, and on the monitor it
+  // will show on. The title is set by Form_Load; until then the window carries the class's name.
+  const Point at = CenteredPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                    frame.cx, frame.cy);
+  CreateWindowExW(0, kForm1Class, L"Form1", kFormStyle, at.x, at.y, frame.cx, frame.cy, nullptr,
+                  nullptr, instance, form.get());
   if (!form->hwnd_) return nullptr;
   // The monitor the window opens on may be scaled otherwise than the system's DPI says.
   const int dpi = WindowDpi(form->hwnd_);
@@ -131,6 +143,7 @@ void Form1::Show(int showCommand) {
   UpdateWindow(hwnd_);
   // The unseen Command1 is first in the tab order and holds the focus.
   SetFocus(command1_);
+  PostMessageW(hwnd_, kAfterShowMessage, 0, 0);
 }
 
 void Form1::OleReady() {
@@ -152,15 +165,18 @@ void Form1::OnCreate() {
 
 void Form1::CreateControls() {
   LoadDpiResources();
+  // Each made in its place: moving a control afterwards costs as much as making it.
   for (const ControlSpec& spec : kControls) {
+    const RECT place = PlaceOf(spec, dpi_);
     if (spec.kind == Kind::Face) {
-      faces_.push_back(std::make_unique<FaceButton>(hwnd_, spec.id, spec.caption, spec.iconId));
+      faces_.push_back(
+          std::make_unique<FaceButton>(hwnd_, spec.id, spec.caption, spec.iconId, place));
       faces_.back()->SetLook(dpi_, highContrast_);
       SendMessageW(faces_.back()->hwnd(), WM_SETFONT,
                    reinterpret_cast<WPARAM>(buttonFont_.get()), FALSE);
       continue;
     }
-    HWND control = CreateChild(hwnd_, spec);
+    HWND control = CreateChild(hwnd_, spec, place);
     if (spec.kind == Kind::Push) command1_ = control;
     if (spec.kind == Kind::List) listView1_ = control;
     if (spec.kind == Kind::Bar) progressBar1_ = control;
@@ -171,7 +187,6 @@ void Form1::CreateControls() {
   SetWindowTheme(progressBar1_, L"", L"");
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
-  LayOutControls();
   toolTip_ = win::AddToolTip(hwnd_, listView1_, kListToolTip, Px(kToolTipTwips));
 }
 
@@ -194,8 +209,9 @@ void Form1::LayOutControls() {
   for (const ControlSpec& spec : kControls) {
     HWND control = GetDlgItem(hwnd_, spec.id);
     if (!control) continue;
-    SetWindowPos(control, nullptr, Px(spec.left), Px(spec.top), Px(spec.width), Px(spec.height),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT place = PlaceOf(spec, dpi_);
+    SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -235,14 +251,19 @@ void Form1::Form_Load() {
   win::CenterForm(hwnd_);
   SetWindowTextW(hwnd_, kAppTitle);
   ApplyColours();  // the progress bar's white background among them
-  pointers_->LoadWindowPicture(win::ProgramDirectory() + L"\\HAND-M.CUR");
-  win::VisitHomePageOccasionally();
 
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
   column.pszText = const_cast<wchar_t*>(L"Word File(s)");
   column.cx = Px(kListColumnTwips);
   SendMessageW(listView1_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+}
+
+void Form1::AfterShow() {
+  // Until the picture is read the buttons show the arrow; it comes well before a hand reaches
+  // them.
+  pointers_->LoadWindowPicture(win::ProgramDirectory() + L"\\HAND-M.CUR");
+  win::VisitHomePageOccasionally();
 }
 
 void Form1::Form_Unload() {
@@ -291,6 +312,9 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       OnCreate();
+      return 0;
+    case kAfterShowMessage:
+      AfterShow();
       return 0;
     case WM_SETCURSOR:
       if (pointers_ && pointers_->OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) {

@@ -30,6 +30,7 @@ class Form1 final : public MessageBoxes {
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
+  // Shows the window; what its first paint does not need follows from the message loop.
   void Show(int showCommand);
   // Called once OLE is up on the UI thread, after the window is shown.
   void OleReady();
@@ -64,6 +65,7 @@ class Form1 final : public MessageBoxes {
 
   // Event procedures of the window.
   void Form_Load();
+  void AfterShow();
   void Form_Unload();
   void Form_MouseMove();
   void Check_MouseMove();
