@@ -17,8 +17,10 @@ void CenterForm(HWND window) {
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   const Point at = CenteredPosition(screenWidth, screenHeight, width, height);
-  SetWindowPos(window, nullptr, at.x, outer.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A move costs a trip to the window system even when nothing moves: only real ones are made.
+  constexpr UINT kMoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+  if (at.x != outer.left) SetWindowPos(window, nullptr, at.x, outer.top, 0, 0, kMoveOnly);
+  if (at.y != outer.top) SetWindowPos(window, nullptr, at.x, at.y, 0, 0, kMoveOnly);
 }
 
 HWND AddToolTip(HWND owner, HWND tool, const wchar_t* text, int maxWidth) {
