@@ -260,8 +260,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::AfterShow() {
-  // Until the picture is read the buttons show the arrow; it comes well before a hand reaches
-  // them.
+  // Until the picture is read the buttons show the arrow, for the first moments only.
   pointers_->LoadWindowPicture(win::ProgramDirectory() + L"\\HAND-M.CUR");
   win::VisitHomePageOccasionally();
 }
@@ -281,10 +280,9 @@ void Form1::Notify(const std::wstring& text) {
 }
 
 Answer Form1::AskYesNo(const std::wstring& text) {
-  return MessageBoxW(hwnd_, WithLineBreaks(text).c_str(), kAppTitle, MB_YESNO | MB_DEFBUTTON1) ==
-                 IDYES
-             ? Answer::Yes
-             : Answer::No;
+  const int pressed =
+      MessageBoxW(hwnd_, WithLineBreaks(text).c_str(), kAppTitle, MB_YESNO | MB_DEFBUTTON1);
+  return pressed == IDYES ? Answer::Yes : Answer::No;
 }
 
 void Form1::Form_MouseMove() {
