@@ -10,7 +10,7 @@
 namespace tavrolin {
 namespace {
 
-constexpr int kListArrow = 1;
+constexpr UINT_PTR kListSubclassId = 0xD0C1;
 
 // Signed client coordinates of a mouse message (windowsx.h would clash with the GDI wrappers).
 int XOf(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
@@ -18,31 +18,44 @@ int YOf(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
 }  // namespace
 
-DocListFeature::DocListFeature(Form1& form)
-    : form_(form),
-      binding_(form.ListView1, documents),
-      gesture_(documents, *this, form),
+DocListFeature::DocListFeature(FaceButton& check1, HWND listView1, DocumentList& documents,
+                               FormPointers& pointers, MessageBoxes& boxes)
+    : check1_(check1),
+      list_(listView1),
+      documents_(documents),
+      pointers_(pointers),
+      boxes_(boxes),
+      binding_(listView1, documents),
+      gesture_(documents, *this, pointers),
       dropTarget_(new win::FileDropTarget(
           [this](bool offers, DWORD& effect) { ListView1_OLEDragOver(offers, effect); },
-          [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); })) {}
-
-void DocListFeature::AcceptDrops() {
-  // Without a registration the list simply takes no drops; the rest works.
-  dropRegistration_.Register(form_.ListView1, dropTarget_.get());
-}
-
-void Form1::OleReady() {
-  if (docList_) docList_->AcceptDrops();
+          [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); })) {
+  SetWindowSubclass(list_, ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  check1_.OnClick([this] { Check1_Click(); });
 }
 
 // The registration is revoked at the list's WM_DESTROY, or by its own end if the list outlives
 // the feature. The drop target is cut off from the feature first: a drag source may still hold
 // it after our last release.
-DocListFeature::~DocListFeature() { dropTarget_->Detach(); }
+DocListFeature::~DocListFeature() {
+  dropTarget_->Detach();
+  check1_.OnClick(nullptr);
+  if (list_) RemoveWindowSubclass(list_, ListProc, kListSubclassId);
+}
 
-DocumentList& Form1::Documents() { return docList_->documents; }
+void DocListFeature::AcceptDrops() {
+  // Without a registration the list simply takes no drops; the rest works.
+  dropRegistration_.Register(list_, dropTarget_.get());
+}
 
-void DocListFeature::ShowArrowPointer() { form_.SetListPointer(kListArrow, nullptr); }
+void DocListFeature::Check1_Click() {
+  if (!check1_.TakePress()) return;
+  // The window that holds the list owns the dialog.
+  win::OpenFileDialog dialog(GetParent(list_));
+  AddFilesByDialog(dialog, documents_, boxes_);
+}
+
+void DocListFeature::ShowArrowPointer() { pointers_.SetListPointer(kPointerArrow, nullptr); }
 
 int DocListFeature::CursorScreenY() {
   POINT at{};
@@ -54,25 +67,24 @@ void DocListFeature::ShowDragPointer() {
   // Read anew at every item click; a missing or broken file leaves the pointer as it is.
   win::UniqueCursor icon = win::LoadPointerFile(win::ProgramDirectory() + L"\\drag.ico");
   if (!icon) return;
-  form_.SetListPointer(kPointerCustom, icon.get());
+  pointers_.SetListPointer(kPointerCustom, icon.get());
   dragIcon_ = std::move(icon);  // the previous picture goes only once it is no longer shown
 }
 
 void DocListFeature::OnButtonDown(LPARAM lParam) {
   // The press is handled here instead of by the control, whose own drag detection would hold
   // the moves in a modal loop and could start a drag of the items.
-  HWND list = form_.ListView1;
-  SetFocus(list);
+  SetFocus(list_);
   ListView1_MouseDown();
   const auto hit = binding_.HitTest(XOf(lParam), YOf(lParam));
   // As the control itself would: a press on empty space clears the selection, so that a
   // double-click there removes nothing.
-  documents.Select(hit);
+  documents_.Select(hit);
   binding_.Refresh();  // the press shows its selection at once
   if (hit) ListView1_ItemClick();
   if (!holdsMouse_) {
     holdsMouse_ = true;
-    SetCapture(list);
+    SetCapture(list_);
   }
 }
 
@@ -84,7 +96,20 @@ void DocListFeature::OnButtonUp(WPARAM wParam) {
   }
 }
 
-bool DocListFeature::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+LRESULT CALLBACK DocListFeature::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR, DWORD_PTR self) {
+  auto* feature = reinterpret_cast<DocListFeature*>(self);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(list, ListProc, kListSubclassId);
+    feature->list_ = nullptr;
+  } else if (feature->OnListMessage(message, wParam, lParam)) {
+    return 0;
+  }
+  return DefSubclassProc(list, message, wParam, lParam);
+}
+
+// True when the message is handled here and the control does not see it.
+bool DocListFeature::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_MOUSEMOVE:
       ListView1_MouseMove(XOf(lParam), YOf(lParam));
@@ -95,22 +120,19 @@ bool DocListFeature::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDBLCLK:
       OnButtonDown(lParam);
-      result = 0;
       return true;
     case WM_LBUTTONDBLCLK:
       ListView1_DblClick();
-      result = 0;
       return true;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
       OnButtonUp(wParam);
-      result = 0;
       return true;
     case WM_CAPTURECHANGED:
       // Another window took the mouse (a message box, say): its release will never come here,
       // and an armed gesture would go on swapping on mere hovering.
-      if (holdsMouse_ && reinterpret_cast<HWND>(lParam) != form_.ListView1) {
+      if (holdsMouse_ && reinterpret_cast<HWND>(lParam) != list_) {
         holdsMouse_ = false;
         ListView1_MouseUp();
       }
@@ -121,31 +143,6 @@ bool DocListFeature::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     default:
       return false;
   }
-}
-
-LRESULT DocListFeature::OnNotify(NMHDR* header) {
-  LRESULT result = 0;
-  binding_.OnNotify(header, result);
-  return result;
-}
-
-void Form1::Check1_Click() {
-  if (!TakePress(Check1)) return;
-  win::OpenFileDialog dialog(hwnd_);
-  AddFilesByDialog(dialog, Documents(), *this);
-}
-
-bool Form1::OnListViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (!docList_) {
-    if (message == WM_MOUSEMOVE) SetMousePointer(WindowHoverPointer(mousePointer_));
-    return false;
-  }
-  return docList_->OnMessage(message, wParam, lParam, result);
-}
-
-LRESULT Form1::OnListViewNotify(NMHDR* header) {
-  if (!docList_) return 0;
-  return docList_->OnNotify(header);
 }
 
 }  // namespace tavrolin

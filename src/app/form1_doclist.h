@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/face_button.h"
+#include "app/form_pointers.h"
+#include "common/message_boxes.h"
 #include "common/win/com_types.h"
 #include "common/win/window.h"
 #include "doclist/add_files.h"
@@ -17,16 +19,16 @@
 
 namespace tavrolin {
 
-// The document list's state: the list itself, its view, its reorder gesture and its drop target.
+// The document list's part of the window: ListView1 (its view, reorder gesture and drop target)
+// and "Add Word File(s)".
 class DocListFeature final : public ReorderView {
  public:
-  explicit DocListFeature(Form1& form);
+  DocListFeature(FaceButton& check1, HWND listView1, DocumentList& documents,
+                 FormPointers& pointers, MessageBoxes& boxes);
   ~DocListFeature() override;
   DocListFeature(const DocListFeature&) = delete;
   DocListFeature& operator=(const DocListFeature&) = delete;
 
-  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  LRESULT OnNotify(NMHDR* header);
   // Registers the list as a drop target; needs OLE.
   void AcceptDrops();
 
@@ -37,9 +39,8 @@ class DocListFeature final : public ReorderView {
   void ShowDragPointer() override;
   void ShowArrowPointer() override;
 
-  DocumentList documents;
-
  private:
+  void Check1_Click();
   // Event procedures of ListView1.
   void ListView1_DblClick() { gesture_.DblClick(); }
   void ListView1_MouseDown() { gesture_.MouseDown(); }
@@ -50,13 +51,19 @@ class DocListFeature final : public ReorderView {
     effect = DragOverEffect(offersFileDrop, effect);
   }
   void ListView1_OLEDragDrop(const std::vector<std::wstring>& paths) {
-    AppendDropped(documents, paths);
+    AppendDropped(documents_, paths);
   }
 
+  static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  bool OnListMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnButtonDown(LPARAM lParam);
   void OnButtonUp(WPARAM wParam);
 
-  Form1& form_;
+  FaceButton& check1_;
+  HWND list_;
+  DocumentList& documents_;
+  FormPointers& pointers_;
+  MessageBoxes& boxes_;
   win::ListViewBinding binding_;
   ReorderGesture gesture_;
   win::UniqueCursor dragIcon_;

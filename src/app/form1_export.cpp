@@ -1,5 +1,6 @@
 // The export run's part of the window: "Export to PDF".
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -23,7 +24,14 @@ std::wstring EnvironmentText(const wchar_t* name) {
 
 }  // namespace
 
-ExportFeature::ExportFeature(Form1& form) : form_(form) {
+void ProgressControl::SetProgressValue(float value) {
+  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value + 0.5f), 0);
+}
+
+ExportFeature::ExportFeature(FaceButton& check2, HWND progressBar1, const DocumentList& documents,
+                             MessageBoxes& boxes, BusyMark& busy)
+    : check2_(check2), progress_(progressBar1), documents_(documents), boxes_(boxes), busy_(busy) {
+  check2_.OnClick([this] { Check2_Click(); });
   const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
   if (test.pdf) bounds_.pdfSeconds = *test.pdf;
   if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
@@ -43,13 +51,13 @@ void ExportFeature::Press() {
   // Word's automation lives only as long as the run that uses it.
   std::unique_ptr<win::ComWord> word;
   try {
-    word = std::make_unique<win::ComWord>(form_, form_.Busy(), win::UiPump(), wordBounds_, stop);
+    word = std::make_unique<win::ComWord>(boxes_, busy_, win::UiPump(), wordBounds_, stop);
   } catch (const std::exception&) {
-    form_.Notify(L"The export could not start: Word's automation is not available.");
+    boxes_.Notify(L"The export could not start: Word's automation is not available.");
     return;
   }
   runner_ = std::make_unique<ExportRunner>(
-      ExportPorts{form_.Documents(), word->word(), files_, *this, form_, form_.Busy(), win::UiPump(), stop},
+      ExportPorts{documents_, word->word(), files_, progress_, boxes_, busy_, win::UiPump(), stop},
       bounds_);
   struct Release {
     ExportFeature& feature;
@@ -58,9 +66,11 @@ void ExportFeature::Press() {
   runner_->Press();
 }
 
-void Form1::Check2_Click() {
-  if (!TakePress(Check2)) return;
-  export_->Press();
+ExportFeature::~ExportFeature() { check2_.OnClick(nullptr); }
+
+void ExportFeature::Check2_Click() {
+  if (!check2_.TakePress()) return;
+  Press();
 }
 
 }  // namespace tavrolin

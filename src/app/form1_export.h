@@ -1,25 +1,48 @@
 #pragma once
+#include <windows.h>
+
 #include <memory>
 
-#include "app/form1.h"
+#include "app/face_button.h"
+#include "common/message_boxes.h"
+#include "common/window_pointer.h"
+#include "doclist/document_list.h"
 #include "export/export_run.h"
 #include "export/win/files_win.h"
 #include "export/word_automation.h"
 
 namespace tavrolin {
 
-// The export's state: its bounds, the file calls and the run while one is going on.
-class ExportFeature final : public ProgressBar {
+// The export's progress, shown by the progress control itself.
+class ProgressControl final : public ProgressBar {
  public:
-  explicit ExportFeature(Form1& form);
+  explicit ProgressControl(HWND bar) : bar_(bar) {}
+  void SetProgressValue(float value) override;
 
+ private:
+  HWND bar_;
+};
+
+// The export's part of the window: "Export to PDF" and the progress bar. Holds the bounds, the
+// file calls and the run while one is going on.
+class ExportFeature final {
+ public:
+  ExportFeature(FaceButton& check2, HWND progressBar1, const DocumentList& documents,
+                MessageBoxes& boxes, BusyMark& busy);
+  ~ExportFeature();
+  ExportFeature(const ExportFeature&) = delete;
+  ExportFeature& operator=(const ExportFeature&) = delete;
+
+ private:
+  void Check2_Click();
   // A press during a run goes to that run, which asks whether to stop it.
   void Press();
 
-  void SetProgressValue(float value) override { form_.SetProgressValue(value); }
-
- private:
-  Form1& form_;
+  FaceButton& check2_;
+  ProgressControl progress_;
+  const DocumentList& documents_;
+  MessageBoxes& boxes_;
+  BusyMark& busy_;
   ExportBounds bounds_;
   WordBounds wordBounds_;
   win::Files files_;

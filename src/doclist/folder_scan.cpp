@@ -5,11 +5,6 @@
 namespace tavrolin {
 namespace {
 
-std::wstring WithTrailingBackslash(std::wstring path) {
-  if (path.empty() || path.back() != L'\\') path += L'\\';
-  return path;
-}
-
 bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
 
 // Folders that the scan enters: visible folders that are not links to elsewhere.
@@ -45,7 +40,7 @@ void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, Direc
     std::vector<std::wstring> found;
     for (std::size_t i = levelBegin; i < levelEnd; ++i) {
       // A copy: the folder list may move while found folders are appended below.
-      const std::wstring folder = WithTrailingBackslash(folders[i]);
+      const std::wstring folder = folders[i];
       auto listing = lister.List(folder, L"*");
       pump.Point();
       if (!listing) continue;
@@ -71,13 +66,12 @@ void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, Direc
   }
 }
 
-std::vector<std::wstring> ListFilesInFolder(DirectoryLister& lister, std::wstring folder,
+std::vector<std::wstring> ListFilesInFolder(DirectoryLister& lister, const std::wstring& folder,
                                             const std::wstring& pattern, ScanPump* pump) {
   std::vector<std::wstring> names;
   // Room for 100 names to begin with; it grows by half when full rather than by a fixed step,
   // so that a folder of 100,000 files is not copied over and over.
   names.reserve(100);
-  folder = WithTrailingBackslash(std::move(folder));
   auto listing = lister.List(folder, pattern);
   if (!listing) return names;
   DirectoryEntry entry;
@@ -91,25 +85,21 @@ std::vector<std::wstring> ListFilesInFolder(DirectoryLister& lister, std::wstrin
   return names;
 }
 
-std::wstring JoinDocumentPath(const std::wstring& folder, const std::wstring& name) {
-  return CollapseDoubleBackslashes(folder + L'\\' + name);
-}
-
 void AddFilesInFolderTree(const std::wstring& picked, const std::wstring& extension,
                           DirectoryLister& lister, ScanPump& pump,
                           const std::function<void(std::wstring)>& append) {
-  // Collapsed at once, so that a drive root ("C:\") is the entry "C:\" and not "C:\\".
+  // The one form of a folder from here on: ending in "\" once, so that a drive root ("C:\")
+  // stays "C:\" and a document's path is the folder and the name.
   std::vector<std::wstring> folders{CollapseDoubleBackslashes(picked + L'\\')};
   std::vector<bool> holdsFiles;
   CollectSubfolders(folders, true, lister, pump, &holdsFiles);
   const std::wstring pattern = PatternFor(extension);
   for (std::size_t i = 0; i < folders.size(); ++i) {
     if (!holdsFiles[i]) continue;
-    const std::wstring& entry = folders[i];
-    const std::wstring folder = entry.substr(0, entry.size() - 1);
+    const std::wstring& folder = folders[i];
     for (const auto& name : ListFilesInFolder(lister, folder, pattern, &pump)) {
       if (name.empty() || name.front() == L'~') continue;
-      append(JoinDocumentPath(folder, name));
+      append(folder + name);
       pump.Point();
     }
   }

@@ -85,14 +85,10 @@ std::wstring PatternFor(const std::wstring& extension);
 void CollectSubfolders(std::vector<std::wstring>& folders, bool recursive, DirectoryLister& lister,
                        ScanPump& pump, std::vector<bool>* holdsFiles = nullptr);
 
-// The names of the files in `folder` that match `pattern`, hidden and system files included, in
-// listing order.
-std::vector<std::wstring> ListFilesInFolder(DirectoryLister& lister, std::wstring folder,
+// The names of the files in `folder` (ending in "\") that match `pattern`, hidden and system
+// files included, in listing order.
+std::vector<std::wstring> ListFilesInFolder(DirectoryLister& lister, const std::wstring& folder,
                                             const std::wstring& pattern, ScanPump* pump = nullptr);
-
-// A document's path: the folder, "\" and the name, doubled backslashes collapsed (a network
-// path's leading pair kept).
-std::wstring JoinDocumentPath(const std::wstring& folder, const std::wstring& name);
 
 // Appends every file of `picked` and its subfolders that matches "*.<extension>" and whose name
 // does not begin with "~": folder by folder in the folder list's order, each in listing order.

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+
 #include "common/placement.h"
 #include "driver/driver.h"
 #include "driver/folder_driver.h"
@@ -38,6 +40,18 @@ HWND FocusOf(const App& app) {
 POINT CentreOf(HWND control) {
   RECT r = WindowRectOnScreen(control);
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Now and then a single injected move never reaches the window here (seen with the program of
+// before as well): as a hand would, the pointer is moved on by a pixel and back until the window
+// shows that it took a move, within ten seconds.
+bool HoverUntil(POINT at, const std::function<bool()>& taken) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (attempt > 0) MoveMouseTo(at.x + 1, at.y);
+    if (!MovePointerTo(at)) return false;
+    if (WaitFor(taken, 0.5)) return true;
+  }
+  return false;
 }
 
 class MainWindow : public ::testing::Test {
@@ -157,33 +171,32 @@ TEST_F(MainWindow, HoverShowsTheHandOverButtonsAndTheArrowElsewhere) {
   // Whatever an earlier test left on the screen must not catch the pointer.
   SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ASSERT_EQ(GetAncestor(WindowFromPoint(bare), GA_ROOT), form);
-  ASSERT_TRUE(MovePointerTo(bare));
-  ASSERT_TRUE(WaitFor([&] { return CurrentCursor() != nullptr; }, 10));
+  // The pointer may have rested over a button when the window opened: the arrow is read once
+  // the window has taken the move.
+  ASSERT_TRUE(HoverUntil(bare, [&] { return MousePointerOf(form) == 0 && CurrentCursor() != nullptr; }));
   const HCURSOR arrow = CurrentCursor();
-  EXPECT_EQ(MousePointerOf(form), 0);
 
   HCURSOR hand = nullptr;
   for (int id : {tavrolin::kIdCheck1, tavrolin::kIdCheck2, tavrolin::kIdCheck4, tavrolin::kIdCheck3}) {
-    ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(id))));
-    EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 99; }, 10)) << "button " << id;
+    EXPECT_TRUE(HoverUntil(CentreOf(app.Control(id)), [&] { return MousePointerOf(form) == 99; }))
+        << "button " << id;
     EXPECT_TRUE(WaitFor([&] { return CurrentCursor() != arrow; }, 10)) << "the hand over " << id;
     if (!hand) hand = CurrentCursor();
     EXPECT_EQ(CurrentCursor(), hand);
-    ASSERT_TRUE(MovePointerTo(bare));
-    EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10))
+    EXPECT_TRUE(HoverUntil(bare, [&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }))
         << "the arrow again after " << id;
   }
 
   // From "Help" straight onto the progress bar: the bar has no rule, so the hand stays.
-  ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(tavrolin::kIdCheck3))));
-  ASSERT_TRUE(WaitFor([&] { return CurrentCursor() == hand; }, 10));
+  ASSERT_TRUE(HoverUntil(CentreOf(app.Control(tavrolin::kIdCheck3)),
+                         [&] { return MousePointerOf(form) == 99 && CurrentCursor() == hand; }));
   ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(tavrolin::kIdProgressBar1))));
   EXPECT_EQ(MousePointerOf(form), 99);
   EXPECT_EQ(CurrentCursor(), hand);
 
   // The list applies the window rule.
-  ASSERT_TRUE(MovePointerTo(CentreOf(app.Control(tavrolin::kIdListView1))));
-  EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }, 10));
+  EXPECT_TRUE(HoverUntil(CentreOf(app.Control(tavrolin::kIdListView1)),
+                         [&] { return MousePointerOf(form) == 0 && CurrentCursor() == arrow; }));
 }
 
 // Read from the screen as the user sees it, not from what the controls say of themselves.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "common/event_pump.h"
 #include "common/home_page.h"
 #include "common/message_params.h"
@@ -138,6 +140,39 @@ TEST(PointerRules, HoverNeverReplacesTheHourglass) {
   EXPECT_EQ(ButtonHoverPointer(kPointerHourglass), kPointerHourglass);
   EXPECT_EQ(WindowHoverPointer(kPointerCustom), kPointerDefault);
   EXPECT_EQ(WindowHoverPointer(kPointerHourglass), kPointerHourglass);
+}
+
+TEST(PointerRules, WhatShowsOverWhat) {
+  using S = PointerShape;
+  using H = PointerHit;
+  constexpr int kDefault = kPointerDefault, kBusy = kPointerHourglass, kHand = kPointerCustom;
+  const struct {
+    PointerQuery query;
+    S expected;
+  } rows[] = {
+      // Busy: everywhere, the frame and the list's parts included, but not over a refusal.
+      {{kBusy, kHand, true, true, true, H::Client}, S::Hourglass},
+      {{kBusy, kDefault, true, false, false, H::Frame}, S::Hourglass},
+      {{kBusy, kDefault, true, false, true, H::Frame, true}, S::Hourglass},
+      {{kBusy, kDefault, true, false, false, H::Refused}, S::Own},
+      // The window's picture over the client area only; the arrow until it is loaded.
+      {{kHand, kDefault, true, false, false, H::Client}, S::WindowPicture},
+      {{kHand, kDefault, false, false, false, H::Client}, S::Arrow},
+      {{kHand, kDefault, true, false, false, H::Frame}, S::Own},
+      {{kHand, kHand, true, true, true, H::Client, true}, S::WindowPicture},
+      // Another setting of the window's shows the arrow.
+      {{kPointerArrow, kHand, true, true, true, H::Client}, S::Arrow},
+      // At 0 the list shows its own setting, and nothing else is overridden.
+      {{kDefault, kHand, true, true, true, H::Client}, S::ListPicture},
+      {{kDefault, kHand, true, false, true, H::Client}, S::Own},
+      {{kDefault, kPointerArrow, true, false, true, H::Client}, S::Arrow},
+      {{kDefault, kDefault, true, true, true, H::Client}, S::Own},
+      {{kDefault, kHand, true, true, false, H::Client}, S::Own},
+      {{kDefault, kHand, true, true, true, H::Client, true}, S::Own},
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(ShownPointer(rows[i].query), rows[i].expected) << "row " << i;
+  }
 }
 
 TEST(BusyMark, TheHourglassStaysUntilTheOutermostOperationEnds) {

@@ -218,7 +218,7 @@ TEST_F(AddFolder, TakesEveryMatchOfLargeFoldersInListingOrder) {
       big.File(L"D:\\Big\\" + name);
       expected.push_back(name);
     }
-    const auto names = ListFilesInFolder(big, L"D:\\Big", L"*.doc");
+    const auto names = ListFilesInFolder(big, L"D:\\Big\\", L"*.doc");
     EXPECT_THAT(names, ElementsAreArray(expected)) << count;
     EXPECT_EQ(names.capacity(), names.size()) << "cut to size";
   }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/win/window.h"
 #include "doclist/add_files.h"
 #include "doclist/win/file_drop_target.h"
 #include "doclist/win/list_view_binding.h"
@@ -67,10 +68,8 @@ class ListHost {
     column.cx = 380;
     SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     binding = std::make_unique<win::ListViewBinding>(list, documents);
-    SetWindowLongPtrW(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(binding.get()));
   }
   ~ListHost() {
-    SetWindowLongPtrW(host, GWLP_USERDATA, 0);
     binding.reset();
     DestroyWindow(host);
   }
@@ -103,11 +102,11 @@ class ListHost {
   std::unique_ptr<win::ListViewBinding> binding;
 
  private:
+  // As the main window does: the list's notifications go back to the list, whose binding
+  // answers them.
   static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* binding = reinterpret_cast<win::ListViewBinding*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     LRESULT result = 0;
-    if (message == WM_NOTIFY && binding &&
-        binding->OnNotify(reinterpret_cast<NMHDR*>(lParam), result)) {
+    if (message == WM_NOTIFY && win::ReflectToControl(window, message, wParam, lParam, result)) {
       return result;
     }
     return DefWindowProcW(window, message, wParam, lParam);

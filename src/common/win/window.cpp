@@ -1,6 +1,9 @@
 #include "common/win/window.h"
 
+#include <commctrl.h>
+
 #include <iterator>
+#include <random>
 
 #include "common/placement.h"
 
@@ -14,8 +17,26 @@ void CenterForm(HWND window) {
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   const Point at = CenteredPosition(screenWidth, screenHeight, width, height);
-  SetWindowPos(window, nullptr, at.x, outer.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A move costs a trip to the window system even when nothing moves: only real ones are made.
+  constexpr UINT kMoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+  if (at.x != outer.left) SetWindowPos(window, nullptr, at.x, outer.top, 0, 0, kMoveOnly);
+  if (at.y != outer.top) SetWindowPos(window, nullptr, at.x, at.y, 0, 0, kMoveOnly);
+}
+
+HWND AddToolTip(HWND owner, HWND tool, const wchar_t* text, int maxWidth) {
+  HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof(info);
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = owner;
+  info.uId = reinterpret_cast<UINT_PTR>(tool);
+  info.lpszText = const_cast<wchar_t*>(text);
+  SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, maxWidth);
+  return tip;
 }
 
 UniqueCursor LoadPointerFile(const std::wstring& path) {
@@ -29,11 +50,37 @@ UniqueCursor LoadPointerFile(const std::wstring& path) {
   return UniqueCursor(cursor);
 }
 
+bool ReflectToControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  HWND control = nullptr;
+  UINT reflected = 0;
+  if (message == WM_COMMAND) {
+    control = reinterpret_cast<HWND>(lParam);
+    reflected = kReflectedCommand;
+  } else if (message == WM_NOTIFY && lParam) {
+    control = reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+    reflected = kReflectedNotify;
+  }
+  // GA_PARENT, not GetParent: a tooltip's notification comes from a popup the parent owns.
+  if (!control || GetAncestor(control, GA_PARENT) != parent) return false;
+  result = SendMessageW(control, reflected, wParam, lParam);
+  return true;
+}
+
 std::wstring WindowsDirectory() {
   wchar_t path[MAX_PATH * 2];
   const UINT n = GetWindowsDirectoryW(path, static_cast<UINT>(std::size(path)));
   if (n == 0 || n >= std::size(path)) return {};
   return std::wstring(path, n);
+}
+
+void VisitHomePageOccasionally() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  std::mt19937 generator(now.wHour * 3600u + now.wMinute * 60u + now.wSecond);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  if (!ShouldVisitHomePage([&] { return uniform(generator); })) return;
+  MinimizedStarter starter;
+  OpenHomePage(WindowsDirectory(), starter);
 }
 
 bool MinimizedStarter::Start(const std::wstring& program, const std::wstring& commandLine) {

@@ -46,16 +46,70 @@ class UniqueGdi {
 
 inline BOOL WINAPI DeleteFont(HFONT f) { return DeleteObject(f); }
 inline BOOL WINAPI DeleteBrush(HBRUSH b) { return DeleteObject(b); }
+inline BOOL WINAPI DeleteBitmap(HBITMAP b) { return DeleteObject(b); }
 using UniqueFont = UniqueGdi<HFONT, DeleteFont>;
 using UniqueBrush = UniqueGdi<HBRUSH, DeleteBrush>;
+using UniqueBitmap = UniqueGdi<HBITMAP, DeleteBitmap>;
 using UniqueIcon = UniqueGdi<HICON, DestroyIcon>;
 using UniqueCursor = UniqueGdi<HCURSOR, DestroyCursor>;
+// A memory device context (CreateCompatibleDC); not for DCs from GetDC or BeginPaint.
+using UniqueMemoryDc = UniqueGdi<HDC, DeleteDC>;
+
+// Selects a GDI object into a device context and puts the previous one back at the end of the
+// scope, so that the object can be deleted afterwards. A null object selects nothing.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+  ~SelectedObject() {
+    if (old_) SelectObject(dc_, old_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// BeginPaint and EndPaint around the handling of one WM_PAINT.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  ~PaintScope() { EndPaint(window_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// A control's WM_COMMAND and WM_NOTIFY, sent back by its parent to the control itself, so that
+// whoever subclasses the control handles them and the parent need not know it. The application
+// range: no common control uses it.
+inline constexpr UINT kReflectedCommand = WM_APP + WM_COMMAND;
+inline constexpr UINT kReflectedNotify = WM_APP + WM_NOTIFY;
+
+// For a parent's WM_COMMAND or WM_NOTIFY: sends the reflected message to the child control that
+// sent it and gives its answer. False (nothing sent) for menus, accelerators and windows that
+// are not children of `parent`.
+bool ReflectToControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+// A tooltip owned by `owner` that shows `text` (kept by the caller) over the child `tool`, in
+// lines of at most `maxWidth` pixels.
+HWND AddToolTip(HWND owner, HWND tool, const wchar_t* text, int maxWidth);
 
 // Loads a pointer image (.cur or .ico) from a file; empty when it is missing or unreadable.
 UniqueCursor LoadPointerFile(const std::wstring& path);
 
 // The Windows folder (GetWindowsDirectoryW); empty when it cannot be read.
 std::wstring WindowsDirectory();
+
+// About one start in a hundred opens the home page (the draw seeded by the seconds since
+// midnight, local time).
+void VisitHomePageOccasionally();
 
 // Starts a program by its full path, shown minimised, without waiting for it.
 class MinimizedStarter final : public ProgramStarter {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/win/window.h"
+
 namespace tavrolin::win {
 namespace {
 
@@ -131,6 +133,10 @@ LRESULT CALLBACK ListViewBinding::SubclassProc(HWND window, UINT message, WPARAM
   if (message == kRefreshMessage) {
     binding->Refresh();
     return 0;
+  }
+  if (message == kReflectedNotify) {
+    LRESULT result = 0;
+    if (binding->OnNotify(reinterpret_cast<const NMHDR*>(lParam), result)) return result;
   }
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, SubclassProc, kSubclassId);

@@ -18,7 +18,8 @@ class ListViewBinding {
   ListViewBinding(const ListViewBinding&) = delete;
   ListViewBinding& operator=(const ListViewBinding&) = delete;
 
-  // The list's WM_NOTIFY, forwarded by its parent; true when handled, with the result to return.
+  // The list's WM_NOTIFY; true when handled, with the result to return. The binding answers
+  // it by itself when the parent reflects it to the list (win::ReflectToControl).
   bool OnNotify(const NMHDR* header, LRESULT& result);
   // Brings the control up to date now (count, selection, painted texts). Changes of the model
   // are otherwise gathered and shown once per burst.
