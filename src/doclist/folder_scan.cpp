@@ -22,6 +22,8 @@ bool IsEnteredFolder(const DirectoryEntry& entry) {
 void ScanPump::Point() {
   if (interval_ > 0 && pumped_ && pump_.Now() - last_ < interval_) return;
   pump_.DoEvents();
+  // The window is gone: the scan ends here, and the main loop then ends the program.
+  if (pump_.QuitSeen()) throw ScanAbandoned{};
   if (afterPump_) afterPump_();
   pumped_ = true;
   if (interval_ > 0) last_ = pump_.Now();
@@ -114,7 +116,11 @@ void AddAllFilesInFolder(AddFolderPorts& ports) {
   BusyScope busy(ports.busy);
   // Events may move the pointer while they run; the hourglass comes back after each pump.
   ScanPump pump(ports.pump, ports.pumpIntervalSeconds, [&busy] { busy.Refresh(); });
-  AddFilesInFolderTree(picked, extension, ports.lister, pump, ports.append);
+  try {
+    AddFilesInFolderTree(picked, extension, ports.lister, pump, ports.append);
+  } catch (const ScanAbandoned&) {
+    // Nothing more is shown.
+  }
 }
 
 }  // namespace tavrolin

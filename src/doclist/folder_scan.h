@@ -55,6 +55,9 @@ inline constexpr double kScanPumpIntervalSeconds = 0.01;
 
 // The scan's pump points: events are processed at a point when `interval` has passed since the
 // last time (at every point for an interval of 0).
+// Thrown out of a scan's pumped events when the window was closed meanwhile.
+struct ScanAbandoned {};
+
 class ScanPump {
  public:
   ScanPump(EventPump& pump, double intervalSeconds, std::function<void()> afterPump = {})

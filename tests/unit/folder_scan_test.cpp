@@ -286,6 +286,16 @@ TEST_F(AddFolder, HourglassWhileScanningDefaultAfterwardsAlsoWhenNothingFound) {
   EXPECT_EQ(pointer.history.front(), kPointerHourglass);
 }
 
+TEST_F(AddFolder, ClosingTheWindowMidScanEndsItThereWithThePointerPutBack) {
+  MakeExampleTree(tree);
+  prompts.folder = L"D:\\F";
+  pump.onDoEvents = [&] { pump.quit = tree.calls.size() >= 2; };
+  const auto added = Run();
+  EXPECT_EQ(tree.calls.size(), 2u) << "no folder is listed after the close";
+  EXPECT_THAT(added, IsEmpty());
+  EXPECT_EQ(pointer.value, kPointerDefault);
+}
+
 TEST_F(AddFolder, AttributeRulesForFilesAndFolders) {
   tree.Root(L"D:\\T\\");
   tree.File(L"D:\\T\\plain.doc");
