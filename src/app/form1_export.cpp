@@ -41,7 +41,9 @@ ExportFeature::ExportFeature(FaceButton& check2, HWND progressBar1, const Docume
   }
 }
 
-void ExportFeature::Press() {
+void ExportFeature::Check2_Click() {
+  if (!check2_.TakePress()) return;
+  // A press during a run goes to that run, which asks whether to stop it.
   if (runner_) {
     runner_->Press();
     return;
@@ -67,10 +69,5 @@ void ExportFeature::Press() {
 }
 
 ExportFeature::~ExportFeature() { check2_.OnClick(nullptr); }
-
-void ExportFeature::Check2_Click() {
-  if (!check2_.TakePress()) return;
-  Press();
-}
 
 }  // namespace tavrolin

@@ -35,8 +35,6 @@ class ExportFeature final {
 
  private:
   void Check2_Click();
-  // A press during a run goes to that run, which asks whether to stop it.
-  void Press();
 
   FaceButton& check2_;
   ProgressControl progress_;

@@ -172,20 +172,44 @@ ExportOutcome ExportRunner::Run() {
 }
 
 DocumentResult ExportRunner::ExportOne(const std::wstring& document, int position) {
-  DocumentResult result{Outcome::Exported, document};
   ports_.busy.Refresh();
   // Its own output path: deleting it would destroy the document itself.
   if (HasPdfExtension(document)) {
     ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
     return {Outcome::SkippedAsPdf, document};
   }
+  DocumentResult result{Outcome::Exported, document};
+  const std::wstring outputPath = OutputPathFor(document);
   // Aside, not deleted: any end of this document's steps before the new PDF is complete
   // (failure, stop, unwinding) puts it back, after Word is dealt with, whose printer could
   // otherwise still write over it.
-  PdfAside oldPdf(ports_.files, OutputPathFor(document));
+  PdfAside oldPdf(ports_.files, outputPath);
   std::unique_ptr<WordApplication> word;
   try {
-    ExportSteps(result, position, oldPdf, word);
+    const std::wstring replacing = L"replacing the old PDF " + outputPath;
+    InStep(replacing, [&] {
+      if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
+    });
+    ports_.busy.Refresh();
+    InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(document, word); });
+    ports_.busy.Refresh();
+    ThrowIfStopped();
+    result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, outputPath); });
+    ports_.busy.Refresh();
+    ThrowIfStopped();
+    WaitForPdf(outputPath);
+    result.pdfWritten = true;
+    InStep(L"deleting the old PDF", [&] {
+      if (std::wstring reason; !oldPdf.Commit(reason)) throw StepFailure{L"deleting the old PDF", L"", reason};
+    });
+    ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+    // The one second before Word is told to quit; a stop cuts it short.
+    WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
+    ThrowIfStopped();
+    // Out of hand first: the instance is done with, whatever Quit comes to.
+    const std::unique_ptr<WordApplication> quitting = std::move(word);
+    InStep(L"closing Word", [&] { ports_.word.Quit(*quitting); });
+    ports_.busy.Refresh();
     return result;
   } catch (const StopRequested&) {
     result.outcome = Outcome::Stopped;
@@ -195,40 +219,6 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   }
   if (word) result.wordFate = ports_.word.Dismiss(*word);
   return result;
-}
-
-void ExportRunner::ExportSteps(DocumentResult& result, int position, PdfAside& oldPdf,
-                               std::unique_ptr<WordApplication>& word) {
-  const std::wstring outputPath = OutputPathFor(result.document);
-  const std::wstring replacing = L"replacing the old PDF " + outputPath;
-  InStep(replacing, [&] {
-    if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
-  });
-  ports_.busy.Refresh();
-
-  InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(result.document, word); });
-  ports_.busy.Refresh();
-  ThrowIfStopped();
-
-  result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, outputPath); });
-  ports_.busy.Refresh();
-  ThrowIfStopped();
-
-  WaitForPdf(outputPath);
-  result.pdfWritten = true;
-  InStep(L"deleting the old PDF", [&] {
-    if (std::wstring reason; !oldPdf.Commit(reason)) throw StepFailure{L"deleting the old PDF", L"", reason};
-  });
-
-  ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
-  // The one second before Word is told to quit; a stop cuts it short.
-  WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
-  ThrowIfStopped();
-
-  // Out of hand first: the instance is done with, whatever Quit comes to.
-  const std::unique_ptr<WordApplication> quitting = std::move(word);
-  InStep(L"closing Word", [&] { ports_.word.Quit(*quitting); });
-  ports_.busy.Refresh();
 }
 
 void ExportRunner::WaitForPdf(const std::wstring& outputPath) {

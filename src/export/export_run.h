@@ -111,7 +111,6 @@ class ExportRunner {
   void AskToStop();
   // One document, the `position`th of the list, from the old PDF set aside to Word quit.
   DocumentResult ExportOne(const std::wstring& document, int position);
-  void ExportSteps(DocumentResult& result, int position, PdfAside& oldPdf, std::unique_ptr<WordApplication>& word);
   void WaitForPdf(const std::wstring& outputPath);
   ExportOutcome Report(const std::vector<DocumentResult>& results, int bound);
   void ThrowIfStopped() const;
