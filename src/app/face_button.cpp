@@ -7,7 +7,6 @@
 namespace tavrolin {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0xFACE;
 constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE |
                          BS_MULTILINE | BS_CENTER | BS_VCENTER;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
@@ -48,17 +47,14 @@ void FrameColour(HDC dc, RECT r, COLORREF colour) {
 
 FaceButton::FaceButton(HWND parent, int id, const wchar_t* caption, int iconId,
                        const RECT& place)
-    : iconId_(iconId) {
-  button_ = CreateWindowExW(0, WC_BUTTONW, caption, kStyle, place.left, place.top,
-                            place.right - place.left, place.bottom - place.top, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            GetModuleHandleW(nullptr), nullptr);
-  if (button_) SetWindowSubclass(button_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-}
-
-FaceButton::~FaceButton() {
-  if (button_) RemoveWindowSubclass(button_, SubclassProc, kSubclassId);
-}
+    : iconId_(iconId),
+      subclass_(CreateWindowExW(0, WC_BUTTONW, caption, kStyle, place.left, place.top,
+                                place.right - place.left, place.bottom - place.top, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                GetModuleHandleW(nullptr), nullptr),
+                [this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                  return OnMessage(message, wParam, lParam, result);
+                }) {}
 
 void FaceButton::SetLook(int dpi, bool highContrast) {
   highContrast_ = highContrast;
@@ -71,22 +67,9 @@ void FaceButton::SetLook(int dpi, bool highContrast) {
 }
 
 bool FaceButton::TakePress() {
-  if (SendMessageW(button_, BM_GETCHECK, 0, 0) != BST_CHECKED) return false;
-  SendMessageW(button_, BM_SETCHECK, BST_UNCHECKED, 0);
+  if (SendMessageW(hwnd(), BM_GETCHECK, 0, 0) != BST_CHECKED) return false;
+  SendMessageW(hwnd(), BM_SETCHECK, BST_UNCHECKED, 0);
   return true;
-}
-
-LRESULT CALLBACK FaceButton::SubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR, DWORD_PTR self) {
-  auto* face = reinterpret_cast<FaceButton*>(self);
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(button, SubclassProc, kSubclassId);
-    face->button_ = nullptr;
-    return DefSubclassProc(button, message, wParam, lParam);
-  }
-  LRESULT result = 0;
-  if (face->OnMessage(message, wParam, lParam, result)) return result;
-  return DefSubclassProc(button, message, wParam, lParam);
 }
 
 bool FaceButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -101,7 +84,7 @@ bool FaceButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       result = 1;
       return true;
     case WM_PAINT: {
-      win::PaintScope paint(button_);
+      win::PaintScope paint(hwnd());
       Paint(paint.dc());
       return true;
     }
@@ -127,7 +110,7 @@ bool FaceButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_KEYUP:
     case BM_SETSTATE:
     case BM_SETCHECK: {
-      HWND button = button_;
+      HWND button = hwnd();
       result = DefSubclassProc(button, message, wParam, lParam);
       if (IsWindow(button)) InvalidateRect(button, nullptr, FALSE);
       return true;
@@ -139,7 +122,7 @@ bool FaceButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
 
 void FaceButton::Paint(HDC target) {
   RECT face{};
-  GetClientRect(button_, &face);
+  GetClientRect(hwnd(), &face);
   if (face.right <= 0 || face.bottom <= 0) return;
   // Drawn off screen first so that the face never flickers grey.
   win::UniqueMemoryDc dc(CreateCompatibleDC(target));
@@ -151,9 +134,9 @@ void FaceButton::Paint(HDC target) {
 }
 
 void FaceButton::DrawFace(HDC dc, const RECT& face) {
-  const auto state = static_cast<UINT>(SendMessageW(button_, BM_GETSTATE, 0, 0));
+  const auto state = static_cast<UINT>(SendMessageW(hwnd(), BM_GETSTATE, 0, 0));
   const bool down = (state & (BST_PUSHED | BST_CHECKED)) != 0;
-  const bool enabled = IsWindowEnabled(button_) != FALSE;
+  const bool enabled = IsWindowEnabled(hwnd()) != FALSE;
   const FaceColours colours = ColoursFor(down, (state & BST_HOT) != 0, enabled, highContrast_);
   FillColour(dc, face, colours.fill);
   FrameColour(dc, face, colours.frame);
@@ -161,7 +144,7 @@ void FaceButton::DrawFace(HDC dc, const RECT& face) {
   DrawPictureAndCaption(dc, face, down, enabled, colours.text);
 
   const bool focusShown =
-      GetFocus() == button_ && !(SendMessageW(button_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+      GetFocus() == hwnd() && !(SendMessageW(hwnd(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
   if (!focusShown) return;
   RECT focus{3, 3, face.right - 3, face.bottom - 3};
   SetTextColor(dc, highContrast_ ? GetSysColor(COLOR_BTNTEXT) : kCaption);
@@ -179,8 +162,8 @@ void FaceButton::DrawPictureAndCaption(HDC dc, const RECT& face, bool down, bool
   const int iconSize = icon ? MulDiv(32, dpi_, 96) : 0;
   const int gap = icon ? MulDiv(2, dpi_, 96) : 0;
   wchar_t caption[256] = {};
-  GetWindowTextW(button_, caption, static_cast<int>(std::size(caption)));
-  win::SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(button_, WM_GETFONT, 0, 0)));
+  GetWindowTextW(hwnd(), caption, static_cast<int>(std::size(caption)));
+  win::SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)));
   RECT measure{pad, 0, width - pad, face.bottom};
   DrawTextW(dc, caption, -1, &measure, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
   const int textHeight = measure.bottom - measure.top;

@@ -15,11 +15,10 @@ class FaceButton {
  public:
   // A child of `parent` at `place`, created at once; `iconId` 0 shows the caption alone.
   FaceButton(HWND parent, int id, const wchar_t* caption, int iconId, const RECT& place);
-  ~FaceButton();
   FaceButton(const FaceButton&) = delete;
   FaceButton& operator=(const FaceButton&) = delete;
 
-  HWND hwnd() const { return button_; }
+  HWND hwnd() const { return subclass_.hwnd(); }
   // The picture is sized for `dpi`; under high contrast the system's colours are used.
   void SetLook(int dpi, bool highContrast);
   void OnClick(std::function<void()> handler) { onClick_ = std::move(handler); }
@@ -30,19 +29,18 @@ class FaceButton {
   bool TakePress();
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   void Paint(HDC target);
   void DrawFace(HDC dc, const RECT& face);
   void DrawPictureAndCaption(HDC dc, const RECT& face, bool down, bool enabled, COLORREF text);
 
-  HWND button_ = nullptr;
   int iconId_;
   int dpi_ = 0;
   bool highContrast_ = false;
   win::UniqueIcon icon_;
   std::function<void()> onClick_;
   std::function<void()> onMouseMove_;
+  win::Subclass subclass_;  // last: removed before the rest goes
 };
 
 }  // namespace tavrolin

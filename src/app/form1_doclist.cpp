@@ -10,8 +10,6 @@
 namespace tavrolin {
 namespace {
 
-constexpr UINT_PTR kListSubclassId = 0xD0C1;
-
 // Signed client coordinates of a mouse message (windowsx.h would clash with the GDI wrappers).
 int XOf(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int YOf(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
@@ -21,7 +19,6 @@ int YOf(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 DocListFeature::DocListFeature(FaceButton& check1, HWND listView1, DocumentList& documents,
                                FormPointers& pointers, MessageBoxes& boxes)
     : check1_(check1),
-      list_(listView1),
       documents_(documents),
       pointers_(pointers),
       boxes_(boxes),
@@ -29,8 +26,11 @@ DocListFeature::DocListFeature(FaceButton& check1, HWND listView1, DocumentList&
       gesture_(documents, *this, pointers),
       dropTarget_(new win::FileDropTarget(
           [this](bool offers, DWORD& effect) { ListView1_OLEDragOver(offers, effect); },
-          [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); })) {
-  SetWindowSubclass(list_, ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
+          [this](std::vector<std::wstring> paths) { ListView1_OLEDragDrop(paths); })),
+      listSubclass_(listView1, [this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        result = 0;
+        return OnListMessage(message, wParam, lParam);
+      }) {
   check1_.OnClick([this] { Check1_Click(); });
 }
 
@@ -40,18 +40,17 @@ DocListFeature::DocListFeature(FaceButton& check1, HWND listView1, DocumentList&
 DocListFeature::~DocListFeature() {
   dropTarget_->Detach();
   check1_.OnClick(nullptr);
-  if (list_) RemoveWindowSubclass(list_, ListProc, kListSubclassId);
 }
 
 void DocListFeature::AcceptDrops() {
   // Without a registration the list simply takes no drops; the rest works.
-  dropRegistration_.Register(list_, dropTarget_.get());
+  dropRegistration_.Register(list(), dropTarget_.get());
 }
 
 void DocListFeature::Check1_Click() {
   if (!check1_.TakePress()) return;
   // The window that holds the list owns the dialog.
-  win::OpenFileDialog dialog(GetParent(list_));
+  win::OpenFileDialog dialog(GetParent(list()));
   AddFilesByDialog(dialog, documents_, boxes_);
 }
 
@@ -74,7 +73,7 @@ void DocListFeature::ShowDragPointer() {
 void DocListFeature::OnButtonDown(LPARAM lParam) {
   // The press is handled here instead of by the control, whose own drag detection would hold
   // the moves in a modal loop and could start a drag of the items.
-  SetFocus(list_);
+  SetFocus(list());
   ListView1_MouseDown();
   const auto hit = binding_.HitTest(XOf(lParam), YOf(lParam));
   // As the control itself would: a press on empty space clears the selection, so that a
@@ -84,7 +83,7 @@ void DocListFeature::OnButtonDown(LPARAM lParam) {
   if (hit) ListView1_ItemClick();
   if (!holdsMouse_) {
     holdsMouse_ = true;
-    SetCapture(list_);
+    SetCapture(list());
   }
 }
 
@@ -94,18 +93,6 @@ void DocListFeature::OnButtonUp(WPARAM wParam) {
     holdsMouse_ = false;
     ReleaseCapture();
   }
-}
-
-LRESULT CALLBACK DocListFeature::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR, DWORD_PTR self) {
-  auto* feature = reinterpret_cast<DocListFeature*>(self);
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(list, ListProc, kListSubclassId);
-    feature->list_ = nullptr;
-  } else if (feature->OnListMessage(message, wParam, lParam)) {
-    return 0;
-  }
-  return DefSubclassProc(list, message, wParam, lParam);
 }
 
 // True when the message is handled here and the control does not see it.
@@ -132,7 +119,7 @@ bool DocListFeature::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED:
       // Another window took the mouse (a message box, say): its release will never come here,
       // and an armed gesture would go on swapping on mere hovering.
-      if (holdsMouse_ && reinterpret_cast<HWND>(lParam) != list_) {
+      if (holdsMouse_ && reinterpret_cast<HWND>(lParam) != list()) {
         holdsMouse_ = false;
         ListView1_MouseUp();
       }

@@ -54,13 +54,12 @@ class DocListFeature final : public ReorderView {
     AppendDropped(documents_, paths);
   }
 
-  static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  HWND list() const { return listSubclass_.hwnd(); }
   bool OnListMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnButtonDown(LPARAM lParam);
   void OnButtonUp(WPARAM wParam);
 
   FaceButton& check1_;
-  HWND list_;
   DocumentList& documents_;
   FormPointers& pointers_;
   MessageBoxes& boxes_;
@@ -71,6 +70,7 @@ class DocListFeature final : public ReorderView {
   win::DropRegistration dropRegistration_;
   // The list holds the mouse from a press to the release, so that the release always arrives.
   bool holdsMouse_ = false;
+  win::Subclass listSubclass_;  // last: removed before the rest goes
 };
 
 }  // namespace tavrolin

@@ -7,29 +7,27 @@
 namespace tavrolin {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x9011;
-
 PointerHit HitOf(UINT hitTest) {
   const short hit = static_cast<short>(hitTest);
   if (hit == HTCLIENT) return PointerHit::Client;
   return hit == HTERROR ? PointerHit::Refused : PointerHit::Frame;
 }
 
+HWND HeaderOf(HWND list) { return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)); }
+
 }  // namespace
 
 FormPointers::FormPointers(HWND form, HWND list)
     : form_(form),
-      list_(list),
-      header_(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0))) {
-  for (HWND control : {list_, header_}) {
-    if (control) SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-  }
-}
+      listSubclass_(list, DecidingFirst(list)),
+      headerSubclass_(HeaderOf(list), DecidingFirst(HeaderOf(list))) {}
 
-FormPointers::~FormPointers() {
-  for (HWND control : {list_, header_}) {
-    if (control) RemoveWindowSubclass(control, SubclassProc, kSubclassId);
-  }
+win::Subclass::Handler FormPointers::DecidingFirst(HWND control) {
+  return [this, control](UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (message != WM_SETCURSOR || !Show(control, LOWORD(lParam), true)) return false;
+    result = TRUE;
+    return true;
+  };
 }
 
 void FormPointers::SetMousePointer(int value) {
@@ -66,7 +64,8 @@ bool FormPointers::Show(HWND over, UINT hitTest, bool beforeControl) {
   query.listPointer = listPointer_;
   query.windowPicture = static_cast<bool>(windowPicture_);
   query.listPicture = listPicture_ != nullptr;
-  query.overList = over == list_ || GetParent(over) == list_;
+  const HWND list = listSubclass_.hwnd();
+  query.overList = over == list || GetParent(over) == list;
   query.hit = HitOf(hitTest);
   query.beforeControl = beforeControl;
   switch (ShownPointer(query)) {
@@ -77,18 +76,6 @@ bool FormPointers::Show(HWND over, UINT hitTest, bool beforeControl) {
     case PointerShape::ListPicture: SetCursor(listPicture_); return true;
   }
   return false;
-}
-
-LRESULT CALLBACK FormPointers::SubclassProc(HWND control, UINT message, WPARAM wParam,
-                                            LPARAM lParam, UINT_PTR, DWORD_PTR self) {
-  auto* pointers = reinterpret_cast<FormPointers*>(self);
-  if (message == WM_SETCURSOR && pointers->Show(control, LOWORD(lParam), true)) return TRUE;
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(control, SubclassProc, kSubclassId);
-    if (control == pointers->list_) pointers->list_ = nullptr;
-    if (control == pointers->header_) pointers->header_ = nullptr;
-  }
-  return DefSubclassProc(control, message, wParam, lParam);
 }
 
 }  // namespace tavrolin

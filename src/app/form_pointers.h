@@ -15,7 +15,6 @@ class FormPointers final : public WindowPointer {
   // The setting is published on `form`; `list` (and its header) let the window-wide setting
   // decide before they choose their own pointer.
   FormPointers(HWND form, HWND list);
-  ~FormPointers() override;
   FormPointers(const FormPointers&) = delete;
   FormPointers& operator=(const FormPointers&) = delete;
 
@@ -33,19 +32,21 @@ class FormPointers final : public WindowPointer {
   bool OnSetCursor(HWND over, UINT hitTest) { return Show(over, hitTest, false); }
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  // The subclass of `control`: the window-wide setting decides before the control chooses.
+  win::Subclass::Handler DecidingFirst(HWND control);
   bool Show(HWND over, UINT hitTest, bool beforeControl);
   // Lets the window under the pointer choose again, as on a move.
   void ShowCurrentPointer();
 
   HWND form_;
-  HWND list_;
-  HWND header_;
   int mousePointer_ = kPointerDefault;
   win::UniqueCursor windowPicture_;  // "HAND-M.CUR", when present
   int listPointer_ = kPointerDefault;
   HCURSOR listPicture_ = nullptr;
   BusyMark busy_{*this};
+  // Last: removed before the rest goes.
+  win::Subclass listSubclass_;
+  win::Subclass headerSubclass_;
 };
 
 }  // namespace tavrolin

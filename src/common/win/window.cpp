@@ -50,6 +50,29 @@ UniqueCursor LoadPointerFile(const std::wstring& path) {
   return UniqueCursor(cursor);
 }
 
+Subclass::Subclass(HWND window, Handler handler) : window_(window), handler_(std::move(handler)) {
+  if (window_) {
+    SetWindowSubclass(window_, Proc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this));
+  }
+}
+
+Subclass::~Subclass() {
+  if (window_) RemoveWindowSubclass(window_, Proc, reinterpret_cast<UINT_PTR>(this));
+}
+
+LRESULT CALLBACK Subclass::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                DWORD_PTR self) {
+  auto* subclass = reinterpret_cast<Subclass*>(self);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(window, Proc, id);
+    subclass->window_ = nullptr;
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  LRESULT result = 0;
+  if (subclass->handler_(message, wParam, lParam, result)) return result;
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 bool ReflectToControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   HWND control = nullptr;
   UINT reflected = 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/home_page.h"
@@ -84,6 +85,26 @@ class PaintScope {
   HWND window_;
   PAINTSTRUCT paint_{};
   HDC dc_;
+};
+
+// One subclass of one window for the life of its owner: installed when made, removed when the
+// owner goes or, before that, when the window does. `handler` answers a message with true and
+// the result, or leaves it to the window's own procedure with false. The system keeps its
+// address, so it is neither copied nor moved.
+class Subclass {
+ public:
+  using Handler = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
+  Subclass(HWND window, Handler handler);
+  ~Subclass();
+  Subclass(const Subclass&) = delete;
+  Subclass& operator=(const Subclass&) = delete;
+  // The window, or null once it is gone.
+  HWND hwnd() const { return window_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  HWND window_;
+  Handler handler_;
 };
 
 // A control's WM_COMMAND and WM_NOTIFY, sent back by its parent to the control itself, so that

@@ -9,59 +9,59 @@ namespace {
 
 // Posted to the list itself; the list view does not use the application range.
 constexpr UINT kRefreshMessage = WM_APP + 0x4A1;
-constexpr UINT_PTR kSubclassId = 0x7D0C;
 
 }  // namespace
 
 ListViewBinding::ListViewBinding(HWND list, DocumentList& documents)
-    : list_(list), documents_(documents) {
-  SetWindowSubclass(list_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    : documents_(documents),
+      subclass_(list, [this](UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+        return OnListMessage(message, lParam, result);
+      }) {
   documents_.SetOnChanged([this] { OnModelChanged(); });
   Refresh();
 }
 
 ListViewBinding::~ListViewBinding() {
   documents_.SetOnChanged({});
-  if (list_ && IsWindow(list_)) RemoveWindowSubclass(list_, SubclassProc, kSubclassId);
 }
 
 void ListViewBinding::OnModelChanged() {
   // One posted refresh per burst: appending many paths costs one repaint, not one per path.
-  if (pending_ || !list_) return;
-  if (PostMessageW(list_, kRefreshMessage, 0, 0)) pending_ = true;
+  if (pending_ || !hwnd()) return;
+  if (PostMessageW(hwnd(), kRefreshMessage, 0, 0)) pending_ = true;
 }
 
 void ListViewBinding::Refresh() {
   pending_ = false;
-  if (!list_) return;
+  if (!hwnd()) return;
   const int count = documents_.Count();
   if (count != shownCount_) {
     // The model decides the selection here: what the control says about rows that moved or
     // went is stale.
     syncing_ = true;
-    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
+    SendMessageW(hwnd(), LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
                  LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     syncing_ = false;
     shownCount_ = count;
   }
   SyncSelection();
-  InvalidateRect(list_, nullptr, FALSE);
+  InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void ListViewBinding::SyncSelection() {
   const int want = documents_.Selected() ? *documents_.Selected() - 1 : -1;
-  const int shown = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+  const int shown = static_cast<int>(SendMessageW(hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
                                                   LVNI_SELECTED));
   if (want == shown) return;
   syncing_ = true;
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED;
   item.state = 0;
-  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(hwnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
   if (want >= 0) {
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(want),
+    SendMessageW(hwnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(want),
                  reinterpret_cast<LPARAM>(&item));
   }
   syncing_ = false;
@@ -69,7 +69,7 @@ void ListViewBinding::SyncSelection() {
 
 void ListViewBinding::TakeSelectionFromControl() {
   if (syncing_) return;
-  const int shown = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+  const int shown = static_cast<int>(SendMessageW(hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
                                                   LVNI_SELECTED));
   const std::optional<int> position =
       shown >= 0 && shown < documents_.Count() ? std::optional<int>(shown + 1) : std::nullopt;
@@ -77,7 +77,7 @@ void ListViewBinding::TakeSelectionFromControl() {
 }
 
 bool ListViewBinding::OnNotify(const NMHDR* header, LRESULT& result) {
-  if (!header || header->hwndFrom != list_) return false;
+  if (!header || header->hwndFrom != hwnd()) return false;
   switch (header->code) {
     case LVN_GETDISPINFOW: {
       auto& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))->item;
@@ -118,31 +118,21 @@ std::optional<int> ListViewBinding::HitTest(int x, int y) const {
   LVHITTESTINFO hit{};
   hit.pt = {x, y};
   const int index = static_cast<int>(
-      SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+      SendMessageW(hwnd(), LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   if (index < 0 || !(hit.flags & LVHT_ONITEM)) return std::nullopt;
   return index + 1;
 }
 
 void ListViewBinding::EnsureVisible(int position) {
-  SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(position - 1), FALSE);
+  SendMessageW(hwnd(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(position - 1), FALSE);
 }
 
-LRESULT CALLBACK ListViewBinding::SubclassProc(HWND window, UINT message, WPARAM wParam,
-                                               LPARAM lParam, UINT_PTR, DWORD_PTR self) {
-  auto* binding = reinterpret_cast<ListViewBinding*>(self);
+bool ListViewBinding::OnListMessage(UINT message, LPARAM lParam, LRESULT& result) {
   if (message == kRefreshMessage) {
-    binding->Refresh();
-    return 0;
+    Refresh();
+    return true;
   }
-  if (message == kReflectedNotify) {
-    LRESULT result = 0;
-    if (binding->OnNotify(reinterpret_cast<const NMHDR*>(lParam), result)) return result;
-  }
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, SubclassProc, kSubclassId);
-    binding->list_ = nullptr;
-  }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return message == kReflectedNotify && OnNotify(reinterpret_cast<const NMHDR*>(lParam), result);
 }
 
 }  // namespace tavrolin::win

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "common/win/window.h"
 #include "doclist/document_list.h"
 
 namespace tavrolin::win {
@@ -30,19 +31,20 @@ class ListViewBinding {
   std::optional<int> HitTest(int x, int y) const;
   void EnsureVisible(int position);
 
-  HWND hwnd() const { return list_; }
+  HWND hwnd() const { return subclass_.hwnd(); }
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  // The refresh it posted to itself, and the list's reflected notifications.
+  bool OnListMessage(UINT message, LPARAM lParam, LRESULT& result);
   void OnModelChanged();
   void SyncSelection();
   void TakeSelectionFromControl();
 
-  HWND list_;
   DocumentList& documents_;
   bool pending_ = false;
   bool syncing_ = false;
   int shownCount_ = 0;
+  Subclass subclass_;  // last: removed before the rest goes
 };
 
 }  // namespace tavrolin::win
