@@ -54,17 +54,27 @@ auto InStep(const std::wstring& step, F&& run) {
   }
 }
 
+// Called in a catch: the stop or step failure in flight becomes `result`'s outcome; anything
+// else goes on up.
+void TakeOutcome(DocumentResult& result) {
+  try {
+    throw;
+  } catch (const StopRequested&) {
+    result.outcome = Outcome::Stopped;
+  } catch (const StepFailure& f) {
+    result.outcome = Outcome::Failed;
+    result.failure = f;
+  }
+}
+
 // Runs `steps` for `result`, turning a stop or a failure into its outcome. True when neither.
 template <typename F>
 bool Settled(DocumentResult& result, F&& steps) {
   try {
     steps();
     return true;
-  } catch (const StopRequested&) {
-    result.outcome = Outcome::Stopped;
-  } catch (const StepFailure& f) {
-    result.outcome = Outcome::Failed;
-    result.failure = f;
+  } catch (...) {
+    TakeOutcome(result);
   }
   return false;
 }
@@ -211,11 +221,8 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
     InStep(L"closing Word", [&] { ports_.word.Quit(*quitting); });
     ports_.busy.Refresh();
     return result;
-  } catch (const StopRequested&) {
-    result.outcome = Outcome::Stopped;
-  } catch (const StepFailure& f) {
-    result.outcome = Outcome::Failed;
-    result.failure = f;
+  } catch (...) {
+    TakeOutcome(result);
   }
   if (word) result.wordFate = ports_.word.Dismiss(*word);
   return result;
