@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "common/paths.h"
 #include "common/text.h"
@@ -83,7 +84,10 @@ std::wstring StoppedText(const DocumentResult& last, int exported, int bound) {
   std::wstring text = L"The export was stopped.";
   if (!last.document.empty()) text += L"\n\nDocument in hand: " + last.document;
   if (!last.wordFate.empty()) text += L"\n" + last.wordFate;
-  return text + L"\n\n" + ExportedText(exported, bound);
+  if (!last.pdfFate.empty()) text += L"\n" + last.pdfFate;
+  // Stopped before the documents were counted (during the Word check): no count to give.
+  if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
+  return text;
 }
 
 std::wstring FailedText(const DocumentResult& last, int exported, int bound) {
@@ -94,6 +98,7 @@ std::wstring FailedText(const DocumentResult& last, int exported, int bound) {
   if (!failure.member.empty()) text += L" (" + failure.member + L")";
   text += L"\nReason: " + (failure.reason.empty() ? L"unknown" : failure.reason);
   if (!last.wordFate.empty()) text += L" " + last.wordFate;
+  if (!last.pdfFate.empty()) text += L"\n" + last.pdfFate;
   if (bound > 0) text += L"\n\n" + ExportedText(exported, bound);
   return text;
 }
@@ -103,13 +108,20 @@ std::wstring FailedText(const DocumentResult& last, int exported, int bound) {
 std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results, int bound) {
   int exported = 0;
   std::wstring warnings;
+  std::wstring oldCopies;
   std::wstring skipped;
   for (const auto& result : results) {
     if (result.pdfWritten) ++exported;
     if (!result.warning.empty()) warnings += L"\n\n" + result.document + L":\n" + result.warning;
+    if (!result.oldPdfKept.empty()) oldCopies += L"\n\n" + result.document + L":\n" + result.oldPdfKept;
     if (result.outcome == Outcome::SkippedAsPdf) skipped += L"\n" + result.document;
   }
   if (!warnings.empty()) warnings = L"Word's printer could not be switched back for these documents:" + warnings;
+  if (!oldCopies.empty()) {
+    if (!warnings.empty()) warnings += L"\n\n";
+    warnings += L"These documents were exported, but a copy of the old PDF is still beside them; "
+                L"delete it once nothing holds it:" + oldCopies;
+  }
 
   const Outcome last = results.empty() ? Outcome::Exported : results.back().outcome;
   if (last == Outcome::Stopped || last == Outcome::Failed) {
@@ -175,7 +187,10 @@ ExportOutcome ExportRunner::Run() {
     }
     // Items may have been removed during a wait: nothing is left to read at this position.
     if (i > ports_.documents.Count()) break;
-    results.push_back(ExportOne(ports_.documents.Text(i), i));
+    // A copy: the list may lose, reorder or outgrow this item at any wait of the document's
+    // steps, and the document in hand stays the one read here.
+    const std::wstring document = ports_.documents.Text(i);
+    results.push_back(ExportOne(document, i));
     if (results.back().outcome == Outcome::Failed || results.back().outcome == Outcome::Stopped) break;
   }
   return Report(results, bound);
@@ -195,6 +210,7 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   // otherwise still write over it.
   PdfAside oldPdf(ports_.files, outputPath);
   std::unique_ptr<WordApplication> word;
+  std::wstring printed;  // the short path the printer was given, until its PDF is in place
   try {
     const std::wstring replacing = L"replacing the old PDF " + outputPath;
     InStep(replacing, [&] {
@@ -204,14 +220,18 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
     InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(document, word); });
     ports_.busy.Refresh();
     ThrowIfStopped();
-    result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, outputPath); });
+    // The printers' save dialogs take no path this long: the printer writes to a short one of
+    // ours, and the finished PDF is moved beside the document.
+    if (outputPath.size() >= kDialogPathLimit) printed = ports_.files.ShortPdfPath();
+    const std::wstring& printerPath = printed.empty() ? outputPath : printed;
+    result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, printerPath); });
     ports_.busy.Refresh();
     ThrowIfStopped();
-    WaitForPdf(outputPath);
+    WaitForPdf(printerPath);
+    if (!printed.empty()) MoveIntoPlace(std::exchange(printed, std::wstring()), outputPath);
     result.pdfWritten = true;
-    InStep(L"deleting the old PDF", [&] {
-      if (std::wstring reason; !oldPdf.Commit(reason)) throw StepFailure{L"deleting the old PDF", L"", reason};
-    });
+    // A copy held by a sync client or a scanner is only a warning: the new PDF is there.
+    if (std::wstring reason; !oldPdf.Commit(reason)) result.oldPdfKept = reason;
     ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
     // The one second before Word is told to quit; a stop cuts it short.
     WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
@@ -225,6 +245,9 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
     TakeOutcome(result);
   }
   if (word) result.wordFate = ports_.word.Dismiss(*word);
+  // Only once Word is dealt with, whose printer could otherwise still write over it.
+  if (std::wstring reason; !oldPdf.Restore(reason)) result.pdfFate = reason;
+  if (std::wstring ignored; !printed.empty() && ports_.files.Exists(printed)) ports_.files.Delete(printed, ignored);
   return result;
 }
 
@@ -242,11 +265,21 @@ void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
   }
   // The printer creates the file when it starts writing: only a finished PDF counts.
   const std::wstring finishing = L"waiting for the printer to finish the PDF " + outputPath;
+  double gaveUpAfter = bounds_.pdfSeconds;
   const PdfState state = InStep(finishing, [&] {
-    return WaitForCompletePdf(ports_.pump, ports_.files, outputPath, bounds_.pdfSeconds, stopped);
+    return WaitForCompletePdf(ports_.pump, ports_.files, outputPath, bounds_.pdfSeconds, bounds_.pdfGrowingSeconds,
+                              stopped, &gaveUpAfter);
   });
   ThrowIfStopped();
-  if (state != PdfState::Complete) throw StepFailure{finishing, L"", IncompletePdfReason(state, bounds_.pdfSeconds)};
+  if (state != PdfState::Complete) throw StepFailure{finishing, L"", IncompletePdfReason(state, gaveUpAfter)};
+}
+
+void ExportRunner::MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath) {
+  const std::wstring step = L"moving the PDF to " + outputPath;
+  std::wstring reason;
+  if (ports_.files.Move(printed, outputPath, reason)) return;
+  throw StepFailure{step, L"", L"The PDF is complete, but it could not be moved from " + printed + L": " + reason +
+                                   L" It was left there."};
 }
 
 ExportOutcome ExportRunner::Report(const std::vector<DocumentResult>& results, int bound) {

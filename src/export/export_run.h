@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,14 @@ class FileSystem {
   // Complete when nobody holds the file open for writing, it is not empty and it begins
   // with "%PDF-".
   virtual PdfState CheckPdf(const std::wstring& path) = 0;
+  // The file's size as it is being written; -1 when there is none.
+  virtual std::int64_t FileSize(const std::wstring& path) = 0;
+  // Moves a file to `to`, replacing what is there, copying across volumes where it must.
+  virtual bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) = 0;
+  // A fresh path shorter than the classic limit in a folder of the program's own under the
+  // user's temporary folder, for a printer that cannot take the document's own; empty when
+  // none can be made.
+  virtual std::wstring ShortPdfPath() = 0;
 };
 
 // The bar that shows how far the run is, 0 to 100.
@@ -45,10 +54,15 @@ class ProgressBar {
 };
 
 struct ExportBounds {
-  // From the printer's dialog completed to the PDF on disk, and again from there to the
+  // From the printer's dialog completed to the PDF on disk, and from its last growth to the
   // printer having finished writing it.
   double pdfSeconds = 300;
+  // However long it keeps growing, a PDF not finished by then is given up.
+  double pdfGrowingSeconds = 7200;
 };
+
+// Paths this long or longer are beyond what the printers' save dialogs take.
+inline constexpr std::size_t kDialogPathLimit = 260;
 
 struct ExportPorts {
   const DocumentList& documents;
@@ -85,6 +99,8 @@ struct DocumentResult {
   StepFailure failure;      // Failed
   std::wstring wordFate;    // Failed, Stopped: what became of its Word instance, if said
   std::wstring warning;     // Word's printer could not be switched back
+  std::wstring oldPdfKept;  // Exported: the old PDF's copy could not be deleted (where it is)
+  std::wstring pdfFate;     // Failed, Stopped: the old PDF could not be put back (where each is)
 };
 
 // The messages that end a run, in the order they show. `results` are in list order; a last one
@@ -112,6 +128,8 @@ class ExportRunner {
   // One document, the `position`th of the list, from the old PDF set aside to Word quit.
   DocumentResult ExportOne(const std::wstring& document, int position);
   void WaitForPdf(const std::wstring& outputPath);
+  // The PDF the printer wrote at a short path of ours, moved to its place beside the document.
+  void MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath);
   ExportOutcome Report(const std::vector<DocumentResult>& results, int bound);
   void ThrowIfStopped() const;
 

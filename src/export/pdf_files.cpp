@@ -35,10 +35,17 @@ PdfAside::PdfAside(FileSystem& files, std::wstring outputPath)
     : files_(files), output_(std::move(outputPath)), aside_(AsidePathFor(output_)) {}
 
 bool PdfAside::SetAside(std::wstring& reason) {
-  // A run that was killed left the old PDF aside: it is the user's, so it goes back first.
   if (files_.Exists(aside_)) {
     std::wstring why;
-    if (!files_.PutBack(aside_, output_, why)) {
+    // A complete PDF at its place is newer: the copy was left because it could not be deleted.
+    if (files_.CheckPdf(output_) == PdfState::Complete) {
+      if (!files_.Delete(aside_, why)) {
+        reason = L"An older copy of the PDF, kept as " + aside_ + L" by an earlier export, could not be "
+                 L"deleted: " + why;
+        return false;
+      }
+    } else if (!files_.PutBack(aside_, output_, why)) {
+      // A run that was killed left the user's old PDF aside.
       reason = L"The old PDF, kept as " + aside_ + L" by an export that did not end, could not be "
                L"put back: " + why;
       return false;
@@ -60,29 +67,49 @@ bool PdfAside::Commit(std::wstring& reason) {
   return false;
 }
 
-bool PdfAside::Restore() noexcept {
+bool PdfAside::Restore(std::wstring& reason) noexcept {
   if (!holding_) return true;
   try {
-    std::wstring reason;
-    if (!files_.PutBack(aside_, output_, reason)) return false;
-    holding_ = false;
-    return true;
+    std::wstring why;
+    if (files_.PutBack(aside_, output_, why)) {
+      holding_ = false;
+      return true;
+    }
+    const PdfState there = files_.CheckPdf(output_);
+    reason = L"The old PDF could not be put back (" + why + L"): it is kept as " + aside_ + L", and " +
+             (there == PdfState::Missing    ? L"nothing is at " + output_ + L"."
+              : there == PdfState::Complete ? output_ + L" holds a PDF written by this export."
+                                            : output_ + L" holds a PDF that the printer had not finished.");
   } catch (...) {
-    return false;
   }
+  return false;
 }
 
 PdfState WaitForCompletePdf(EventPump& pump, FileSystem& files, const std::wstring& path,
-                            double seconds, const std::function<bool()>& stop) {
+                            double seconds, double ceilingSeconds, const std::function<bool()>& stop,
+                            double* gaveUpAfter) {
   PdfState state = PdfState::Missing;
-  WaitUntil(
+  std::int64_t size = files.FileSize(path);
+  double grewAt = pump.Now();
+  bool stalled = false;
+  const bool ended = WaitUntil(
       pump,
       [&] {
         if (stop()) return true;
         state = files.CheckPdf(path);
-        return state == PdfState::Complete;
+        if (state == PdfState::Complete) return true;
+        // A slow printer filling a long document is still at work: its bound starts again.
+        if (const std::int64_t now = files.FileSize(path); now != size) {
+          size = now;
+          grewAt = pump.Now();
+        }
+        stalled = pump.Now() - grewAt >= seconds;
+        return stalled;
       },
-      seconds);
+      ceilingSeconds);
+  if (gaveUpAfter && state != PdfState::Complete && !stop()) {
+    *gaveUpAfter = ended && stalled ? seconds : ceilingSeconds;
+  }
   return state;
 }
 
@@ -123,6 +150,14 @@ bool LongPathFiles::PutBack(const std::wstring& aside, const std::wstring& path,
 
 PdfState LongPathFiles::CheckPdf(const std::wstring& path) {
   return inner_.CheckPdf(LongPathForm(path));
+}
+
+std::int64_t LongPathFiles::FileSize(const std::wstring& path) {
+  return inner_.FileSize(LongPathForm(path));
+}
+
+bool LongPathFiles::Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
+  return inner_.Move(LongPathForm(from), LongPathForm(to), reason);
 }
 
 }  // namespace tavrolin

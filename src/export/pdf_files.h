@@ -24,15 +24,21 @@ class PdfAside {
   PdfAside(const PdfAside&) = delete;
   PdfAside& operator=(const PdfAside&) = delete;
 
-  // First puts back a copy that a run which never ended left aside, then moves the PDF now at
-  // the output path (if any) aside.
+  // First deals with a copy an earlier export left aside: put back when no complete PDF is at the
+  // output path (a run that never ended), deleted when one is (it is older). Then moves the PDF
+  // now at the output path (if any) aside.
   bool SetAside(std::wstring& reason);
   // The new PDF is complete: the old one is deleted. Never restored afterwards, also when the
   // delete fails (the copy then stays, named in `reason`).
   bool Commit(std::wstring& reason);
   // Puts the old PDF back over whatever is at the output path; nothing when none is held.
-  // Never throws. False when it could not: the copy stays for the next export to put back.
-  bool Restore() noexcept;
+  // Never throws. False when it could not, with the user's words for where each file now is:
+  // the copy stays for the next export to put back.
+  bool Restore(std::wstring& reason) noexcept;
+  bool Restore() noexcept {
+    std::wstring ignored;
+    return Restore(ignored);
+  }
 
   bool Holding() const { return holding_; }
   const std::wstring& AsidePath() const { return aside_; }
@@ -44,10 +50,12 @@ class PdfAside {
   bool holding_ = false;
 };
 
-// Polls (pumping) until the PDF at `path` is complete, `stop` gives true or `seconds` pass.
-// Gives the last state seen.
+// Polls (pumping) until the PDF at `path` is complete, `stop` gives true, `seconds` pass
+// without the file changing its size, or `ceilingSeconds` pass in all. Gives the last state
+// seen, and in `gaveUpAfter` the bound that ended the wait, if one did.
 PdfState WaitForCompletePdf(EventPump& pump, FileSystem& files, const std::wstring& path,
-                            double seconds, const std::function<bool()>& stop);
+                            double seconds, double ceilingSeconds, const std::function<bool()>& stop,
+                            double* gaveUpAfter = nullptr);
 
 // Why a PDF that stayed in `state` for `seconds` does not count as written.
 std::wstring IncompletePdfReason(PdfState state, double seconds);
@@ -63,6 +71,9 @@ class LongPathFiles final : public FileSystem {
                  std::wstring& reason) override;
   bool PutBack(const std::wstring& aside, const std::wstring& path, std::wstring& reason) override;
   PdfState CheckPdf(const std::wstring& path) override;
+  std::int64_t FileSize(const std::wstring& path) override;
+  bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
+  std::wstring ShortPdfPath() override { return inner_.ShortPdfPath(); }
 
  private:
   FileSystem& inner_;

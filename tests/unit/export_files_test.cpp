@@ -73,11 +73,27 @@ class FakeDisk final : public FileSystem {
     if (it == files.end()) return PdfState::Missing;
     if (it->second.writing) return PdfState::BeingWritten;
     if (it->second.bytes.empty()) return PdfState::Empty;
-    return it->second.bytes.rfind("%PDF-", 0) == 0 ? PdfState::Complete : PdfState::NotPdf;
+    if (it->second.bytes.rfind("%PDF-", 0) != 0) return PdfState::NotPdf;
+    return it->second.bytes.find("%%EOF") != std::string::npos ? PdfState::Complete : PdfState::NoEnd;
   }
+
+  std::int64_t FileSize(const std::wstring& path) override {
+    auto it = Usable(path) ? files.find(path) : files.end();
+    return it == files.end() ? -1 : static_cast<std::int64_t>(it->second.bytes.size());
+  }
+  bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override {
+    if (!Usable(from, &reason) || !Usable(to, &reason)) return false;
+    auto it = files.find(from);
+    if (it == files.end() || it->second.writing || moveFails) return Fail(reason, L"Access is denied.");
+    files[to] = it->second;
+    files.erase(from);
+    return true;
+  }
+  std::wstring ShortPdfPath() override { return L"C:\\Temp\\Tavrolin\\1.pdf"; }
 
   std::map<std::wstring, File> files;  // keyed by the path as the system sees it
   std::vector<std::wstring> refused;
+  bool moveFails = false;
 
  private:
   static bool Fail(std::wstring& reason, const wchar_t* text) {
@@ -108,6 +124,7 @@ class PrinterWord final : public Word {
     word = std::make_unique<Application>();
   }
   std::wstring PrintToPdfPrinter(WordApplication&, const std::wstring& outputPath) override {
+    if (onPrint) onPrint(outputPath);
     const std::wstring target = LongPathForm(outputPath);
     pump_.At(pump_.Now() + 0.5, [this, target] { disk_.files[target] = {"%PDF-1.4 half", true}; });
     if (writeSeconds < 0) return {};  // never finishes
@@ -120,6 +137,7 @@ class PrinterWord final : public Word {
 
   static constexpr char kNewPdf[] = "%PDF-1.4 the new one, whole %%EOF";
   std::wstring openFails;
+  std::function<void(const std::wstring&)> onPrint;
   double writeSeconds = 3;
 
  private:
@@ -240,17 +258,85 @@ TEST_F(ExportFiles, APdfThatIsNeverFinishedIsAnErrorNamingItAndTheOldOneIsKept) 
   EXPECT_LT(pump.now, 0.5 + 300 + 0.5);
 }
 
-TEST_F(ExportFiles, AnOldCopyThatCannotBeDeletedIsNamedAndTheNewPdfStays) {
+// A sync client or a scanner holding the old copy: a warning naming it, the run goes on, and the
+// copy never comes back over the newer PDF.
+TEST_F(ExportFiles, AnOldCopyThatCannotBeDeletedIsAWarningAndNeverComesBack) {
   const std::wstring pdf = L"C:\\Docs\\Report.pdf";
   const std::wstring aside = L"C:\\Docs\\~$Report.pdf.tavrolin-aside";
   documents.Append(L"C:\\Docs\\Report.docx");
+  documents.Append(L"C:\\Docs\\Next.docx");
   disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
   disk.files[Long(pdf)].undeletable = true;
   Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_TRUE(Contains(messages.shown[0], aside)) << messages.shown[0];
+  EXPECT_EQ(messages.shown[1], L"Done.");
+  EXPECT_EQ(Bytes(L"C:\\Docs\\Next.pdf"), PrinterWord::kNewPdf) << "the run went on";
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf);
+
+  // The next export of it fails: the stale copy is not what comes back.
+  disk.files[Long(aside)].undeletable = false;
+  word.openFails = L"C:\\Docs\\Report.docx";
+  Press();
   EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Failed);
-  EXPECT_TRUE(Contains(messages.shown.back(), aside)) << messages.shown.back();
-  EXPECT_TRUE(Contains(messages.shown.back(), L"Documents exported: 1 of 1."));
-  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf) << "the old one is not put back over it";
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf);
+  EXPECT_EQ(disk.files.count(Long(aside)), 0u);
+}
+
+// The printer still holds the new file when the old one should come back: the message says
+// where each is.
+TEST_F(ExportFiles, AFailedRestoreSaysWhereTheOldPdfIs) {
+  const std::wstring pdf = L"C:\\Docs\\Report.pdf";
+  documents.Append(L"C:\\Docs\\Report.docx");
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+  word.writeSeconds = 100;
+  pump.At(5, [&] { runner.Press(); });
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Stopped);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(Contains(messages.shown[0], L"it is kept as C:\\Docs\\~$Report.pdf.tavrolin-aside, and " + pdf +
+                                              L" holds a PDF that the printer had not finished."))
+      << messages.shown[0];
+}
+
+// A slow printer filling a long document: the bound runs from the file's last growth.
+TEST_F(ExportFiles, APdfThatKeepsGrowingIsWaitedForPastTheBound) {
+  const std::wstring pdf = L"C:\\Docs\\Long.pdf";
+  documents.Append(L"C:\\Docs\\Long.docx");
+  word.writeSeconds = 1000;
+  for (int t = 100; t < 1000; t += 100) {
+    pump.At(t, [&, t] { disk.files[Long(pdf)].bytes += std::string(static_cast<std::size_t>(t), 'x'); });
+  }
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done) << messages.shown.front();
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf);
+}
+
+// A PDF path the printers' dialogs cannot take: printed at a short path, then moved beside the
+// document; a move that fails names both and leaves the PDF where it is.
+TEST_F(ExportFiles, APathTooLongForTheDialogIsPrintedShortAndMovedIntoPlace) {
+  std::wstring folder = L"C:\\Docs";
+  for (int i = 0; i < 10; ++i) folder += L"\\Projects of the year " + std::to_wstring(2000 + i);
+  const std::wstring pdf = folder + L"\\Report.pdf";
+  documents.Append(folder + L"\\Report.docx");
+  disk.files[Long(pdf)] = {"%PDF-1.3 the old one"};
+  std::vector<std::wstring> printedAt;
+  word.onPrint = [&](const std::wstring& path) { printedAt.push_back(path); };
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Done) << messages.shown.front();
+  EXPECT_EQ(printedAt, std::vector<std::wstring>{L"C:\\Temp\\Tavrolin\\1.pdf"});
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf);
+  EXPECT_EQ(disk.files.size(), 1u);
+
+  disk.moveFails = true;
+  messages.shown.clear();
+  Press();
+  EXPECT_EQ(runner.LastOutcome(), ExportOutcome::Failed);
+  EXPECT_TRUE(Contains(messages.shown[0], L"could not be moved from C:\\Temp\\Tavrolin\\1.pdf")) << messages.shown[0];
+  EXPECT_TRUE(Contains(messages.shown[0], L"Step: moving the PDF to " + pdf)) << messages.shown[0];
+  EXPECT_EQ(Bytes(L"C:\\Temp\\Tavrolin\\1.pdf"), PrinterWord::kNewPdf) << "left where it is";
+  EXPECT_EQ(Bytes(pdf), PrinterWord::kNewPdf) << "the PDF before it is back";
 }
 
 TEST_F(ExportFiles, DocumentsBeyondTheClassicLimitAreExportedWithEveryCallInTheLongForm) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "export/export_run.h"
 #include "fakes/fake_pump.h"
@@ -60,6 +61,13 @@ class FakeFiles final : public FileSystem {
   PdfState CheckPdf(const std::wstring& path) override {
     return files.count(path) ? PdfState::Complete : PdfState::Missing;
   }
+  std::int64_t FileSize(const std::wstring& path) override { return files.count(path) ? 1 : -1; }
+  bool Move(const std::wstring& from, const std::wstring& to, std::wstring&) override {
+    files.erase(from);
+    files.insert(to);
+    return true;
+  }
+  std::wstring ShortPdfPath() override { return L"C:\\Temp\\1.pdf"; }
   std::set<std::wstring> files;
   std::map<std::wstring, std::wstring> undeletable;  // path -> reason
 
@@ -84,6 +92,9 @@ class FakeWord final : public Word {
     return declines;
   }
   void OpenWordDocument(const std::wstring& path, std::unique_ptr<WordApplication>& word) override {
+    // As the real port does: starting Word lets window events through before Open reads the path.
+    if (whileStarting) whileStarting();
+    pump_.DoEvents();
     journal_.push_back(L"open " + path);
     if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
     ++live;
@@ -118,6 +129,7 @@ class FakeWord final : public Word {
   }
 
   bool declines = false;
+  std::function<void()> whileStarting;
   double dialogSeconds = 0;
   double pdfDelay = 0.5;
   std::wstring openFails, printFails, quitFails, noPdf, printerStays;
@@ -278,6 +290,33 @@ TEST_F(ExportRunTest, DocumentAddedDuringTheFirstWaitCountsButIsNotExported) {
   EXPECT_EQ(progress.values, (std::vector<float>{25.0f, 50.0f, 75.0f, 0.0f}));
   EXPECT_EQ(Opened(), (std::vector<std::wstring>{L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"}));
   EXPECT_EQ(LastMessage(), L"Done.");
+}
+
+// Removing, reordering or adding items while Word starts never changes the document in hand.
+TEST(ExportRunList, TheDocumentInHandIsTheOneReadWhateverTheListBecomesWhileWordStarts) {
+  const std::pair<const char*, std::function<void(DocumentList&)>> changes[] = {
+      {"the first removed", [](DocumentList& d) { d.Remove(1); }},
+      {"reordered", [](DocumentList& d) {
+         d.SetText(1, L"C:\\b.docx");
+         d.SetText(2, L"C:\\a.docx");
+       }},
+      {"outgrown", [](DocumentList& d) {
+         for (int i = 0; i < 1000; ++i) d.Append(L"C:\\more\\" + std::to_wstring(i) + L".docx");
+       }},
+  };
+  for (const auto& [name, change] : changes) {
+    SCOPED_TRACE(name);
+    Rig t;
+    t.Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+    bool changed = false;
+    t.word.whileStarting = [&] {
+      if (!std::exchange(changed, true)) change(t.documents);
+    };
+    t.runner.Press();
+    ASSERT_FALSE(t.Opened().empty());
+    EXPECT_EQ(t.Opened()[0], L"C:\\a.docx");
+    EXPECT_LT(IndexOf(t.journal, L"print C:\\a.docx -> C:\\a.pdf"), t.journal.size());
+  }
 }
 
 TEST_F(ExportRunTest, OldPdfIsSetAsideBeforeWordStartsAndTheWaitEndsOnTheNewOne) {

@@ -109,4 +109,33 @@ PdfState Win32FileCalls::CheckPdf(const std::wstring& path) {
   return tail.find("%%EOF") != std::string::npos ? PdfState::Complete : PdfState::NoEnd;
 }
 
+std::int64_t Win32FileCalls::FileSize(const std::wstring& path) {
+  // Read from the file system's own record, which a writer that refuses readers does not block.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+bool Win32FileCalls::Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  reason = SystemErrorText(GetLastError());
+  return false;
+}
+
+std::wstring Win32FileCalls::ShortPdfPath() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return {};
+  const std::wstring folder = std::wstring(temp) + L"Tavrolin";
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
+  static unsigned counter = 0;
+  const std::wstring path =
+      folder + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L".pdf";
+  // Fresh: one an earlier process of the same number left would end the wait at once.
+  DeleteFileW(path.c_str());
+  return path.size() < MAX_PATH ? path : std::wstring();
+}
+
 }  // namespace tavrolin::win

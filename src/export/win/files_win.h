@@ -23,6 +23,9 @@ class Win32FileCalls final : public FileSystem {
   // Opened for reading with a sharing mode that refuses writers: a printer still writing
   // holds the file open for writing, so the open fails with a sharing violation.
   PdfState CheckPdf(const std::wstring& path) override;
+  std::int64_t FileSize(const std::wstring& path) override;
+  bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
+  std::wstring ShortPdfPath() override;
 };
 
 // The export run's file system: the calls above, every path in its long form.
@@ -44,6 +47,11 @@ class Files final : public FileSystem {
     return long_.PutBack(aside, path, reason);
   }
   PdfState CheckPdf(const std::wstring& path) override { return long_.CheckPdf(path); }
+  std::int64_t FileSize(const std::wstring& path) override { return long_.FileSize(path); }
+  bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override {
+    return long_.Move(from, to, reason);
+  }
+  std::wstring ShortPdfPath() override { return long_.ShortPdfPath(); }
 
  private:
   Win32FileCalls calls_;
