@@ -14,6 +14,7 @@
 #include "common/message_text.h"
 #include "common/placement.h"
 #include "common/win/files.h"
+#include "common/win/pump.h"
 
 namespace tavrolin {
 namespace {
@@ -276,10 +277,12 @@ void Form1::Check3_Click() {
 }
 
 void Form1::Notify(const std::wstring& text) {
+  win::OwnBox box;
   MessageBoxW(hwnd_, WithLineBreaks(text).c_str(), kAppTitle, MB_OK);
 }
 
 Answer Form1::AskYesNo(const std::wstring& text) {
+  win::OwnBox box;
   const int pressed =
       MessageBoxW(hwnd_, WithLineBreaks(text).c_str(), kAppTitle, MB_YESNO | MB_DEFBUTTON1);
   return pressed == IDYES ? Answer::Yes : Answer::No;

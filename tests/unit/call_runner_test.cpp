@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/box_time.h"
 #include "export/call_runner.h"
 
 namespace tavrolin {
@@ -16,11 +17,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// As the program's clock: less what its own boxes held. `skipped` lets minutes pass at once.
 class SteadyClock final : public Clock {
  public:
-  double Now() override {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  double Now() override { return RunSeconds(Raw()); }
+  static double Raw() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count() + skipped;
   }
+  static inline std::atomic<double> skipped{0};
 };
 
 // A pump on the real clock that waits a millisecond at a time; `onDoEvents` plays the window's
@@ -211,6 +215,35 @@ TEST_F(CallRunnerTest, WorkAlongsideACallRunsWhileItIsUnderWayAndItsFailureComes
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ("printer error", e.what());
   }
+}
+
+// Help read for five minutes while PrintOut waits for its dialog to be completed: the call's
+// bound counts only the time the run could look, so the dialog is still completed after it.
+TEST_F(CallRunnerTest, TimeInTheProgramsOwnBoxesIsNotCountedAgainstTheCallInHand) {
+  auto r = Make({1, 2});
+  bool failedAfterBox = true;
+  EXPECT_NO_THROW(r->RunAlongside<Handed>(L"PrintOut", r->bounds(), Blocking(), [&](const std::function<bool()>& failed) {
+    EXPECT_TRUE(Eventually([&] { return blocked->inside == 1; }));
+    OwnBoxTime().Opened(SteadyClock::Raw());
+    SteadyClock::skipped = SteadyClock::skipped + 300;
+    OwnBoxTime().Closed(SteadyClock::Raw());
+    failedAfterBox = failed();
+    blocked->gate.Open();
+  }));
+  EXPECT_FALSE(failedAfterBox);
+}
+
+TEST(BoxTime, CountsNestedBoxesOnceAndAnOpenOneUpToNow) {
+  BoxTime boxes;
+  boxes.Closed(1);  // a close without an open counts nothing
+  boxes.Opened(10);
+  boxes.Opened(12);  // the stop question over the folder picker
+  EXPECT_EQ(boxes.Held(15), 5);
+  boxes.Closed(20);
+  boxes.Closed(30);
+  EXPECT_EQ(boxes.Held(100), 20);
+  boxes.Opened(200);
+  EXPECT_EQ(boxes.Held(201), 21);
 }
 
 TEST(RetryWhileBusy, RetriesARefusedCallWithinItsOwnBound) {

@@ -47,7 +47,7 @@ void Win32Pump::Idle(double maxSeconds) {
   MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-double Win32Pump::Now() {
+double MonotonicSeconds() {
   static const double frequency = [] {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
@@ -57,6 +57,8 @@ double Win32Pump::Now() {
   QueryPerformanceCounter(&counter);
   return static_cast<double>(counter.QuadPart) / frequency;
 }
+
+double Win32Pump::Now() { return RunSeconds(MonotonicSeconds()); }
 
 Win32Pump& UiPump() {
   static Win32Pump pump;

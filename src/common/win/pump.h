@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "common/box_time.h"
 #include "common/event_pump.h"
 
 namespace tavrolin::win {
@@ -22,10 +23,23 @@ std::optional<int> QuitCode();
 // The main message loop; returns the exit code of WM_QUIT, also of one a nested wait took.
 int RunMessageLoop();
 
+// Seconds on the performance counter, boxes included.
+double MonotonicSeconds();
+
+// Held around every box the program shows on the UI thread, so that no wait counts its time.
+class OwnBox {
+ public:
+  OwnBox() { OwnBoxTime().Opened(MonotonicSeconds()); }
+  ~OwnBox() { OwnBoxTime().Closed(MonotonicSeconds()); }
+  OwnBox(const OwnBox&) = delete;
+  OwnBox& operator=(const OwnBox&) = delete;
+};
+
 class Win32Pump final : public EventPump {
  public:
   void DoEvents() override;
   void Idle(double maxSeconds) override;
+  // Without the time the program's own boxes held the thread.
   double Now() override;
   bool QuitSeen() override { return QuitCode().has_value(); }
 };

@@ -8,6 +8,7 @@
 
 #include "common/long_path.h"
 #include "common/message_boxes.h"
+#include "common/win/pump.h"
 
 namespace tavrolin::win {
 
@@ -162,11 +163,22 @@ std::wstring BrowseForFolder(HWND owner, const std::wstring& prompt) {
   info.pszDisplayName = displayName;
   info.lpszTitle = prompt.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS;
-  std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter> chosen(SHBrowseForFolderW(&info));
+  std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter> chosen;
+  {
+    OwnBox box;
+    chosen.reset(SHBrowseForFolderW(&info));
+  }
   if (!chosen) return {};
-  wchar_t path[MAX_PATH] = {};
-  if (!SHGetPathFromIDListW(chosen.get(), path)) return {};
-  return path;
+  return FolderPathOf(chosen.get());
+}
+
+std::wstring FolderPathOf(PCIDLIST_ABSOLUTE item) {
+  // Not SHGetPathFromIDListW: its buffer of MAX_PATH would turn a deep folder into a Cancel.
+  PWSTR path = nullptr;
+  if (FAILED(SHGetNameFromIDList(item, SIGDN_FILESYSPATH, &path)) || !path) return {};
+  std::wstring result(path);
+  CoTaskMemFree(path);
+  return result;
 }
 
 std::wstring InputBox(HWND owner, const std::wstring& prompt, const std::wstring& defaultText) {
@@ -177,6 +189,7 @@ std::wstring InputBox(HWND owner, const std::wstring& prompt, const std::wstring
   dialog.Item(BS_PUSHBUTTON | WS_TABSTOP, 193, 25, 50, 14, IDCANCEL, 0x80, L"Cancel");
   dialog.Item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 64, 236, 13, kInputBoxEditId, 0x81, L"");
   InputBoxState state{prompt, defaultText, {}};
+  OwnBox box;
   const INT_PTR answer = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), owner,
                                                  InputBoxProc, reinterpret_cast<LPARAM>(&state));
   return answer == IDOK ? state.result : std::wstring();

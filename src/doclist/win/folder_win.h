@@ -1,6 +1,7 @@
 #pragma once
 // The Win32 side of adding a folder: the directory listing, the folder picker and the input box.
 #include <windows.h>
+#include <shtypes.h>
 
 #include <string>
 
@@ -22,6 +23,8 @@ std::wstring ListablePath(const std::wstring& path);
 // The shell's folder picker, modal over `owner`, showing only file-system folders. The chosen
 // folder's path, or empty on Cancel or a choice without a file-system path.
 std::wstring BrowseForFolder(HWND owner, const std::wstring& prompt);
+// The file system path of a shell item, however long; empty when it has none.
+std::wstring FolderPathOf(PCIDLIST_ABSOLUTE item);
 
 // A modal input box captioned "Tavrolin": the prompt, an edit box holding `defaultText` all
 // selected, OK and Cancel. The typed text, or empty on Cancel.

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "common/win/pump.h"
+
 namespace tavrolin::win {
 
 static_assert(kOpenDialogFlags == (OFN_READONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_LONGNAMES));
@@ -41,6 +43,7 @@ CommonDialog::Outcome OpenFileDialog::ShowOpen() {
   dialog.Flags = flags_;
 
   error_ = 0;
+  win::OwnBox box;
   if (GetOpenFileNameW(&dialog)) {
     fileName_ = SelectionFromBuffer(buffer.data(), buffer.size(), dialog.nFileOffset);
     return Outcome::Chosen;
