@@ -15,6 +15,8 @@ constexpr CallBounds kRunningWordBounds{0, 1};
 // these, so that the process ends soon after the window has gone.
 constexpr CallBounds kEndingCallBounds{0, 1.5};
 constexpr double kEndingQuitSeconds = 2.5;
+// From ending a process to its being gone.
+constexpr double kEndedSeconds = 2;
 
 constexpr std::int32_t WordErrorCode(std::int32_t number) {
   return static_cast<std::int32_t>(0x800A0000u | static_cast<std::uint32_t>(number));
@@ -345,7 +347,11 @@ AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word)
 
 std::wstring AutomatedWord::EndNow(Instance& word) {
   word.state = WordState::Gone;
-  return word.process.End();
+  std::wstring fate = word.process.End();
+  // What it held (the document, the printer's file) is let go of once it is gone: waited for
+  // here, pumping, so that the window answers meanwhile.
+  WaitUntil(ports_.pump, [&] { return !word.process.Running(); }, kEndedSeconds);
+  return fate;
 }
 
 std::wstring AutomatedWord::Closed(Instance& word) {

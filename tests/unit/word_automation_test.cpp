@@ -117,6 +117,7 @@ class FakeProcesses final : public Processes {
   struct State {
     bool running = true;
     bool ended = false;
+    int looksToGo = 0;  // once ended, it is still seen running this many times
   };
   std::wstring ServerProgram(const std::wstring&) override { return program; }
   std::vector<ProcessInfo> List(const std::wstring& name) override {
@@ -131,10 +132,13 @@ class FakeProcesses final : public Processes {
     opened.push_back(info.id);
     struct Owned final : OwnedProcess {
       explicit Owned(State& s) : state(s) {}
-      bool Running() override { return state.running; }
+      bool Running() override {
+        if (state.ended && state.looksToGo > 0 && --state.looksToGo == 0) state.running = false;
+        return state.running;
+      }
       bool End(std::wstring&) override {
         state.ended = true;
-        state.running = false;
+        state.running = state.looksToGo > 0;
         return true;
       }
       State& state;
@@ -475,9 +479,13 @@ TEST_F(WordSequenceTest, AStopWhileACallHangsEndsThatWordAtOnceAndPutsThePrinter
   log.abandoned[L"App.call PrintOut"] = CallAbandoned::Why::Stopped;
   EXPECT_THROW(word.PrintToPdfPrinter(*app, L"C:\\a.pdf"), StopRequested);
   const double before = pump.now;
+  const int pumped = pump.doEventsCalls;
+  processes.states[200].looksToGo = 3;  // the system takes a moment to end it
   EXPECT_EQ(kWordEnded, word.Dismiss(*app));
   EXPECT_LT(pump.now - before, 0.1) << "no waiting for a Word that does not answer";
   EXPECT_TRUE(processes.states[200].ended);
+  EXPECT_FALSE(processes.states[200].running) << "waited until it was gone";
+  EXPECT_GT(pump.doEventsCalls, pumped) << "pumping meanwhile";
   EXPECT_EQ((std::vector<std::wstring>{L"Office Laser"}), printers.sets);
   EXPECT_EQ(L"", word.Dismiss(*app)) << "dealt with once";
 }

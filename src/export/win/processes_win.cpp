@@ -30,11 +30,8 @@ class Win32OwnedProcess final : public OwnedProcess {
 
   bool Running() override { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
   bool End(std::wstring& reason) override {
-    if (TerminateProcess(process_, 1) || !Running()) {
-      // Ended: what it held (the document, its window) is let go of by the system.
-      WaitForSingleObject(process_, 2000);
-      return true;
-    }
+    // The caller waits, pumping, for it to be gone.
+    if (TerminateProcess(process_, 1) || !Running()) return true;
     reason = SystemMessage(GetLastError());
     return false;
   }
