@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "common/window_pointer.h"
@@ -130,6 +131,73 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   }
   EXPECT_EQ(OpenedDocuments(), (std::vector<std::wstring>{offer, report, summary}));
   EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30))) << "every Word instance was told to quit";
+}
+
+// Word slow to start for the first document while the user removes it from the list, then
+// (second run) moves it down: the document in hand is still the first, under its own name.
+TEST_F(ExportRun, TheDocumentInHandStaysWhenTheListChangesWhileWordStarts) {
+  const std::wstring a = dir + L"\\a.doc", b = dir + L"\\b.doc", c = dir + L"\\c.doc";
+  ASSERT_TRUE(WriteFileBytes(a, "Alpha document\r\n"));
+  ASSERT_TRUE(WriteFileBytes(b, "Bravo document\r\n"));
+  ASSERT_TRUE(WriteFileBytes(c, "Charlie document\r\n"));
+  settings.hangMember = L"DisplayAlerts";
+  settings.hangSeconds = 3;
+  Start();
+  HWND list = app->Control(tavrolin::kIdListView1);
+  const auto hangs = [&] {
+    return testbed::EventsOf(testbed::ReadLog(settings.logFile), L"hang").size();
+  };
+  const auto pressRow = [&](int row) {
+    const POINT at = ListViewRowPoint(list, row);
+    MoveMouseTo(at.x, at.y - 2);
+    MoveMouseTo(at.x, at.y);
+    MouseButton(true);
+  };
+  struct Pass {
+    const char* name;
+    std::function<void()> change;
+    std::vector<std::wstring> after, opened;
+  };
+  const auto removeFirst = [&] {
+    const auto count = ListViewTexts(list).size();
+    pressRow(0);
+    MouseButton(false);
+    ASSERT_TRUE(WaitFor([&] { return ListViewSelection(list) == 0; }, 10));
+    DoubleClick();
+    ASSERT_TRUE(WaitFor([&] { return ListViewTexts(list).size() < count; }, 10));
+  };
+  const Pass passes[] = {
+      {"the first removed", removeFirst, {b, c}, {a, c}},
+      {"the first moved down",
+       [&] {
+         pressRow(0);
+         ASSERT_TRUE(WaitFor([&] { return ListViewSelection(list) == 0; }, 10));
+         const POINT to = ListViewRowPoint(list, 1);
+         MoveMouseTo(to.x, to.y);
+         ASSERT_TRUE(WaitForListTexts(list, {b, a, c}));
+         MouseButton(false);
+       },
+       {b, a, c}, {a, c, a, a, c}},
+  };
+  for (const auto& pass : passes) {
+    SCOPED_TRACE(pass.name);
+    DeleteFileW((dir + L"\\a.pdf").c_str());
+    AddAll({a, b, c});
+    const auto before = hangs();
+    PressExport();
+    ASSERT_TRUE(WaitFor([&] { return hangs() > before; }, 60)) << "Word starting for the first";
+    pass.change();
+    ASSERT_TRUE(WaitForListTexts(list, pass.after));
+    const auto done = NextBox();
+    EXPECT_EQ(done.text, L"Done.");
+    ASSERT_TRUE(AnswerMessageBox(done, L"OK"));
+    EXPECT_EQ(OpenedDocuments(), pass.opened);
+    const std::wstring text = testbed::PdfText(dir + L"\\a.pdf");
+    EXPECT_TRUE(Contains(text, L"Alpha document")) << "its own text under its own name";
+    EXPECT_FALSE(Contains(text, L"Bravo") || Contains(text, L"Charlie"));
+    while (!ListViewTexts(list).empty()) removeFirst();
+  }
+  EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30)));
 }
 
 TEST_F(ExportRun, AClickNotificationWithTheValueZeroDoesNothing) {
