@@ -534,6 +534,7 @@ TEST(RunMessages, SayHowTheRunEndedInTheirOrder) {
        3,
        {L"The export stopped at this document:\nC:\\b.docx\n\nStep: closing Word (Quit)\nReason: The call timed out. "
         L"That Word instance was closed.\n\nDocuments exported: 2 of 3."}},
+      {"stopped during the Word check, before anything was counted", {{O::Stopped}}, 0, {L"The export was stopped."}},
       {"failed before any document, with no reason given",
        {{O::Failed, L"", false, {L"checking whether Word is running", L"", L""}}},
        0,
