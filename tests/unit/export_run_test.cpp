@@ -534,6 +534,17 @@ TEST(RunMessages, SayHowTheRunEndedInTheirOrder) {
        3,
        {L"The export stopped at this document:\nC:\\b.docx\n\nStep: closing Word (Quit)\nReason: The call timed out. "
         L"That Word instance was closed.\n\nDocuments exported: 2 of 3."}},
+      {"an old copy that could not be deleted is a warning before done",
+       {{O::Exported, L"C:\\k.docx", true, {}, L"", L"", L"The new PDF is complete, but the old one, kept as X, could not be deleted: Access is denied."}},
+       1,
+       {L"These documents were exported, but a copy of the old PDF is still beside them; delete it once nothing "
+        L"holds it:\n\nC:\\k.docx:\nThe new PDF is complete, but the old one, kept as X, could not be deleted: Access is denied.",
+        L"Done."}},
+      {"stopped, and the old PDF could not be put back",
+       {{O::Stopped, L"C:\\b.docx", false, {}, L"That Word instance was ended.", L"", L"", L"The old PDF could not be put back."}},
+       1,
+       {L"The export was stopped.\n\nDocument in hand: C:\\b.docx\nThat Word instance was ended.\nThe old PDF could "
+        L"not be put back.\n\nDocuments exported: 0 of 1."}},
       {"stopped during the Word check, before anything was counted", {{O::Stopped}}, 0, {L"The export was stopped."}},
       {"failed before any document, with no reason given",
        {{O::Failed, L"", false, {L"checking whether Word is running", L"", L""}}},
