@@ -126,7 +126,8 @@ std::wstring UsageText() {
          L"2  every document failed\n"
          L"3  a bad command line, an unreadable list or report file, or no document\n"
          L"4  Word is not registered for automation, there is no interactive desktop, or Word\n"
-         L"    refused the printer \"PDF Printer\" at the first document\n"
+         L"    refused the printer \"PDF Printer\" before any document was\n"
+         L"    exported (the run stops there)\n"
          L"5  stopped by the user, or the window was closed\n"
          L"\n"
          L"Without /export, paths go to the Tavrolin window that is already open, if any.";
