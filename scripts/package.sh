@@ -39,7 +39,8 @@ How to install
 Unzip these files into a folder of their own and start tavrolin.exe. Keep HAND-M.CUR and
 drag.ico beside it (they are the pointers shown over the buttons and while moving a document).
 Tavrolin keeps no settings and writes nothing to the registry; to remove it, delete the folder.
-About one start in a hundred it opens the publisher's home page in your browser.
+About one start in a hundred it opens the publisher's home page in your browser (never with
+/export).
 
 Close Word before an export: Tavrolin warns when Word is already running.
 
@@ -64,8 +65,8 @@ and ends by itself. Without "start /wait" the batch file does not wait for it.
 Exit codes: 0 every document exported or skipped; 1 some failed; 2 every one failed; 3 a bad
 command line, an unreadable list or report file, or no document; 4 Word not registered for
 automation, no interactive desktop, or Word refusing "PDF Printer" before any document was
-exported; 5
-stopped by the user (the "Export to PDF" button, Ctrl+C in the console) or the window closed.
+exported; 5 stopped by the user ("Export to PDF" pressed, Ctrl+C in the console) or the window
+closed.
 
 How to report a problem
 Every error message names the document and the step that failed (for example "printing on

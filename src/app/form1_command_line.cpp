@@ -15,6 +15,8 @@ constexpr DWORD kLockMilliseconds = 10000;
 constexpr UINT kHandOverMilliseconds = 10000;
 
 std::vector<std::wstring> ProcessArguments() {
+  // The split is shell32's, loaded late for a start without arguments to keep it quick.
+  if (!HasArguments(GetCommandLineW())) return {};
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::wstring> arguments;
@@ -35,7 +37,7 @@ void Tell(const std::wstring& text, bool unattended, win::ParentConsole& console
     console.Line(text);
     return;
   }
-  MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK | MB_ICONINFORMATION);
+  MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_OK);
 }
 
 }  // namespace
@@ -67,7 +69,9 @@ StartRequest ReadStartRequest(win::ParentConsole& console, win::ReportWriter& re
   }
   if (error.empty() && unattended && paths.empty()) error = L"No document was given.";
   if (!error.empty()) {
-    Tell(error + (line.error.empty() ? L"" : L"\n\n" + UsageText()), unattended, console, report);
+    // The usage helps a person; a report keeps one line per fact.
+    const bool withUsage = !unattended && !line.error.empty();
+    Tell(withUsage ? error + L"\n\n" + UsageText() : error, unattended, console, report);
     if (unattended) report.Line(TotalsLine(UnattendedTotals{}, 0));
     start.exitCode = kExitBadCommandLine;
     return start;

@@ -108,6 +108,18 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
   return result;
 }
 
+bool HasArguments(const std::wstring& commandLine) {
+  std::size_t end = 0;
+  if (!commandLine.empty() && commandLine[0] == L'"') {
+    end = commandLine.find(L'"', 1);
+    end = end == std::wstring::npos ? commandLine.size() : end + 1;
+  } else {
+    end = commandLine.find_first_of(L" \t");
+    if (end == std::wstring::npos) end = commandLine.size();
+  }
+  return commandLine.find_first_not_of(L" \t", end) != std::wstring::npos;
+}
+
 std::wstring UsageText() {
   return L"Usage: tavrolin.exe [/export [/report:FILE] [/skip-existing]] [/list:FILE] [PATH...]\n"
          L"\n"

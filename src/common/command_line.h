@@ -22,6 +22,10 @@ struct CommandLine {
 // is a path. "--" ends the switches, for a path that starts with "-".
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
+// Whether a process's whole command line holds more than the program's name (which ends at its
+// closing quote, or else at the first space or tab), so that a plain start splits nothing.
+bool HasArguments(const std::wstring& commandLine);
+
 // The usage, for "/?" and after a bad switch.
 std::wstring UsageText();
 

@@ -48,6 +48,19 @@ TEST(ParseCommandLine, SwitchesInAnySpellingPathsInOrderAndEveryBadLineRefused) 
   }
 }
 
+TEST(HasArguments, OnlyWhatFollowsTheProgramsNameCounts) {
+  const std::pair<const wchar_t*, bool> rows[] = {
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\"", false},
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\"  ", false},
+      {L"tavrolin.exe", false},
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\" C:\\a.docx", true},
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\"/export", true},
+      {L"tavrolin.exe\t/?", true},
+      {L"", false},
+  };
+  for (const auto& [line, has] : rows) EXPECT_EQ(HasArguments(line), has) << std::wstring(line).size();
+}
+
 TEST(Utf8, RoundTripsEveryPlaneAndReplacesWhatIsNotUtf8) {
   const std::wstring text = L"Gr\u00FC\u00DFe \u65E5\u672C \U0001F600.docx";
   EXPECT_EQ(ToUtf8(text), "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.docx");
