@@ -39,9 +39,34 @@ How to install
 Unzip these files into a folder of their own and start tavrolin.exe. Keep HAND-M.CUR and
 drag.ico beside it (they are the pointers shown over the buttons and while moving a document).
 Tavrolin keeps no settings and writes nothing to the registry; to remove it, delete the folder.
-About one start in a hundred it opens the publisher's home page in your browser.
+About one start in a hundred it opens the publisher's home page in your browser (never with
+/export).
 
 Close Word before an export: Tavrolin warns when Word is already running.
+
+From Explorer and "Send To"
+Drop documents or folders onto tavrolin.exe (or a shortcut to it) and they fill the list, as a
+drop onto the list does. To have Tavrolin in "Send To": press Windows+R, type shell:sendto,
+press Enter, and put a shortcut to tavrolin.exe into the folder that opens. Documents sent
+while a Tavrolin window is open go to that window's list.
+
+From a batch file
+  start "" /wait tavrolin.exe /export /report:report.txt "C:\Letters\offer.docx" C:\Memos
+  echo %ERRORLEVEL%
+/export exports the documents at once, shows no message, goes on after a document that fails,
+and ends by itself. Without "start /wait" the batch file does not wait for it.
+  /list:FILE       more paths, one a line, from a UTF-8 text file; a report of an earlier run
+                   gives the documents that failed in it: /list:report.txt
+  /report:FILE     one line per document (exported, skipped or failed; seconds; the path; for
+                   a failure the step and the reason) and a totals line, in UTF-8, tab-separated;
+                   the same lines go to the console it was started from
+  /skip-existing   skips a document whose PDF exists and is newer than it
+  /?               the usage
+Exit codes: 0 every document exported or skipped; 1 some failed; 2 every one failed; 3 a bad
+command line, an unreadable list or report file, or no document; 4 Word not registered for
+automation, no interactive desktop, or Word refusing "PDF Printer" before any document was
+exported; 5 stopped by the user ("Export to PDF" pressed, Ctrl+C in the console) or the window
+closed.
 
 How to report a problem
 Every error message names the document and the step that failed (for example "printing on

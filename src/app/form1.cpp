@@ -7,6 +7,7 @@
 #include "app/display.h"
 #include "app/face_button.h"
 #include "app/form1_addfolder.h"
+#include "app/form1_command_line.h"
 #include "app/form1_doclist.h"
 #include "app/form1_export.h"
 #include "app/form_pointers.h"
@@ -15,6 +16,8 @@
 #include "common/placement.h"
 #include "common/win/files.h"
 #include "common/win/pump.h"
+#include "doclist/add_files.h"
+#include "export/win/unattended_win.h"
 
 namespace tavrolin {
 namespace {
@@ -28,6 +31,8 @@ constexpr int kToolTipTwips = 6000;
 constexpr UINT kWmGetDpiScaledSize = 0x02E4;  // Windows 10 1703 and later
 // Posted to the window by Show: the start's work that the first paint does not need.
 constexpr UINT kAfterShowMessage = WM_APP + 1;
+// Posted by ExportUnattended: the run starts from the message loop, as a press would.
+constexpr UINT kStartUnattendedMessage = WM_APP + 2;
 
 enum class Kind { Push, Face, List, Bar };
 
@@ -263,7 +268,49 @@ void Form1::Form_Load() {
 void Form1::AfterShow() {
   // Until the picture is read the buttons show the arrow, for the first moments only.
   pointers_->LoadWindowPicture(win::ProgramDirectory() + L"\\HAND-M.CUR");
-  win::VisitHomePageOccasionally();
+  // A script's run opens nothing besides its own window.
+  if (!unattendedReport_) win::VisitHomePageOccasionally();
+}
+
+void Form1::AddStartPaths(const std::vector<std::wstring>& paths) { AppendDropped(documents_, paths); }
+
+void Form1::ExportUnattended(ReportSink& report, bool skipExisting) {
+  unattendedReport_ = &report;
+  skipExisting_ = skipExisting;
+  PostMessageW(hwnd_, kStartUnattendedMessage, 0, 0);
+}
+
+std::optional<int> Form1::UnattendedExitCode() const {
+  if (!unattendedReport_) return std::nullopt;
+  return exitCode_;
+}
+
+void Form1::RunUnattended() {
+  ReportSink& sink = *unattendedReport_;
+  win::Win32DocumentFacts facts;
+  UnattendedReport report(sink, facts, win::UiPump(), skipExisting_, documents_.Count());
+  // Both checked before the first document, so that a missing one touches nothing.
+  if (const std::wstring missing = win::MissingPrerequisite(); !missing.empty()) {
+    report.PrerequisiteMissing(missing);
+  } else {
+    UnattendedBoxes boxes(sink);
+    if (!export_->RunUnattended(boxes, report)) {
+      report.PrerequisiteMissing(L"The export could not start: Word's automation is not available.");
+    }
+  }
+  exitCode_ = report.Close();
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+LRESULT Form1::OnHandedPaths(const COPYDATASTRUCT& data) {
+  // An unattended run ends with its own list: paths added now would never be exported.
+  if (unattendedReport_) return FALSE;
+  std::vector<std::wstring> paths;
+  if (!ReadHandedPaths(data, paths)) return FALSE;
+  AppendDropped(documents_, paths);
+  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  SetForegroundWindow(hwnd_);
+  return TRUE;
 }
 
 void Form1::Form_Unload() {
@@ -317,6 +364,12 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kAfterShowMessage:
       AfterShow();
       return 0;
+    case kStartUnattendedMessage:
+      RunUnattended();
+      return 0;
+    case WM_COPYDATA:
+      if (!lParam) return FALSE;
+      return OnHandedPaths(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_SETCURSOR:
       if (pointers_ && pointers_->OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) {
         return TRUE;

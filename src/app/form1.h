@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "common/message_boxes.h"
 #include "common/win/window.h"
 #include "doclist/document_list.h"
+#include "export/unattended.h"
 
 namespace tavrolin {
 
@@ -35,6 +37,14 @@ class Form1 final : public MessageBoxes {
   // Called once OLE is up on the UI thread, after the window is shown.
   void OleReady();
   HWND hwnd() const { return hwnd_; }
+
+  // Paths from the command line, added as a drop adds them.
+  void AddStartPaths(const std::vector<std::wstring>& paths);
+  // Exports the list once the message loop runs, unattended, reporting to `report`; the window
+  // then closes by itself. Paths handed over by a later start are refused meanwhile.
+  void ExportUnattended(ReportSink& report, bool skipExisting);
+  // The unattended run's exit code, once the window is gone; nothing for an interactive start.
+  std::optional<int> UnattendedExitCode() const;
 
   // MessageBoxes: boxes captioned with the program's title.
   void Notify(const std::wstring& text) override;
@@ -70,6 +80,9 @@ class Form1 final : public MessageBoxes {
   void Form_MouseMove();
   void Check_MouseMove();
   void Check3_Click();
+  void RunUnattended();
+  // WM_COPYDATA from a second start: TRUE when its paths were taken.
+  LRESULT OnHandedPaths(const COPYDATASTRUCT& data);
 
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
@@ -83,6 +96,10 @@ class Form1 final : public MessageBoxes {
   HWND toolTip_ = nullptr;
   HWND focusBeforeDeactivation_ = nullptr;
   std::unique_ptr<FormPointers> pointers_;
+
+  ReportSink* unattendedReport_ = nullptr;  // set for an unattended start
+  bool skipExisting_ = false;
+  int exitCode_ = kExitStopped;  // until the unattended run has ended
 
   // The documents to export, shared by the features; declared before them, so it outlives them.
   DocumentList documents_;

@@ -48,24 +48,34 @@ void ExportFeature::Check2_Click() {
     runner_->Press();
     return;
   }
+  if (!StartRun(boxes_, nullptr)) {
+    boxes_.Notify(L"The export could not start: Word's automation is not available.");
+  }
+}
+
+bool ExportFeature::RunUnattended(MessageBoxes& boxes, RunObserver& observer) {
+  return !runner_ && StartRun(boxes, &observer);
+}
+
+bool ExportFeature::StartRun(MessageBoxes& boxes, RunObserver* observer) {
   // One stop for the run, seen by every wait in it: the user's Yes and the window closed.
   RunStop stop(win::UiPump());
   // Word's automation lives only as long as the run that uses it.
   std::unique_ptr<win::ComWord> word;
   try {
-    word = std::make_unique<win::ComWord>(boxes_, busy_, win::UiPump(), wordBounds_, stop);
+    word = std::make_unique<win::ComWord>(boxes, busy_, win::UiPump(), wordBounds_, stop);
   } catch (const std::exception&) {
-    boxes_.Notify(L"The export could not start: Word's automation is not available.");
-    return;
+    return false;
   }
   runner_ = std::make_unique<ExportRunner>(
-      ExportPorts{documents_, word->word(), files_, progress_, boxes_, busy_, win::UiPump(), stop},
+      ExportPorts{documents_, word->word(), files_, progress_, boxes, busy_, win::UiPump(), stop, observer},
       bounds_);
   struct Release {
     ExportFeature& feature;
     ~Release() { feature.runner_.reset(); }
   } release{*this};
   runner_->Press();
+  return true;
 }
 
 ExportFeature::~ExportFeature() { check2_.OnClick(nullptr); }

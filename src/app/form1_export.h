@@ -33,8 +33,14 @@ class ExportFeature final {
   ExportFeature(const ExportFeature&) = delete;
   ExportFeature& operator=(const ExportFeature&) = delete;
 
+  // The export of the whole list, unattended: `boxes` answer for the user and `observer` follows
+  // each document. False when Word's automation could not be set up.
+  bool RunUnattended(MessageBoxes& boxes, RunObserver& observer);
+
  private:
   void Check2_Click();
+  // One run with these boxes (and observer); false when Word's automation is not available.
+  bool StartRun(MessageBoxes& boxes, RunObserver* observer);
 
   FaceButton& check2_;
   ProgressControl progress_;

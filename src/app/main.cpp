@@ -2,25 +2,64 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <atomic>
+#include <optional>
+
 #include "app/form1.h"
+#include "app/form1_command_line.h"
 #include "common/win/pump.h"
 
+namespace {
+
+std::atomic<HWND> unattendedWindow{nullptr};
+
+// Ctrl+C or a closed console ends an unattended run as closing its window does: Word dealt
+// with and the old PDF back, instead of the process ended where it stands.
+BOOL WINAPI OnConsoleControl(DWORD) {
+  if (HWND window = unattendedWindow.load()) PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  tavrolin::win::ParentConsole console;
+  tavrolin::win::ReportWriter report(console);
+  const tavrolin::StartRequest start = tavrolin::ReadStartRequest(console, report);
+  if (start.exitCode >= 0) ExitProcess(static_cast<UINT>(start.exitCode));
+  const bool unattended = start.line.exportMode;
+  // One window per desktop: a plain start hands its paths to the open one. An unattended run
+  // never does; that window would not end with the run's exit code.
+  std::optional<tavrolin::OneWindowLock> oneWindow;
+  if (!unattended) {
+    oneWindow.emplace();
+    if (tavrolin::HandToOpenWindow(start.paths)) ExitProcess(0);
+  }
+
   INITCOMMONCONTROLSEX controls{sizeof(controls),
                                 ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES |
                                     ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   auto form = tavrolin::Form1::Create(instance);
-  if (!form) return 1;
+  if (!form) return unattended ? tavrolin::kExitStopped : 1;
   tavrolin::win::SetNavigationWindow(form->hwnd());
+  form->AddStartPaths(start.paths);
   form->Show(showCommand);
+  if (oneWindow) oneWindow->Release();
   // OLE (the list's drop target, the automation of Word) comes only after the window shows:
   // its DLLs are delay-loaded, so the window does not wait for them. No input is handled
   // before the message loop runs, so no drop can come too early.
-  if (FAILED(OleInitialize(nullptr))) return 1;
+  if (FAILED(OleInitialize(nullptr))) return unattended ? tavrolin::kExitPrerequisiteMissing : 1;
   form->OleReady();
+  if (unattended) {
+    unattendedWindow = form->hwnd();
+    if (console.Attached()) SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    form->ExportUnattended(report, start.line.skipExisting);
+  }
   // Returns once the window is closed; a run in hand has unwound by then.
-  const int code = tavrolin::win::RunMessageLoop();
+  int code = tavrolin::win::RunMessageLoop();
+  unattendedWindow = nullptr;
+  if (const auto ran = form->UnattendedExitCode()) code = *ran;
   form.reset();
   OleUninitialize();
   // The one way out: a call thread still stuck in a Word that hangs cannot hold the process.

@@ -187,13 +187,29 @@ ExportOutcome ExportRunner::Run() {
     }
     // Items may have been removed during a wait: nothing is left to read at this position.
     if (i > ports_.documents.Count()) break;
-    // A copy: the list may lose, reorder or outgrow this item at any wait of the document's
-    // steps, and the document in hand stays the one read here.
-    const std::wstring document = ports_.documents.Text(i);
-    results.push_back(ExportOne(document, i));
-    if (results.back().outcome == Outcome::Failed || results.back().outcome == Outcome::Stopped) break;
+    results.push_back(Next(i));
+    if (!GoOn(results.back())) break;
   }
   return Report(results, bound);
+}
+
+DocumentResult ExportRunner::Next(int position) {
+  // A copy: the list may lose, reorder or outgrow this item at any wait of the document's
+  // steps, and the document in hand stays the one read here.
+  const std::wstring document = ports_.documents.Text(position);
+  if (ports_.observer) {
+    if (auto settled = ports_.observer->Starting(document)) {
+      ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+      return *settled;
+    }
+  }
+  return ExportOne(document, position);
+}
+
+bool ExportRunner::GoOn(const DocumentResult& result) {
+  if (ports_.observer && !ports_.observer->Finished(result)) return false;
+  if (result.outcome == Outcome::Stopped) return false;
+  return result.outcome != Outcome::Failed || ports_.observer;
 }
 
 DocumentResult ExportRunner::ExportOne(const std::wstring& document, int position) {
@@ -288,6 +304,10 @@ ExportOutcome ExportRunner::Report(const std::vector<DocumentResult>& results, i
   const ExportOutcome outcome = last == Outcome::Stopped  ? ExportOutcome::Stopped
                                 : last == Outcome::Failed ? ExportOutcome::Failed
                                                           : ExportOutcome::Done;
+  if (ports_.observer) {
+    ports_.observer->Ended(results, bound);
+    return outcome;
+  }
   // The window is gone: nothing more is shown.
   if (ports_.stop.Quitting()) return outcome;
   for (const auto& text : RunMessages(results, bound)) ports_.boxes.Notify(text);

@@ -63,6 +63,20 @@ struct ExportBounds {
 
 // Paths this long or longer are beyond what the printers' save dialogs take.
 inline constexpr std::size_t kDialogPathLimit = 260;
+struct DocumentResult;
+
+// Follows a run document by document (an unattended run's report). With one, the run goes on
+// past a failed document while Finished says so, and the end is told to it instead of shown.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // Before `document`: a result given here stands for it, and it is not exported.
+  virtual std::optional<DocumentResult> Starting(const std::wstring& document) = 0;
+  // Every document's result, in order; false ends the run after it.
+  virtual bool Finished(const DocumentResult& result) = 0;
+  // The run's results as they end it; `bound` as for RunMessages.
+  virtual void Ended(const std::vector<DocumentResult>& results, int bound) = 0;
+};
 
 struct ExportPorts {
   const DocumentList& documents;
@@ -74,6 +88,7 @@ struct ExportPorts {
   EventPump& pump;
   // The run's one stop, set by the user's Yes; the same object goes to Word's waits.
   RunStop& stop;
+  RunObserver* observer = nullptr;
 };
 
 // (i / n) x 100 in double precision, stored in single precision. A list that shrank below the
@@ -92,7 +107,8 @@ struct StepFailure {
 
 // What became of one document, or of the run's start when `document` is empty.
 struct DocumentResult {
-  enum class Outcome { Exported, SkippedAsPdf, Failed, Stopped };
+  // SkippedUpToDate: its PDF is newer than it (an unattended run's choice).
+  enum class Outcome { Exported, SkippedAsPdf, Failed, Stopped, SkippedUpToDate };
   Outcome outcome = Outcome::Exported;
   std::wstring document;    // empty: no document was in hand
   bool pdfWritten = false;  // its new PDF was complete, also when a later step failed
@@ -125,6 +141,10 @@ class ExportRunner {
  private:
   ExportOutcome Run();
   void AskToStop();
+  // The `position`th document, through the observer's check first when there is one.
+  DocumentResult Next(int position);
+  // Whether the run goes on after `result`.
+  bool GoOn(const DocumentResult& result);
   // One document, the `position`th of the list, from the old PDF set aside to Word quit.
   DocumentResult ExportOne(const std::wstring& document, int position);
   void WaitForPdf(const std::wstring& outputPath);

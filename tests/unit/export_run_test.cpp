@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
 
 #include "export/export_run.h"
+#include "export/unattended.h"
 #include "fakes/fake_pump.h"
 #include "shared/fake_pointer.h"
 
@@ -104,7 +106,7 @@ class FakeWord final : public Word {
   std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
     journal_.push_back(L"print " + document + L" -> " + outputPath);
-    if (document == printFails) throw AutomationError(L"PrintOut", L"The printer is offline.");
+    if (document == printFails) throw AutomationError(printFailsMember, L"The printer is offline.");
     // The search for the dialog, as the real port does it: pumped, and cut short by a stop.
     const double start = pump_.Now();
     while (pump_.Now() - start < dialogSeconds) {
@@ -133,6 +135,7 @@ class FakeWord final : public Word {
   double dialogSeconds = 0;
   double pdfDelay = 0.5;
   std::wstring openFails, printFails, quitFails, noPdf, printerStays;
+  std::wstring printFailsMember = L"PrintOut";
   std::wstring fate;  // what Dismiss says
   int live = 0;
   int maxLive = 0;
@@ -562,6 +565,101 @@ TEST(ProgressPercent, IsCappedAtTheBarsRange) {
   EXPECT_EQ(ProgressPercent(3, 3), 100.0f);
   EXPECT_EQ(ProgressPercent(2, 1), 100.0f);
   EXPECT_EQ(ProgressPercent(1, 0), 100.0f);
+}
+
+// The same runner, unattended: the report follows it and nothing is shown.
+struct UnattendedRig : Rig {
+  struct Sink final : ReportSink {
+    void Line(const std::wstring& line) override { lines.push_back(line); }
+    std::vector<std::wstring> lines;
+  } sink;
+  struct FakeFacts final : DocumentFacts {
+    FileFacts Facts(const std::wstring& path) override {
+      const auto it = known.find(path);
+      return it != known.end() ? it->second : FileFacts{path.find(L".pdf") == std::wstring::npos, false, 10};
+    }
+    std::map<std::wstring, FileFacts> known;
+  } facts;
+  UnattendedBoxes boxes{sink};
+
+  int RunUnattended(bool skipExisting = false) {
+    UnattendedReport report(sink, facts, pump, skipExisting, documents.Count());
+    ExportRunner runner{{documents, word, files, progress, boxes, busy, pump, stop, &report}, bounds};
+    runner.Press();
+    return report.Close();
+  }
+  // "outcome path" of each line, the path left out of a line that has none.
+  std::vector<std::wstring> Outcomes() const {
+    std::vector<std::wstring> result;
+    for (const auto& line : sink.lines) {
+      const auto first = line.find(L'\t');
+      const auto second = line.find(L'\t', first + 1);
+      const auto third = line.find(L'\t', second + 1);
+      const bool document = second != std::wstring::npos && line.find(L"\tC:") == second;
+      result.push_back(line.substr(0, first) + L" " + (document ? line.substr(second + 1, third - second - 1) : L""));
+    }
+    return result;
+  }
+};
+
+TEST(UnattendedRun, GoesOnPastFailuresReportsEachAndEndsWithItsCode) {
+  struct Case {
+    const char* name;
+    std::function<void(UnattendedRig&)> arrange;
+    bool skipExisting;
+    std::vector<std::wstring> outcomes;
+    int code;
+  };
+  const Case cases[] = {
+      {"a document that fails, a folder and a missing file between two that export",
+       [](UnattendedRig& t) {
+         t.word.openFails = L"C:\\b.docx";
+         t.facts.known[L"C:\\Fold"] = {true, true};
+         t.facts.known[L"C:\\gone.doc"] = {false, false, 0, L"The system cannot find the file specified."};
+         t.Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\Fold", L"C:\\gone.doc", L"C:\\d.docx"});
+       },
+       false,
+       {L"exported C:\\a.docx", L"failed C:\\b.docx", L"failed C:\\Fold", L"failed C:\\gone.doc", L"exported C:\\d.docx",
+        L"total "},
+       kExitSomeFailed},
+      {"Word refuses the printer before any document is exported: the run ends there",
+       [](UnattendedRig& t) {
+         t.word.printFails = L"C:\\a.docx";
+         t.word.printFailsMember = L"ActivePrinter";
+         t.Add({L"C:\\a.docx", L"C:\\b.docx"});
+       },
+       false, {L"failed C:\\a.docx", L"error ", L"total "}, kExitPrerequisiteMissing},
+      {"every document fails", [](UnattendedRig& t) { t.word.openFails = L"C:\\a.docx"; t.Add({L"C:\\a.docx"}); },
+       false, {L"failed C:\\a.docx", L"total "}, kExitNoneExported},
+      {"a PDF newer than its document is skipped, an older one is not",
+       [](UnattendedRig& t) {
+         t.facts.known[L"C:\\a.pdf"] = {true, false, 11};
+         t.facts.known[L"C:\\b.pdf"] = {true, false, 10};
+         t.Add({L"C:\\a.docx", L"C:\\b.docx"});
+       },
+       true, {L"skipped C:\\a.docx", L"exported C:\\b.docx", L"total "}, kExitAllExported},
+      {"stopped by the user",
+       [](UnattendedRig& t) {
+         t.Add({L"C:\\a.docx", L"C:\\b.docx"});
+         t.pump.At(0.2, [&t] { t.stop.Ask(); });
+       },
+       false, {L"stopped C:\\a.docx", L"total "}, kExitStopped},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    UnattendedRig t;
+    c.arrange(t);
+    EXPECT_EQ(t.RunUnattended(c.skipExisting), c.code);
+    EXPECT_EQ(t.Outcomes(), c.outcomes);
+    EXPECT_TRUE(t.messages.shown.empty() && t.messages.asked.empty()) << "nothing is shown";
+    EXPECT_EQ(t.word.live, 0) << "every Word dealt with";
+  }
+}
+
+TEST(UnattendedRun, AQuestionCountsAsYesAndIsWrittenDown) {
+  UnattendedRig t;
+  EXPECT_EQ(t.boxes.AskYesNo(L"Word may be open.\n\nContinue?"), Answer::Yes);
+  EXPECT_EQ(t.sink.lines, std::vector<std::wstring>{L"note\tWord may be open. Continue? Answered Yes (unattended)."});
 }
 
 }  // namespace

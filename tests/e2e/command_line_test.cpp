@@ -1,0 +1,225 @@
+// The program started with paths and switches, as the shell, "Send To" and scripts start it:
+// the list filled at start, a second start handing its paths over, and the unattended export
+// with its report and exit code.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+
+#include "app/control_ids.h"
+#include "driver/driver.h"
+#include "driver/export_driver.h"
+#include "testbed/client/testbed_client.h"
+
+using namespace e2e;
+namespace testbed = tavrolin::testbed;
+
+namespace {
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+// tavrolin.exe started with `arguments` in `folder`; ended at destruction if still running.
+class Started {
+ public:
+  Started(const std::wstring& arguments, const std::wstring& folder) {
+    const std::wstring exe = BinDir() + L"\\tavrolin.exe";
+    std::wstring line = Quoted(exe) + L" " + arguments;
+    STARTUPINFOW startup{sizeof(startup)};
+    if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                       &process_)) {
+      CloseHandle(process_.hThread);
+    }
+  }
+  ~Started() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hProcess);
+  }
+  DWORD Pid() const { return process_.dwProcessId; }
+  HWND Window() const { return WaitForTopLevel(Pid(), tavrolin::kForm1Class, L"Tavrolin", 60); }
+  // The exit code once it ended within `seconds`; -1 otherwise. `watch` runs at every poll.
+  int ExitCode(double seconds, const std::function<void()>& watch = [] {}) const {
+    DWORD code = STILL_ACTIVE;
+    WaitFor([&] {
+      watch();
+      return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+    }, seconds);
+    if (!process_.hProcess || !GetExitCodeProcess(process_.hProcess, &code) || code == STILL_ACTIVE) return -1;
+    return static_cast<int>(code);
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+};
+
+// The report's lines (UTF-8, CR LF).
+std::vector<std::wstring> ReportLines(const std::wstring& path) {
+  std::vector<std::wstring> lines;
+  const std::string bytes = ReadFileBytes(path);
+  const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+  std::wistringstream in(text);
+  for (std::wstring line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::wstring> LinesStarting(const std::vector<std::wstring>& lines, const std::wstring& outcome) {
+  std::vector<std::wstring> found;
+  for (const auto& line : lines) {
+    if (line.rfind(outcome + L"\t", 0) == 0) found.push_back(line);
+  }
+  return found;
+}
+
+class CommandLine : public ExportScenario<> {
+ protected:
+  void SetUp() override { Arrange(L"command_line_" + CurrentTestName(), L"dialog=10;pdf=10;call=10"); }
+  void TearDown() override {
+    ExportScenario::TearDown();
+    if (unregistered) {
+      EXPECT_TRUE(testbed::RegisterServer(false));
+    }
+  }
+  std::wstring Document(const std::wstring& name) {
+    const std::wstring path = dir + L"\\" + name;
+    EXPECT_TRUE(WriteFileBytes(path, "Text of " + std::string(name.begin(), name.end()) + ".\r\n"));
+    return path;
+  }
+  std::size_t WordsStarted() { return testbed::EventsOf(testbed::ReadLog(settings.logFile), L"start").size(); }
+  // Runs an unattended export to its end; every message box of the program meanwhile is counted.
+  int Export(const std::wstring& arguments, double seconds = 180) {
+    testbed::Apply(settings);
+    Started run(L"/export /report:" + Quoted(report) + L" " + arguments, dir);
+    return run.ExitCode(seconds, [&] { boxes += TopLevelWindows(run.Pid(), L"#32770").size(); });
+  }
+
+  std::wstring report = L"report.txt";  // relative: beside the documents, the started program's folder
+  std::size_t boxes = 0;
+  bool unregistered = false;
+};
+
+TEST_F(CommandLine, PathsFillTheListInOrderAndASecondStartHandsItsPathToTheOpenWindow) {
+  const std::wstring spaced = Document(L"Annual report 2026.docx");
+  const std::wstring folder = dir + L"\\Letters";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring plain = Document(L"memo.doc");
+  Started first(Quoted(spaced) + L" " + Quoted(folder) + L" memo.doc", dir);
+  HWND window = first.Window();
+  ASSERT_TRUE(window);
+  HWND list = GetDlgItem(window, tavrolin::kIdListView1);
+  EXPECT_TRUE(WaitForListTexts(list, {spaced, folder, plain})) << "in order, the folder as one item, made full";
+
+  const std::wstring later = Document(L"later.docx");
+  Started second(Quoted(later), dir);
+  EXPECT_EQ(0, second.ExitCode(15)) << "the second start ends within seconds";
+  EXPECT_TRUE(WaitForListTexts(list, {spaced, folder, plain, later}));
+  EXPECT_TRUE(TopLevelWindows(second.Pid(), tavrolin::kForm1Class).empty());
+  SaveScreenshot(window, ScreenshotDir() + L"\\command_line_paths.bmp");
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, first.ExitCode(20));
+}
+
+TEST_F(CommandLine, ExportGoesOnPastAProtectedDocumentAndEndsWithCodeOne) {
+  const std::wstring a = Document(L"a.docx");
+  const std::wstring b = dir + L"\\b.docx";
+  ASSERT_TRUE(CopyFileW((testbed::FixturesDirectory() + L"\\protected.docx").c_str(), b.c_str(), FALSE));
+  ASSERT_TRUE(WriteFileBytes(dir + L"\\b.pdf", "%PDF-1.4 the old one"));
+  const std::wstring c = Document(L"c.docx");
+
+  EXPECT_EQ(1, Export(Quoted(a) + L" " + Quoted(b) + L" " + Quoted(c)));
+  EXPECT_EQ(0u, boxes) << "no message box at any time";
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\a.pdf"));
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\c.pdf"));
+  EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(dir + L"\\b.pdf"));
+  EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
+  const auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(4u, lines.size()) << "three documents and the totals";
+  EXPECT_EQ(0u, lines[0].rfind(L"exported\t", 0));
+  EXPECT_TRUE(lines[1].rfind(L"failed\t", 0) == 0 && Contains(lines[1], b) && Contains(lines[1], L"password"))
+      << lines[1];
+  EXPECT_EQ(0u, lines[2].rfind(L"exported\t", 0));
+  EXPECT_TRUE(Contains(lines[3], L"2 exported, 0 skipped, 1 failed")) << lines[3];
+}
+
+TEST_F(CommandLine, TwentyFromAListThenAllSkippedWhenTheirPdfsAreNewer) {
+  std::string list;
+  std::vector<std::wstring> documents;
+  for (int i = 1; i <= 20; ++i) {
+    documents.push_back(Document(L"doc " + std::to_wstring(i) + L".docx"));
+    list += "doc " + std::to_string(i) + ".docx\r\n" + (i == 10 ? "\r\n" : "");
+  }
+  // A name outside ASCII, in UTF-8 as the list file has it.
+  ASSERT_TRUE(MoveFileW(documents[19].c_str(), (dir + L"\\Gr\u00FC\u00DFe.docx").c_str()));
+  list.replace(list.find("doc 20.docx"), 11, "Gr\xC3\xBC\xC3\x9F" "e.docx");
+  ASSERT_TRUE(WriteFileBytes(dir + L"\\list.txt", list));
+
+  EXPECT_EQ(0, Export(L"/list:list.txt", 600));
+  EXPECT_EQ(20u, LinesStarting(ReportLines(dir + L"\\" + report), L"exported").size());
+  EXPECT_TRUE(PathExists(dir + L"\\doc 1.pdf") && PathExists(dir + L"\\Gr\u00FC\u00DFe.pdf"));
+  for (int i = 1; i <= 19; ++i) EXPECT_TRUE(PathExists(dir + L"\\doc " + std::to_wstring(i) + L".pdf")) << i;
+
+  const std::size_t started = WordsStarted();
+  EXPECT_EQ(0, Export(L"/LIST:list.txt --skip-existing", 20)) << "all skipped within seconds";
+  EXPECT_EQ(20u, LinesStarting(ReportLines(dir + L"\\" + report), L"skipped").size());
+  EXPECT_EQ(started, WordsStarted()) << "no Word for a skipped document";
+  EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, NoWordRegisteredEndsWithCodeFourBeforeAnyDocument) {
+  const std::wstring a = Document(L"a.docx");
+  ASSERT_TRUE(WriteFileBytes(dir + L"\\a.pdf", "%PDF-1.4 the old one"));
+  unregistered = true;
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    HKEY classes = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_ALL_ACCESS | view, &classes) == ERROR_SUCCESS) {
+      RegDeleteTreeW(classes, L"Word.Application");
+      RegCloseKey(classes);
+    }
+  }
+  EXPECT_EQ(4, Export(Quoted(a), 20));
+  const auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(lines[0].rfind(L"error\t", 0) == 0 && Contains(lines[0], L"not registered")) << lines[0];
+  EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(dir + L"\\a.pdf"));
+  EXPECT_EQ(0u, WordsStarted());
+}
+
+TEST_F(CommandLine, WordRefusingThePrinterEndsTheRunAtTheFirstDocumentWithCodeFour) {
+  settings.rejectPrinterPattern = L"PDF Printer";
+  EXPECT_EQ(4, Export(Quoted(Document(L"a.docx")) + L" " + Quoted(Document(L"b.docx"))));
+  const auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(3u, lines.size()) << "the first document, the reason, the totals";
+  EXPECT_TRUE(Contains(lines[0], L"ActivePrinter")) << lines[0];
+  EXPECT_EQ(1u, WordsStarted()) << "no second Word";
+  EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, ABadCommandLineEndsWithCodeThreeAndTouchesNothing) {
+  const std::wstring a = Document(L"a.docx");
+  const std::pair<std::wstring, std::wstring> rows[] = {
+      {L"/exprot " + Quoted(a), L"Unknown switch"},
+      {L"/list:missing.txt", L"missing.txt"},
+      {L"", L"No document"},
+  };
+  for (const auto& [arguments, says] : rows) {
+    EXPECT_EQ(3, Export(arguments, 20)) << arguments;
+    const auto lines = ReportLines(dir + L"\\" + report);
+    EXPECT_TRUE(!lines.empty() && Contains(lines[0], says)) << arguments;
+  }
+  EXPECT_FALSE(PathExists(dir + L"\\a.pdf"));
+  EXPECT_EQ(0u, WordsStarted());
+  EXPECT_EQ(0u, boxes);
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "common/command_line.h"
+#include "export/unattended.h"
+
+namespace tavrolin {
+namespace {
+
+using Paths = std::vector<std::wstring>;
+
+TEST(ParseCommandLine, SwitchesInAnySpellingPathsInOrderAndEveryBadLineRefused) {
+  struct Row {
+    Paths args;
+    Paths paths;
+    bool exportMode, skip, usage;
+    std::wstring report, list;
+    bool bad;
+  };
+  const Row rows[] = {
+      {{L"C:\\a b\\x.docx", L"C:\\Docs", L"y.doc"}, {L"C:\\a b\\x.docx", L"C:\\Docs", L"y.doc"}, false, false, false, L"", L"", false},
+      {{L"/EXPORT", L"x.doc"}, {L"x.doc"}, true, false, false, L"", L"", false},
+      {{L"-export", L"--Skip-Existing"}, {}, true, true, false, L"", L"", false},
+      {{L"--export", L"/Report:C:\\r.txt", L"/list:C:\\l.txt"}, {}, true, false, false, L"C:\\r.txt", L"C:\\l.txt", false},
+      {{L"/?"}, {}, false, false, true, L"", L"", false},
+      {{L"/list:l.txt", L"a.doc"}, {L"a.doc"}, false, false, false, L"", L"l.txt", false},
+      // A path that looks like a switch, after "--".
+      {{L"/export", L"--", L"-notes.docx"}, {L"-notes.docx"}, true, false, false, L"", L"", false},
+      {{L"/exprot"}, {}, false, false, false, L"", L"", true},
+      {{L"/export", L"/report"}, {}, true, false, false, L"", L"", true},
+      {{L"/export", L"/report:"}, {}, true, false, false, L"", L"", true},
+      {{L"/export", L"/report:a", L"/report:b"}, {}, true, false, false, L"a", L"", true},
+      {{L"/export:yes"}, {}, false, false, false, L"", L"", true},
+      // Alone they would silently do nothing.
+      {{L"/report:r.txt", L"a.doc"}, {L"a.doc"}, false, false, false, L"r.txt", L"", true},
+      {{L"/skip-existing"}, {}, false, true, false, L"", L"", true},
+  };
+  for (const auto& row : rows) {
+    const CommandLine line = ParseCommandLine(row.args);
+    const std::wstring context = row.args.empty() ? L"" : row.args[0];
+    EXPECT_EQ(!line.error.empty(), row.bad) << context.size() << " " << line.error.size();
+    if (row.bad) continue;
+    EXPECT_EQ(line.paths, row.paths);
+    EXPECT_EQ(line.exportMode, row.exportMode);
+    EXPECT_EQ(line.skipExisting, row.skip);
+    EXPECT_EQ(line.usage, row.usage);
+    EXPECT_EQ(line.reportFile, row.report);
+    EXPECT_EQ(line.listFile, row.list);
+  }
+}
+
+TEST(HasArguments, OnlyWhatFollowsTheProgramsNameCounts) {
+  const std::pair<const wchar_t*, bool> rows[] = {
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\"", false},
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\"  ", false},
+      {L"tavrolin.exe", false},
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\" C:\\a.docx", true},
+      {L"\"C:\\Program Files\\Tavrolin\\tavrolin.exe\"/export", true},
+      {L"tavrolin.exe\t/?", true},
+      {L"", false},
+  };
+  for (const auto& [line, has] : rows) EXPECT_EQ(HasArguments(line), has) << std::wstring(line).size();
+}
+
+TEST(Utf8, RoundTripsEveryPlaneAndReplacesWhatIsNotUtf8) {
+  const std::wstring text = L"Gr\u00FC\u00DFe \u65E5\u672C \U0001F600.docx";
+  EXPECT_EQ(ToUtf8(text), "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.docx");
+  EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
+  // A byte of another code page, a cut sequence, an overlong slash.
+  EXPECT_EQ(FromUtf8("a\xFC" "b"), L"a\uFFFDb");
+  EXPECT_EQ(FromUtf8("a\xE6\x97"), L"a\uFFFD");
+  EXPECT_EQ(FromUtf8("\xC0\xAF"), L"\uFFFD");
+}
+
+TEST(PathsOfList, OneALineAndAReportGivesItsFailedDocuments) {
+  const std::pair<std::string, Paths> rows[] = {
+      {"\xEF\xBB\xBF" "C:\\a.docx\r\n\r\n  C:\\b c.doc  \nC:\\d.doc", {L"C:\\a.docx", L"C:\\b c.doc", L"C:\\d.doc"}},
+      {"", {}},
+      {"exported\t1.2\tC:\\a.docx\nfailed\t0.4\tC:\\b.docx\topening the document in Word\tNeeds a password.\n"
+       "failed\t0.0\tC:\\Docs\tfinding the document\tIt is a folder, not a document.\nskipped\t0.0\tC:\\c.pdf\n"
+       "note\tWord may be open.\ntotal\t3.0\t4 documents: 1 exported\texit code 1\n",
+       {L"C:\\b.docx", L"C:\\Docs"}},
+  };
+  for (const auto& [text, paths] : rows) EXPECT_EQ(PathsOfList(text), paths) << text;
+}
+
+TEST(HandedPaths, TheReceiverTakesOnlyAWellFormedList) {
+  const Paths paths = {L"C:\\a b\\x.docx", L"D:\\Docs"};
+  const std::wstring data = EncodeHandedPaths(paths);
+  EXPECT_EQ(DecodeHandedPaths(data.c_str(), data.size()), paths);
+  EXPECT_FALSE(DecodeHandedPaths(data.c_str(), data.size() - 1)) << "not ended by a NUL";
+  EXPECT_FALSE(DecodeHandedPaths(L"a\0\0b\0", 5)) << "an empty path";
+  EXPECT_FALSE(DecodeHandedPaths(nullptr, 0));
+}
+
+TEST(UnattendedExitCode, EachEndHasItsCode) {
+  const std::pair<UnattendedTotals, int> rows[] = {
+      {{3, 2, 1, 0}, kExitAllExported},
+      {{3, 1, 0, 2}, kExitSomeFailed},
+      {{3, 0, 1, 2}, kExitSomeFailed},
+      {{3, 0, 0, 3}, kExitNoneExported},
+      {{3, 0, 0, 1}, kExitNoneExported},  // two never reached
+      {{0}, kExitBadCommandLine},
+      {{3, 0, 0, 1, false, true}, kExitPrerequisiteMissing},
+      {{3, 1, 0, 0, true}, kExitStopped},
+  };
+  for (const auto& [totals, code] : rows) EXPECT_EQ(UnattendedExitCode(totals), code) << totals.exported;
+}
+
+TEST(ReportLine, TabSeparatedWithTheStepAndTheMessageOnOneLine) {
+  DocumentResult failed{DocumentResult::Outcome::Failed, L"C:\\a b.docx"};
+  failed.failure = {L"opening the document in Word", L"Documents.Open", L"Needs\na password."};
+  failed.wordFate = L"That Word instance was ended.";
+  EXPECT_EQ(ReportLine(failed, 2.25),
+            L"failed\t2.3\tC:\\a b.docx\topening the document in Word (Documents.Open)\tNeeds a password. That "
+            L"Word instance was ended.");
+  EXPECT_EQ(ReportLine({DocumentResult::Outcome::Exported, L"C:\\x.doc"}, 12.04), L"exported\t12.0\tC:\\x.doc");
+  EXPECT_EQ(ReportLine({DocumentResult::Outcome::SkippedUpToDate, L"C:\\x.doc"}, 0),
+            L"skipped\t0.0\tC:\\x.doc\t\tIts PDF is newer than the document.");
+  EXPECT_EQ(TotalsLine({3, 1, 0, 1}, 61.5), L"total\t61.5\t3 documents: 1 exported, 0 skipped, 1 failed, 1 not "
+                                            L"reached\texit code 1");
+}
+
+}  // namespace
+}  // namespace tavrolin
