@@ -88,9 +88,10 @@ TEST_F(ExportPrompts, ADamagedDocumentExportsWhatCanBeReadAndOneWithNothingFails
   ASSERT_TRUE(CopyFileW((testbed::FixturesDirectory() + L"\\unreadable.docx").c_str(), nothing.c_str(), FALSE));
   Export({damaged, nothing});
 
-  const auto box = WaitForMessageBox(app->Pid(), 15);
-  ASSERT_TRUE(box.has_value()) << "no message within 15 seconds of the press";
-  EXPECT_LT(SecondsSince(pressed), 15.0);
+  // 15 seconds a document at most.
+  const auto box = WaitForMessageBox(app->Pid(), 30);
+  ASSERT_TRUE(box.has_value()) << "no message within 30 seconds of the press";
+  EXPECT_LT(SecondsSince(pressed), 30.0);
   EXPECT_TRUE(Contains(box->text, nothing)) << box->text;
   EXPECT_TRUE(Contains(box->text, L"can't open Lost minutes.docx")) << box->text;
   const std::wstring text = testbed::PdfText(dir + L"\\Board minutes.pdf");
