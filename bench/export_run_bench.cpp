@@ -53,7 +53,7 @@ struct Stages {
                                 e.event == L"dialog-closed" || e.event == L"pdf-written" ||
                                 e.event == L"exit")) {
         stage = std::string(e.event.begin(), e.event.end());
-      } else if (e.kind == "call" && (e.member == L"Open" || e.member == L"PrintOut" ||
+      } else if (e.kind == "call" && (e.member == L"OpenNoRepairDialog" || e.member == L"PrintOut" ||
                                       e.member == L"Quit")) {
         stage = std::string(e.member.begin(), e.member.end());
       } else if (e.kind == "msg" && e.window == L"save" && e.msg == WM_LBUTTONUP) {

@@ -24,6 +24,15 @@ constexpr std::int32_t WordErrorCode(std::int32_t number) {
 
 std::wstring NoAnswerText(double seconds) { return L"Word did not answer within " + SecondsText(seconds) + L"."; }
 
+// A Boolean read as text: -1 (or True) is on.
+bool IsOn(const std::wstring& text) { return std::wcstol(text.c_str(), nullptr, 10) != 0 || text == L"True"; }
+
+// An option changed for the run, and its value before.
+struct ChangedOption {
+  std::wstring name;
+  Arg before;
+};
+
 }  // namespace
 
 namespace {
@@ -124,6 +133,7 @@ class AutomatedWord::Instance final : public WordApplication {
   ProcessGuard process;
   PrinterGuard printers;
   WindowId dialog = 0;  // the printer's dialog that was completed
+  std::vector<ChangedOption> options;  // Word's options changed for the run, until put back
 };
 
 namespace {
@@ -262,8 +272,14 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
     Guarded(instance, [&] {
       instance.app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
       instance.app->Put(L"DisplayAlerts", Arg::I4(L"", kDisplayAlertsNone));
+      KeepFieldsFromAsking(instance);
       auto documents = instance.app->GetDispatch(L"Documents");
-      documents->CallMethod(L"Open", OpenArguments(documentPath));
+      try {
+        documents->CallMethod(kOpenNoRepairDialog, OpenArguments(documentPath));
+      } catch (const AutomationError& e) {
+        if (e.code() != kUnknownName) throw;
+        documents->CallMethod(L"Open", OpenArguments(documentPath));
+      }
     });
   } catch (const AutomationError& e) {
     // Only a protected document refuses the password no document uses.
@@ -273,6 +289,36 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
     throw protectedDocument;
   }
   ports_.busy.Refresh();
+}
+
+void AutomatedWord::KeepFieldsFromAsking(Instance& word) {
+  std::unique_ptr<Dispatch> options;
+  try {
+    options = word.app->GetDispatch(L"Options");
+    if (!IsOn(options->GetString(kUpdateFieldsAtPrint))) return;
+  } catch (const AutomationError&) {
+    return;  // unknown, so left as it is: the export goes on as before
+  }
+  // Noted first: a put that fails half-way is put back all the same.
+  word.options.push_back({kUpdateFieldsAtPrint, Arg::Bool(L"", true)});
+  try {
+    options->Put(kUpdateFieldsAtPrint, Arg::Bool(L"", false));
+  } catch (const AutomationError&) {
+  }
+}
+
+bool AutomatedWord::PutOptionsBack(Instance& word) {
+  if (word.options.empty()) return true;
+  try {
+    Guarded(word, [&] {
+      auto options = word.app->GetDispatch(L"Options");
+      for (const auto& option : word.options) options->Put(option.name, option.before);
+    });
+  } catch (...) {
+    return false;
+  }
+  word.options.clear();
+  return true;
 }
 
 void AutomatedWord::SwitchToPdfPrinter(Instance& w) {
@@ -369,6 +415,9 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
   bool quitAnswered = false;
   try {
     word.app->Limit(CallBounds{std::min(bounds_.busyRetrySeconds, seconds), seconds});
+    // Quit writes Word's options for its next start: a Word whose options could not be put back
+    // is ended instead, which writes nothing.
+    if (!PutOptionsBack(word) && (word.state == WordState::Hung || word.process.Known())) return EndNow(word);
     Guarded(word, [&] { word.app->CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)}); });
     quitAnswered = true;
   } catch (...) {

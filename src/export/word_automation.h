@@ -89,6 +89,16 @@ inline constexpr wchar_t kPasswordNeeded[] =
     L"The document is protected by a password. Tavrolin cannot export documents that need a "
     L"password to open; remove the password in Word to export it.";
 
+// Word's open that never asks whether to recover a damaged document: it opens what it can read,
+// or fails. Word before 2007 does not know it; those are opened through Open.
+inline constexpr wchar_t kOpenNoRepairDialog[] = L"OpenNoRepairDialog";
+// DISP_E_UNKNOWNNAME: the server does not know a member or argument by that name.
+inline constexpr std::int32_t kUnknownName = static_cast<std::int32_t>(0x80020006u);
+// Word's option "Update fields before printing" (Options): on, printing asks for the text of
+// every FILLIN and ASK field in a window nobody sees. Word keeps its options for the next start
+// and writes them when it quits, so one changed for a run is put back before Quit.
+inline constexpr wchar_t kUpdateFieldsAtPrint[] = L"UpdateFieldsAtPrint";
+
 // What the user reads about the Word instance in hand once it is dealt with.
 inline constexpr wchar_t kWordEnded[] = L"That Word instance was ended.";
 inline constexpr wchar_t kWordClosed[] = L"That Word instance was closed.";
@@ -154,6 +164,10 @@ class AutomatedWord final : public Word {
   void Guarded(Instance& word, F&& calls);
   std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
   void SwitchToPdfPrinter(Instance& word);
+  // Turns off what would make printing ask, remembering what it was.
+  void KeepFieldsFromAsking(Instance& word);
+  // The options changed for the run back as the user had them; false when that failed.
+  bool PutOptionsBack(Instance& word);
   enum class Printing { Done, Stopped, StillPrinting };
   Printing WaitForBackgroundPrinting(Instance& word);
   // Each says what became of the instance.

@@ -186,6 +186,7 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"RefusePath", s.refusePath);
   PutDword(key.Get(), L"IgnorePostedClick", s.ignorePostedClick);
   PutDword(key.Get(), L"DialogDuringPrintOut", s.dialogDuringPrintOut);
+  PutDword(key.Get(), kUpdateFieldsAtPrintValue, s.updateFieldsAtPrint);
 }
 
 Settings Current() {
@@ -218,6 +219,7 @@ Settings Current() {
   s.refusePath = GetDword(k, L"RefusePath", 0) != 0;
   s.ignorePostedClick = GetDword(k, L"IgnorePostedClick", 0) != 0;
   s.dialogDuringPrintOut = GetDword(k, L"DialogDuringPrintOut", 0) != 0;
+  s.updateFieldsAtPrint = GetDword(k, kUpdateFieldsAtPrintValue, 0) != 0;
   return s;
 }
 

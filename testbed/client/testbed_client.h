@@ -33,6 +33,9 @@ inline constexpr CLSID kStandInClsid = {
     0x6b3c1e52, 0x3a0f, 0x4c1b, {0x9e, 0x61, 0x5d, 0x2a, 0x7b, 0x8c, 0x9f, 0x01}};
 inline constexpr wchar_t kSettingsKey[] = L"Software\\TavrolinTestbed";
 inline constexpr wchar_t kServerExe[] = L"testbed_word.exe";
+// Word's option "Update fields before printing", kept where the user's Word keeps its options:
+// each stand-in reads it when it starts and writes its own value back when it quits.
+inline constexpr wchar_t kUpdateFieldsAtPrintValue[] = L"UpdateFieldsAtPrint";
 
 // What the next calls of every stand-in process do. The defaults are a working Word and PDF
 // printer; each field that differs is a fault. Patterns are case-insensitive wildcards
@@ -69,6 +72,8 @@ struct Settings {
   bool refusePath = false;           // Save shows a message and the dialog stays open
   bool ignorePostedClick = false;    // the Save button ignores posted mouse messages
   bool dialogDuringPrintOut = false; // PrintOut returns only once the dialog is completed
+  bool updateFieldsAtPrint = false;  // the user's Word option (see kUpdateFieldsAtPrintValue):
+                                     // PrintOut of a document with a FILLIN or ASK field asks
 };
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cctype>
 #include <cwctype>
 
 #include <zlib.h>
@@ -28,6 +29,21 @@ bool Inflate(const std::string& compressed, std::string& out, size_t limit) {
   out.resize(stream.total_out);
   inflateEnd(&stream);
   return result == Z_STREAM_END;
+}
+
+// As much of a deflate stream cut short as comes out before the cut.
+std::string InflateUpToCut(const std::string& compressed, size_t limit) {
+  std::string out(limit, '\0');
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return {};
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  stream.avail_in = static_cast<uInt>(compressed.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(limit);
+  inflate(&stream, Z_SYNC_FLUSH);
+  out.resize(stream.total_out);
+  inflateEnd(&stream);
+  return out;
 }
 
 // One code point (at most U+10FFFF) appended as UTF-8.
@@ -169,6 +185,62 @@ bool ReadZipEntry(const std::string& zip, const std::string& name, std::string& 
   return false;
 }
 
+DocxPart ReadDocxPart(const std::string& bytes) {
+  DocxPart part;
+  if (bytes.size() < 4 || Le32(bytes, 0) != 0x04034b50) return part;
+  static const std::string kName = "word/document.xml";
+  if (ReadZipEntry(bytes, kName, part.xml)) {
+    part.found = true;
+    // A part cut short inside an intact package ends before its root element does.
+    static const std::string kEnd = "</w:document>";
+    const size_t end = part.xml.find_last_not_of(" \t\r\n") + 1;
+    part.whole = end >= kEnd.size() && part.xml.compare(end - kEnd.size(), kEnd.size(), kEnd) == 0;
+    return part;
+  }
+  // No central directory: the part's local header, and its data up to the end of the file.
+  for (size_t at = bytes.find("PK\x03\x04"); at != std::string::npos; at = bytes.find("PK\x03\x04", at + 4)) {
+    if (at + 30 > bytes.size()) break;
+    const size_t nameLength = Le16(bytes, at + 26);
+    if (nameLength != kName.size() || bytes.compare(at + 30, nameLength, kName) != 0) continue;
+    const size_t data = at + 30 + nameLength + Le16(bytes, at + 28);
+    if (data > bytes.size()) break;
+    const uint32_t method = Le16(bytes, at + 8);
+    const std::string raw = bytes.substr(data);
+    if (method == 0) part.xml = raw;
+    else if (method == 8) part.xml = InflateUpToCut(raw, kMaxDocumentBytes);
+    else break;
+    part.found = true;
+    return part;
+  }
+  return part;
+}
+
+bool HasAskingField(const std::string& xml) {
+  std::vector<std::string> codes;
+  for (size_t i = xml.find("<w:instrText"); i != std::string::npos; i = xml.find("<w:instrText", i + 1)) {
+    const size_t open = xml.find('>', i);
+    const size_t close = xml.find("</w:instrText>", i);
+    if (open == std::string::npos || close == std::string::npos || open > close) continue;
+    codes.push_back(xml.substr(open + 1, close - open - 1));
+  }
+  for (size_t i = xml.find("<w:fldSimple"); i != std::string::npos; i = xml.find("<w:fldSimple", i + 1)) {
+    const size_t attribute = xml.find("w:instr=\"", i);
+    const size_t end = xml.find('>', i);
+    if (attribute == std::string::npos || attribute > end) continue;
+    const size_t close = xml.find('"', attribute + 9);
+    if (close != std::string::npos) codes.push_back(xml.substr(attribute + 9, close - attribute - 9));
+  }
+  // The field's type is the first word of its code, in any case.
+  for (auto code : codes) {
+    const size_t first = code.find_first_not_of(" \t");
+    if (first == std::string::npos) continue;
+    std::string type = code.substr(first, code.find_first_of(" \t\\", first) - first);
+    for (auto& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (type == "FILLIN" || type == "ASK") return true;
+  }
+  return false;
+}
+
 std::vector<std::wstring> DocxParagraphs(const std::string& xml) {
   std::vector<std::wstring> paragraphs;
   std::string paragraph;
@@ -210,10 +282,9 @@ std::vector<std::wstring> DocumentParagraphs(const std::wstring& path, bool& rea
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) return {};
   if (bytes.size() >= 4 && Le32(bytes, 0) == 0x04034b50) {
-    std::string xml;
-    if (!ReadZipEntry(bytes, "word/document.xml", xml)) return {};
-    readable = true;
-    return DocxParagraphs(xml);
+    const DocxPart part = ReadDocxPart(bytes);
+    readable = part.found;
+    return part.found ? DocxParagraphs(part.xml) : std::vector<std::wstring>{};
   }
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xff && static_cast<unsigned char>(bytes[1]) == 0xfe) {
     readable = true;

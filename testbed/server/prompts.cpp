@@ -54,8 +54,8 @@ FileFormat DetectFormat(const std::string& bytes) {
     return FileFormat::OtherCompound;
   }
   if (StartsWith(bytes, "PK\x03\x04")) {
+    if (ReadDocxPart(bytes).found) return FileFormat::WordOpenXml;
     std::string part;
-    if (ReadZipEntry(bytes, "word/document.xml", part)) return FileFormat::WordOpenXml;
     if (ReadZipEntry(bytes, "mimetype", part) && part == "application/vnd.oasis.opendocument.text") {
       return FileFormat::OpenDocumentText;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dispatch.h"
+#include "document_text.h"
 #include "log.h"
 #include "printer.h"
 #include "prompts.h"
@@ -26,6 +27,7 @@ constexpr long kErrPrinter = 5216;
 constexpr long kErrNoDocument = 4248;
 constexpr long kErrBadValue = 5843;
 constexpr long kErrPasswordIncorrect = 5408;
+constexpr long kErrDamaged = 5792;
 // What Open reads of a file to tell its format.
 constexpr DWORD kMaxSniffBytes = 16 * 1024 * 1024;
 
@@ -157,6 +159,11 @@ class Document final : public DispatchObject {
 
 class Documents final : public DispatchObject {
  public:
+  static std::vector<const wchar_t*> OpenParams() {
+    return {L"FileName", L"ConfirmConversions", L"ReadOnly", L"AddToRecentFiles", L"PasswordDocument",
+            L"PasswordTemplate", L"Revert", L"WritePasswordDocument", L"WritePasswordTemplate", L"Format", L"Encoding",
+            L"Visible", L"OpenAndRepair", L"DocumentDirection", L"NoEncodingDialog", L"XMLTransform"};
+  }
   explicit Documents(Application* app);
   ~Documents() override;
 
@@ -165,12 +172,27 @@ class Documents final : public DispatchObject {
   const std::vector<Member>& Members() const override {
     static const std::vector<Member> members = {
         {L"Count", 2, {}},
-        {L"Open",
-         0x13,
-         {L"FileName", L"ConfirmConversions", L"ReadOnly", L"AddToRecentFiles", L"PasswordDocument",
-          L"PasswordTemplate", L"Revert", L"WritePasswordDocument", L"WritePasswordTemplate", L"Format", L"Encoding",
-          L"Visible", L"OpenAndRepair", L"DocumentDirection", L"NoEncodingDialog", L"XMLTransform"}},
+        {L"Open", 0x13, OpenParams()},
+        {L"OpenNoRepairDialog", 0x20, OpenParams()},
     };
+    return members;
+  }
+  HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
+
+ private:
+  Application* app_;
+};
+
+// The user's options: Word reads them when it starts and writes them back when it quits.
+class Options final : public DispatchObject {
+ public:
+  explicit Options(Application* app);
+  ~Options() override;
+
+ protected:
+  const wchar_t* ObjectName() const override { return L"Options"; }
+  const std::vector<Member>& Members() const override {
+    static const std::vector<Member> members = {{L"UpdateFieldsAtPrint", 0x1c, {}}};
     return members;
   }
   HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
@@ -182,6 +204,8 @@ class Documents final : public DispatchObject {
 class Application final : public DispatchObject {
  public:
   std::vector<std::wstring> documents;
+  // "Update fields before printing", as this instance read it at its start.
+  bool updateFieldsAtPrint = Current().updateFieldsAtPrint;
 
  protected:
   const wchar_t* ObjectName() const override { return L"Application"; }
@@ -189,6 +213,7 @@ class Application final : public DispatchObject {
     static const std::vector<Member> members = {
         {L"Name", DISPID_VALUE, {}},
         {L"Documents", 6, {}},
+        {L"Options", 0x5d, {}},
         {L"ActivePrinter", 0x42, {}},
         {L"AutomationSecurity", 0x4e5, {}},
         {L"DisplayAlerts", 0x5e, {}},
@@ -213,6 +238,11 @@ class Application final : public DispatchObject {
     if (name == L"Documents") {
       if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
       ReturnObject(result, new Documents(this));
+      return S_OK;
+    }
+    if (name == L"Options") {
+      if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+      ReturnObject(result, new Options(this));
       return S_OK;
     }
     if (name == L"ActivePrinter") return ActivePrinter(flags, args, result, info);
@@ -284,6 +314,17 @@ class Application final : public DispatchObject {
 
   bool BackgroundPrinting() const { return GetTickCount64() < printingUntil_; }
 
+  void SaveOptions() const {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    const DWORD value = updateFieldsAtPrint ? 1 : 0;
+    RegSetValueExW(key, kUpdateFieldsAtPrintValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+  }
+
   HRESULT Quit(WORD flags, const Args& args) {
     if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
     long save = 0, format = 0;
@@ -293,6 +334,7 @@ class Application final : public DispatchObject {
     if (HRESULT hr = args.Int(2, route); FAILED(hr)) return hr;
     // "Word is currently printing. Quitting Word will cancel all pending print jobs."
     if (BackgroundPrinting()) WaitOnPrompt(L"printing");
+    SaveOptions();
     LogEvent(L"quit", std::to_wstring(save));
     PostThreadMessageW(mainThread_, kQuitRequested, 0, 0);
     return S_OK;
@@ -315,6 +357,8 @@ class Application final : public DispatchObject {
     if (document.empty()) {
       return WordError(info, kErrNoDocument, L"This command is not available because no document is open.");
     }
+    // Updating the fields first asks for the text of each field that asks for one.
+    if (updateFieldsAtPrint && HasAskingField(ReadDocxPart(ReadHead(document)).xml)) WaitOnPrompt(L"fill-in");
     if (Current().printOutFails) return WordError(info, kErrPrinter, L"There is a printer error.");
     LogEvent(L"printed", printer_->name);
     if (printer_->name == std::wstring(kPdfPrinter) && !Current().noDialog) {
@@ -357,6 +401,24 @@ HRESULT Document::Call(const Member& member, WORD flags, const Args& args, VARIA
   auto it = std::find(docs.begin(), docs.end(), path_);
   if (it == docs.end()) return WordError(info, kErrNoDocument, L"This document has already been closed.");
   docs.erase(it);
+  return S_OK;
+}
+
+Options::Options(Application* app) : app_(app) { app_->AddRef(); }
+Options::~Options() { app_->Release(); }
+
+HRESULT Options::Call(const Member&, WORD flags, const Args& args, VARIANT* result, EXCEPINFO*) {
+  if (IsGet(flags)) {
+    if (result) {
+      result->vt = VT_BOOL;
+      result->boolVal = app_->updateFieldsAtPrint ? VARIANT_TRUE : VARIANT_FALSE;
+    }
+    return S_OK;
+  }
+  if (!IsPut(flags) || !args.PutValue()) return DISP_E_MEMBERNOTFOUND;
+  long value = 0;
+  if (HRESULT hr = args.IntFrom(args.PutValue(), value); FAILED(hr)) return hr;
+  app_->updateFieldsAtPrint = value != 0;
   return S_OK;
 }
 
@@ -419,6 +481,18 @@ HRESULT Documents::Call(const Member& member, WORD flags, const Args& args, VARI
   if (!IsWordFormat(format) && BoolArg(args, 1).value_or(Current().confirmConversions)) WaitOnPrompt(L"convert-file");
   if (format == FileFormat::PlainText && NeedsEncodingChoice(bytes) && !BoolArg(args, 14).value_or(false)) {
     WaitOnPrompt(L"encoding");
+  }
+  // A package or main part cut short: Open asks whether to recover what it can read;
+  // OpenNoRepairDialog opens that without asking, and fails when there is nothing.
+  if (format == FileFormat::WordOpenXml) {
+    const DocxPart part = ReadDocxPart(bytes);
+    if (!part.whole && std::wstring(member.name) == L"Open") WaitOnPrompt(L"unreadable-content");
+    if (!part.whole && DocxParagraphs(part.xml).empty()) {
+      const size_t slash = path.find_last_of(L"\\/");
+      return WordError(info, kErrDamaged,
+                       L"We're sorry. We can't open " + path.substr(slash == std::wstring::npos ? 0 : slash + 1) +
+                           L" because we found a problem with its contents.");
+    }
   }
   app_->documents.push_back(path);
   ReturnObject(result, new Document(app_, path));

@@ -1,6 +1,7 @@
 // Documents and moments at which a hidden Word would ask something nobody can answer: a
-// protected document, files not in Word's format, Word still printing when it is told to quit,
-// and Windows making the PDF printer the default when the job ends.
+// protected document, files not in Word's format, a damaged document, a field that asks for its
+// text at printing, Word still printing when it is told to quit, and Windows making the PDF
+// printer the default when the job ends.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -76,6 +77,48 @@ TEST_F(ExportPrompts, TextOutsideAsciiAndOpenDocumentTextAreExportedWithoutAQues
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\menu.pdf"));
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\notes.pdf"));
   EXPECT_TRUE(Prompts().empty()) << testbed::ReadLog(settings.logFile).size();
+}
+
+// Cut short by a copy that stopped: what can be read is exported; a document with nothing
+// readable ends the run with Word's reason, naming it.
+TEST_F(ExportPrompts, ADamagedDocumentExportsWhatCanBeReadAndOneWithNothingFailsNamingIt) {
+  const std::wstring damaged = dir + L"\\Board minutes.docx";
+  const std::wstring nothing = dir + L"\\Lost minutes.docx";
+  ASSERT_TRUE(CopyFileW((testbed::FixturesDirectory() + L"\\damaged.docx").c_str(), damaged.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((testbed::FixturesDirectory() + L"\\unreadable.docx").c_str(), nothing.c_str(), FALSE));
+  Export({damaged, nothing});
+
+  // 15 seconds a document at most.
+  const auto box = WaitForMessageBox(app->Pid(), 30);
+  ASSERT_TRUE(box.has_value()) << "no message within 30 seconds of the press";
+  EXPECT_LT(SecondsSince(pressed), 30.0);
+  EXPECT_TRUE(Contains(box->text, nothing)) << box->text;
+  EXPECT_TRUE(Contains(box->text, L"can't open Lost minutes.docx")) << box->text;
+  const std::wstring text = testbed::PdfText(dir + L"\\Board minutes.pdf");
+  EXPECT_TRUE(Contains(text, L"Read before the cut")) << std::string(text.begin(), text.end());
+  EXPECT_FALSE(Contains(text, L"Lost in the cut"));
+  EXPECT_TRUE(Prompts().empty()) << "Word asked whether to recover the document";
+  SaveScreenshot(nullptr, ScreenshotDir() + L"\\export_prompts_damaged.bmp");
+  AnswerMessageBox(*box, L"OK");
+  EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
+}
+
+// The user's Word updates fields before printing, which would ask for a FILLIN field's text.
+TEST_F(ExportPrompts, AFillInFieldExportsWithoutAQuestionAndTheUsersOptionStaysOn) {
+  settings.updateFieldsAtPrint = true;
+  const std::wstring letter = dir + L"\\Letter.docx";
+  ASSERT_TRUE(CopyFileW((testbed::FixturesDirectory() + L"\\fillin.docx").c_str(), letter.c_str(), FALSE));
+  Export({letter});
+
+  const auto done = WaitForMessageBox(app->Pid(), 60);
+  ASSERT_TRUE(done.has_value());
+  EXPECT_EQ(L"Done.", done->text);
+  AnswerMessageBox(*done, L"OK");
+  EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\Letter.pdf"), L"Dear Ms Example"));
+  EXPECT_TRUE(Prompts().empty()) << "Word asked for the field's text";
+  EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15)));
+  EXPECT_EQ(1u, testbed::CallsOf(testbed::ReadLog(settings.logFile), L"Quit").size()) << "Word quit";
+  EXPECT_TRUE(testbed::Current().updateFieldsAtPrint) << "the user's option after the run";
 }
 
 // Word counts its job as printing in the background for 5 s after PrintOut returns; Windows

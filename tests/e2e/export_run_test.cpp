@@ -75,7 +75,7 @@ class ExportRun : public ::testing::Test {
   }
   std::vector<std::wstring> OpenedDocuments() {
     std::vector<std::wstring> opened;
-    for (const auto& call : testbed::CallsOf(testbed::ReadLog(settings.logFile), L"Open")) {
+    for (const auto& call : testbed::CallsOf(testbed::ReadLog(settings.logFile), L"OpenNoRepairDialog")) {
       opened.push_back(call.args.empty() ? L"" : call.args[0].value);
     }
     return opened;

@@ -117,8 +117,8 @@ TEST_P(ExportWord, NoWordOfTheRunIsLeftAndThePrinterAndTheUsersWordAreAsBefore) 
 }
 
 const Scenario kScenarios[] = {
-    {"OpenNeverReturns", [](testbed::Settings& t) { t.hangMember = L"Open"; t.hangForever = true; }, Then::Message,
-     nullptr, L"Word did not answer within 5 seconds. That Word instance was ended."},
+    {"OpenNeverReturns", [](testbed::Settings& t) { t.hangMember = L"OpenNoRepairDialog"; t.hangForever = true; },
+     Then::Message, nullptr, L"Word did not answer within 5 seconds. That Word instance was ended."},
     {"PrintOutNeverReturns", [](testbed::Settings& t) { t.hangMember = L"PrintOut"; t.hangForever = true; },
      Then::Message, nullptr, L"That Word instance was ended."},
     {"WordDiesInPrintOut", [](testbed::Settings& t) { t.dieMember = L"PrintOut"; }, Then::Message, nullptr,
@@ -129,12 +129,14 @@ const Scenario kScenarios[] = {
      L"That Word instance was closed."},
     {"StopWhileACallHangs", [](testbed::Settings& t) { t.hangMember = L"PrintOut"; t.hangForever = true; },
      Then::Stop, Hung, L"The export was stopped."},
-    {"CloseWhileACallHangs", [](testbed::Settings& t) { t.hangMember = L"Open"; t.hangForever = true; },
-     Then::Close, Hung, L""},
+    {"CloseWhileACallHangs",
+     [](testbed::Settings& t) { t.hangMember = L"OpenNoRepairDialog"; t.hangForever = true; }, Then::Close, Hung,
+     L""},
     {"CloseWhileTheDialogIsAwaited", [](testbed::Settings& t) { t.noDialog = true; }, Then::Close, Printed, L""},
     {"CloseWhileThePdfIsAwaited", [](testbed::Settings& t) { t.pdfDelayMs = 120000; }, Then::Close, Saved, L""},
-    {"Office32OpenNeverReturns", [](testbed::Settings& t) { t.hangMember = L"Open"; t.hangForever = true; },
-     Then::Message, nullptr, L"Word did not answer within 5 seconds. That Word instance was ended.", true},
+    {"Office32OpenNeverReturns",
+     [](testbed::Settings& t) { t.hangMember = L"OpenNoRepairDialog"; t.hangForever = true; }, Then::Message,
+     nullptr, L"Word did not answer within 5 seconds. That Word instance was ended.", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Word, ExportWord, ::testing::ValuesIn(kScenarios),

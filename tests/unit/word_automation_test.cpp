@@ -221,7 +221,8 @@ TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithout
   auto app = Open(L"C:\\Docs\\Report.docx");
   ASSERT_TRUE(app);
   EXPECT_EQ((std::vector<std::wstring>{L"create Word.Application", L"App.put AutomationSecurity",
-                                       L"App.put DisplayAlerts", L"App.get Documents", L"Documents.call Open"}),
+                                       L"App.put DisplayAlerts", L"App.get Options", L"Options.get UpdateFieldsAtPrint",
+                                       L"App.get Documents", L"Documents.call OpenNoRepairDialog"}),
             log.Names());
   EXPECT_EQ(Arg::I4(L"", 3), log.calls[1].args.at(0));
   EXPECT_EQ(Arg::I4(L"", 0), log.calls[2].args.at(0)) << "wdAlertsNone";
@@ -230,7 +231,7 @@ TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithout
   EXPECT_EQ((std::vector<Arg>{Arg::StrByRef(L"", L"C:\\Docs\\Report.docx"), Arg::Bool(L"ConfirmConversions", false),
                               Arg::Bool(L"ReadOnly", true), Arg::Bool(L"AddToRecentFiles", false),
                               Arg::Str(L"PasswordDocument", L"#Tavrolin-none#"), Arg::Bool(L"NoEncodingDialog", true)}),
-            log.calls[4].args);
+            log.calls[6].args);
   EXPECT_EQ(0, Arg::Bool(L"", false).number);
   EXPECT_EQ(kPointerHourglass, pointer.value);
   EXPECT_EQ(2u, pointer.history.size());
@@ -241,8 +242,75 @@ TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithout
       << "never attaches to an instance already there";
 }
 
+// Word before 2007 has no OpenNoRepairDialog: the same arguments go to Open.
+TEST_F(WordSequenceTest, AWordWithoutOpenNoRepairDialogOpensThroughOpen) {
+  AutomationError unknown(L"OpenNoRepairDialog", L"Word does not know this member.");
+  unknown.SetCode(kUnknownName);
+  log.failures.insert_or_assign(L"Documents.call OpenNoRepairDialog", unknown);
+  Open(L"C:\\Docs\\Report.docx");
+  ASSERT_EQ(L"Documents.call Open", log.calls.back().what);
+  EXPECT_EQ(OpenArguments(L"C:\\Docs\\Report.docx"), log.calls.back().args);
+  EXPECT_EQ(log.calls[log.calls.size() - 2].args, log.calls.back().args);
+  // Any other failure is the document's: nothing else is tried.
+  log.Fail(L"Documents.call OpenNoRepairDialog", L"We're sorry. We can't open Damaged.docx.");
+  EXPECT_EQ(L"We're sorry. We can't open Damaged.docx.", OpenFailing(L"C:\\Docs\\Damaged.docx").first);
+  EXPECT_EQ(1u, Count(L"Documents.call Open"));
+}
+
+// Word keeps its options and writes them when it quits: "Update fields before printing" is off
+// for the run and the user's value is back before every Quit; a Word that cannot be given it
+// back is ended, which writes nothing.
+TEST_F(WordSequenceTest, UpdateFieldsAtPrintIsOffForTheRunAndTheUsersBeforeQuit) {
+  automation.strings[L"UpdateFieldsAtPrint"] = L"-1";
+  using Seen = std::vector<std::pair<std::wstring, std::int32_t>>;
+  const auto putsAndQuits = [this] {
+    Seen seen;
+    for (const auto& c : log.calls) {
+      if (c.what == L"Options.put UpdateFieldsAtPrint") {
+        seen.emplace_back(c.args.at(0).type == ArgType::Bool ? L"put" : L"put, not a Boolean", c.args.at(0).number);
+      }
+      if (c.what == L"App.call Quit" || c.what == L"App.call PrintOut") seen.emplace_back(c.what, 0);
+    }
+    return seen;
+  };
+  const Seen offPrintBackQuit = {{L"put", 0}, {L"App.call PrintOut", 0}, {L"put", -1}, {L"App.call Quit", 0}};
+  auto app = Open(L"C:\\Docs\\Letter.docx");
+  word.PrintToPdfPrinter(*app, L"C:\\Docs\\Letter.pdf");
+  word.Quit(*app);
+  EXPECT_EQ(offPrintBackQuit, putsAndQuits());
+  {
+    SCOPED_TRACE("a failure after the open: dismissed, and the option back before Quit");
+    log.calls.clear();
+    log.Fail(L"App.call PrintOut", L"There is a printer error.");
+    auto failing = Open(L"C:\\Docs\\Letter.docx");
+    EXPECT_THROW(word.PrintToPdfPrinter(*failing, L"C:\\Docs\\Letter.pdf"), AutomationError);
+    EXPECT_EQ(kWordClosed, word.Dismiss(*failing));
+    EXPECT_EQ(offPrintBackQuit, putsAndQuits());
+    log.failures.clear();
+  }
+  {
+    SCOPED_TRACE("the option cannot be put back: that Word is ended, not quit");
+    log.calls.clear();
+    auto refusing = Open(L"C:\\Docs\\Letter.docx");
+    log.Fail(L"Options.put UpdateFieldsAtPrint", L"The value is out of range.");
+    word.Quit(*refusing);
+    EXPECT_EQ(0u, Count(L"App.call Quit"));
+    EXPECT_TRUE(processes.states[202].ended);
+    log.failures.clear();
+  }
+  {
+    SCOPED_TRACE("off already: nothing is changed, so nothing is put back");
+    automation.strings[L"UpdateFieldsAtPrint"] = L"0";
+    log.calls.clear();
+    auto off = Open(L"C:\\Docs\\Letter.docx");
+    word.Quit(*off);
+    EXPECT_EQ(0u, Count(L"Options.put UpdateFieldsAtPrint"));
+    EXPECT_EQ(1u, Count(L"App.call Quit"));
+  }
+}
+
 TEST_F(WordSequenceTest, AWordThatCouldNotOpenTheDocumentIsQuitAndTheErrorKept) {
-  log.Fail(L"Documents.call Open", L"Sorry, we couldn't find your file.");
+  log.Fail(L"Documents.call OpenNoRepairDialog", L"Sorry, we couldn't find your file.");
   EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Sorry, we couldn't find your file.", kWordClosed}),
             OpenFailing(L"C:\\missing.docx"));
   ASSERT_EQ(L"App.call Quit", log.calls.back().what);
@@ -256,12 +324,12 @@ TEST_F(WordSequenceTest, AWordThatCouldNotOpenTheDocumentIsQuitAndTheErrorKept) 
 TEST_F(WordSequenceTest, AProtectedDocumentEndsWithAMessageThatItNeedsAPassword) {
   AutomationError wrongPassword(L"Open", L"The password is incorrect. Word cannot open the document.");
   wrongPassword.SetCode(static_cast<std::int32_t>(0x800A1520));  // Word's error 5408
-  log.failures.insert_or_assign(L"Documents.call Open", wrongPassword);
+  log.failures.insert_or_assign(L"Documents.call OpenNoRepairDialog", wrongPassword);
   const auto [reason, fate] = OpenFailing(L"C:\\Docs\\Secret.docx");
   EXPECT_EQ(kPasswordNeeded, reason);
   EXPECT_EQ(kWordClosed, fate);
   // Any other failure of Open keeps Word's own words.
-  log.Fail(L"Documents.call Open", L"The password is incorrect.");
+  log.Fail(L"Documents.call OpenNoRepairDialog", L"The password is incorrect.");
   try {
     Open(L"C:\\Docs\\Other.docx");
     FAIL();
@@ -455,7 +523,7 @@ TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
 // Word that never answers, as with a hidden prompt: the one process that appeared when it was
 // created is ended, the user's own Word never, and the message says so.
 TEST_F(WordSequenceTest, AWordThatDoesNotAnswerIsEndedAndOnlyThatOne) {
-  log.abandoned[L"Documents.call Open"] = CallAbandoned::Why::NoAnswer;
+  log.abandoned[L"Documents.call OpenNoRepairDialog"] = CallAbandoned::Why::NoAnswer;
   EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Word did not answer within 120 seconds.", kWordEnded}),
             OpenFailing(L"C:\\Docs\\Locked.docx"));
   EXPECT_EQ((std::vector<std::uint32_t>{200}), processes.opened);

@@ -388,13 +388,14 @@ void WaitsOn(const std::wstring& logFile, const std::wstring& prompt, const std:
   caller.join();
 }
 
-tb::CallResult OpenWith(IDispatch* word, const std::wstring& path, const std::function<void(tb::ArgList&)>& named) {
+tb::CallResult OpenWith(IDispatch* word, const std::wstring& path, const std::function<void(tb::ArgList&)>& named,
+                        const wchar_t* member = L"Open") {
   auto docs = tb::Call(word, L"Documents", DISPATCH_PROPERTYGET);
   Ref documents(docs.TakeObject());
   tb::ArgList args;
   args.StrByRef(L"", path);
   if (named) named(args);
-  return tb::Call(documents.get(), L"Open", DISPATCH_METHOD, args);
+  return tb::Call(documents.get(), member, DISPATCH_METHOD, args);
 }
 
 // Word asks for a protected document's password, a converter for a file not in its format (when
@@ -424,6 +425,46 @@ TEST_F(StandInWord, OpenAsksWhatWordAsksUnlessItsArgumentsAnswer) {
   EXPECT_EQ(S_OK, OpenWith(word.get(), document_, [](tb::ArgList& a) { a.Bool(L"ConfirmConversions", false); }).hr)
       << "text in ASCII needs no encoding chosen";
   tb::Call(word.get(), L"Quit", DISPATCH_METHOD);
+}
+
+// A package cut short: Open asks whether to recover it, OpenNoRepairDialog opens what can be
+// read or fails. "Update fields before printing" is read at the start and written at Quit only;
+// on, printing a FILLIN field asks for its text.
+TEST_F(StandInWord, DamagedDocumentsAndFieldsThatAskAtPrinting) {
+  const std::wstring damaged = tb::FixturesDirectory() + L"\\damaged.docx";
+  const std::wstring unreadable = tb::FixturesDirectory() + L"\\unreadable.docx";
+  const std::wstring fillin = tb::FixturesDirectory() + L"\\fillin.docx";
+  WaitsOn(settings_.logFile, L"unreadable-content", [&](IDispatch* word) { OpenWith(word, damaged, nullptr); });
+  Ref word = Create();
+  EXPECT_EQ(S_OK, OpenWith(word.get(), damaged, nullptr, L"OpenNoRepairDialog").hr);
+  const auto none = OpenWith(word.get(), unreadable, nullptr, L"OpenNoRepairDialog");
+  EXPECT_EQ(DISP_E_EXCEPTION, none.hr);
+  EXPECT_EQ(L"We're sorry. We can't open unreadable.docx because we found a problem with its contents.",
+            none.description);
+  EXPECT_EQ(S_OK, OpenWith(word.get(), fillin, nullptr).hr) << "a field asks at printing only";
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"PrintOut", DISPATCH_METHOD).hr) << "the option is off";
+  tb::Call(word.get(), L"Quit", DISPATCH_METHOD);
+  word.Reset();
+
+  settings_.updateFieldsAtPrint = true;
+  Apply();
+  WaitsOn(settings_.logFile, L"fill-in", [&](IDispatch* w) {
+    OpenWith(w, fillin, nullptr);
+    tb::Call(w, L"PrintOut", DISPATCH_METHOD);
+  });
+  EXPECT_TRUE(tb::Current().updateFieldsAtPrint) << "a Word that was ended wrote nothing";
+  Ref second = Create();
+  auto options = tb::Call(second.get(), L"Options", DISPATCH_PROPERTYGET);
+  Ref optionsRef(options.TakeObject());
+  EXPECT_EQ(VARIANT_TRUE, tb::Call(optionsRef.get(), L"UpdateFieldsAtPrint", DISPATCH_PROPERTYGET).value.boolVal);
+  tb::ArgList off;
+  off.Bool(L"", false);
+  EXPECT_EQ(S_OK, tb::Call(optionsRef.get(), L"UpdateFieldsAtPrint", DISPATCH_PROPERTYPUT, off).hr);
+  EXPECT_TRUE(tb::Current().updateFieldsAtPrint) << "written at Quit, not when put";
+  EXPECT_EQ(S_OK, OpenWith(second.get(), fillin, nullptr).hr);
+  EXPECT_EQ(S_OK, tb::Call(second.get(), L"PrintOut", DISPATCH_METHOD).hr);
+  EXPECT_EQ(S_OK, tb::Call(second.get(), L"Quit", DISPATCH_METHOD).hr);
+  EXPECT_FALSE(tb::Current().updateFieldsAtPrint) << "the instance's value, written at Quit";
 }
 
 TEST_F(StandInWord, QuitWhileBackgroundPrintingAsksWhetherToCancelTheJob) {

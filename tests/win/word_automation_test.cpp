@@ -69,7 +69,10 @@ std::vector<tb::LogEntry> Calls(const std::vector<tb::LogEntry>& log) {
   return calls;
 }
 
+// The user's Word updates fields before printing: off for the run, and back before Quit.
 TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
+  settings_.updateFieldsAtPrint = true;
+  Apply();
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();
   const std::wstring output = dir_ + L"\\memo.pdf";
@@ -87,10 +90,11 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   std::vector<std::wstring> order;
   for (const auto& c : calls) order.push_back(c.object + L"." + c.member + L":" + std::to_wstring(c.flags));
   const std::vector<std::wstring> expected = {
-      L"Application.AutomationSecurity:4", L"Application.DisplayAlerts:4", L"Application.Documents:2",
-      L"Documents.Open:1",                 L"Application.ActivePrinter:2",  L"Application.ActivePrinter:4",
+      L"Application.AutomationSecurity:4", L"Application.DisplayAlerts:4", L"Application.Options:2",
+      L"Options.UpdateFieldsAtPrint:2",    L"Options.UpdateFieldsAtPrint:4", L"Application.Documents:2",
+      L"Documents.OpenNoRepairDialog:1",   L"Application.ActivePrinter:2",  L"Application.ActivePrinter:4",
       L"Application.PrintOut:1",           L"Application.ActivePrinter:4",  L"Application.BackgroundPrintingStatus:2",
-      L"Application.Quit:1"};
+      L"Application.Options:2",            L"Options.UpdateFieldsAtPrint:4", L"Application.Quit:1"};
   ASSERT_EQ(expected, order);
   for (const auto& c : calls) EXPECT_EQ(0, c.hr) << std::string(c.member.begin(), c.member.end());
 
@@ -100,6 +104,12 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
   ASSERT_EQ(1u, calls[1].args.size());
   EXPECT_EQ(VT_I4, calls[1].args[0].vt);
   EXPECT_EQ(L"0", calls[1].args[0].value) << "wdAlertsNone";
+  for (const auto& [at, value] : {std::pair{4, L"0"}, std::pair{13, L"-1"}}) {
+    ASSERT_EQ(1u, calls[at].args.size());
+    EXPECT_EQ(VT_BOOL, calls[at].args[0].vt);
+    EXPECT_EQ(value, calls[at].args[0].value);
+  }
+  EXPECT_TRUE(tb::Current().updateFieldsAtPrint) << "what Word wrote back when it quit";
 
   // The path by position and reference, then named arguments bound to Open's own parameters.
   struct Expected {
@@ -114,21 +124,21 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
                            {L"AddToRecentFiles", 3, VT_BOOL, L"0"},
                            {L"PasswordDocument", 4, VT_BSTR, kNoDocumentPassword},
                            {L"NoEncodingDialog", 14, VT_BOOL, L"-1"}};
-  ASSERT_EQ(std::size(open), calls[3].args.size());
+  ASSERT_EQ(std::size(open), calls[6].args.size());
   for (std::size_t i = 0; i < std::size(open); ++i) {
     SCOPED_TRACE(::testing::Message() << "Open argument " << i + 1);
-    EXPECT_EQ(open[i].name, calls[3].args[i].name);
-    EXPECT_EQ(open[i].position, calls[3].args[i].position);
-    EXPECT_EQ(open[i].vt, calls[3].args[i].vt);
-    EXPECT_EQ(open[i].value, calls[3].args[i].value);
+    EXPECT_EQ(open[i].name, calls[6].args[i].name);
+    EXPECT_EQ(open[i].position, calls[6].args[i].position);
+    EXPECT_EQ(open[i].vt, calls[6].args[i].vt);
+    EXPECT_EQ(open[i].value, calls[6].args[i].value);
   }
 
-  ASSERT_EQ(1u, calls[5].args.size());
-  EXPECT_EQ(VT_BSTR, calls[5].args[0].vt);
-  EXPECT_EQ(L"PDF Printer", calls[5].args[0].value);
+  ASSERT_EQ(1u, calls[8].args.size());
+  EXPECT_EQ(VT_BSTR, calls[8].args[0].vt);
+  EXPECT_EQ(L"PDF Printer", calls[8].args[0].value);
 
   const auto& printOut = testing::kPrintOutArgs;
-  const auto& args = calls[6].args;
+  const auto& args = calls[9].args;
   ASSERT_EQ(std::size(printOut), args.size());
   for (std::size_t i = 0; i < args.size(); ++i) {
     SCOPED_TRACE(::testing::Message() << "PrintOut argument " << i + 1);
@@ -137,12 +147,12 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
     EXPECT_EQ(printOut[i].value, args[i].value);
   }
 
-  EXPECT_EQ(L"Office Laser on LPT1:", calls[7].args.at(0).value) << "the saved printer comes back";
-  EXPECT_TRUE(calls[8].args.empty());
-  ASSERT_EQ(1u, calls[9].args.size());
-  EXPECT_EQ(L"SaveChanges", calls[9].args[0].name);
-  EXPECT_EQ(VT_I4, calls[9].args[0].vt);
-  EXPECT_EQ(L"0", calls[9].args[0].value);
+  EXPECT_EQ(L"Office Laser on LPT1:", calls[10].args.at(0).value) << "the saved printer comes back";
+  EXPECT_TRUE(calls[11].args.empty());
+  ASSERT_EQ(1u, calls[14].args.size());
+  EXPECT_EQ(L"SaveChanges", calls[14].args[0].name);
+  EXPECT_EQ(VT_I4, calls[14].args[0].vt);
+  EXPECT_EQ(L"0", calls[14].args[0].value);
 
   // Names are looked up once per call, member and arguments together, spelled as sent.
   bool printOutLookedUp = false;
@@ -191,7 +201,7 @@ TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
   word.Quit(*second);
   first.reset();
   second.reset();
-  const auto opens = tb::CallsOf(Log(), L"Open");
+  const auto opens = tb::CallsOf(Log(), L"OpenNoRepairDialog");
   ASSERT_EQ(2u, opens.size());
   EXPECT_NE(opens[0].pid, opens[1].pid);
 }
@@ -204,7 +214,7 @@ TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
     word.OpenWordDocument(dir_ + L"\\missing.docx", app);
     FAIL() << "opening a missing file succeeded";
   } catch (const AutomationError& e) {
-    EXPECT_EQ(L"Open", e.member());
+    EXPECT_EQ(L"OpenNoRepairDialog", e.member());
     EXPECT_NE(std::wstring::npos, e.reason().find(L"couldn't find your file")) << std::string(e.reason().begin(), e.reason().end());
   }
   // The hidden instance that could not open the document does not linger once dismissed.

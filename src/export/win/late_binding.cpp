@@ -136,8 +136,10 @@ AutomationError CallError(const std::wstring& member, HRESULT hr, const std::vec
   if (hr == DISP_E_UNKNOWNNAME) {
     for (std::size_t i = 0; i < ids.size(); ++i) {
       if (ids[i] != DISPID_UNKNOWN) continue;
-      return AutomationError(MemberName(member), i == 0 ? L"Word does not know this member."
-                                                        : L"Word does not know its argument \"" + names[i] + L"\".");
+      AutomationError unknown(MemberName(member), i == 0 ? L"Word does not know this member."
+                                                         : L"Word does not know its argument \"" + names[i] + L"\".");
+      unknown.SetCode(static_cast<std::int32_t>(hr));
+      return unknown;
     }
   }
   const bool exception = hr == DISP_E_EXCEPTION;
