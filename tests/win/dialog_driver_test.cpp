@@ -54,7 +54,6 @@ class DialogDriverWin : public testing::StandInTest {
     settings_.saveAsDialog = L"plain";
     settings_.dialogDelayMs = 300;
     bounds_.dialogSeconds = 20;
-    bounds_.editBoxSeconds = 5;
   }
 
   void TearDown() override {
