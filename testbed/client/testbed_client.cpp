@@ -186,6 +186,10 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"RefusePath", s.refusePath);
   PutDword(key.Get(), L"IgnorePostedClick", s.ignorePostedClick);
   PutDword(key.Get(), L"DialogDuringPrintOut", s.dialogDuringPrintOut);
+  PutString(key.Get(), L"DialogTitle", s.dialogTitle);
+  PutString(key.Get(), L"SaveButtonText", s.saveButtonText);
+  PutString(key.Get(), L"DialogLocale", s.dialogLocale);
+  PutDword(key.Get(), L"ProgressWindowMs", s.progressWindowMs);
 }
 
 Settings Current() {
@@ -218,6 +222,10 @@ Settings Current() {
   s.refusePath = GetDword(k, L"RefusePath", 0) != 0;
   s.ignorePostedClick = GetDword(k, L"IgnorePostedClick", 0) != 0;
   s.dialogDuringPrintOut = GetDword(k, L"DialogDuringPrintOut", 0) != 0;
+  s.dialogTitle = GetString(k, L"DialogTitle", s.dialogTitle);
+  s.saveButtonText = GetString(k, L"SaveButtonText", s.saveButtonText);
+  s.dialogLocale = GetString(k, L"DialogLocale", s.dialogLocale);
+  s.progressWindowMs = GetDword(k, L"ProgressWindowMs", 0);
   return s;
 }
 
@@ -285,6 +293,36 @@ std::vector<LogEntry> EventsOf(const std::vector<LogEntry>& entries, const std::
     if (e.kind == "event" && e.event == event) out.push_back(e);
   }
   return out;
+}
+
+HANDLE StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale) {
+  // This process's environment with the locale replaced.
+  std::vector<wchar_t> block;
+  const auto add = [&](const std::wstring& entry) {
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(L'\0');
+  };
+  if (wchar_t* env = GetEnvironmentStringsW()) {
+    for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
+      const std::wstring entry = p;
+      if (entry.rfind(L"LC_ALL=", 0) == 0 || entry.rfind(L"LANG=", 0) == 0 || entry.rfind(L"LANGUAGE=", 0) == 0) continue;
+      add(entry);
+    }
+    FreeEnvironmentStringsW(env);
+  }
+  add(L"LC_ALL=" + locale);
+  add(L"LANG=" + locale);
+  block.push_back(L'\0');
+  std::wstring command = L"\"" + exe + L"\" " + kPrintJobSwitch + L" \"" + document + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                      nullptr, &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
 }
 
 std::wstring ServerPath() {

@@ -69,7 +69,24 @@ struct Settings {
   bool refusePath = false;           // Save shows a message and the dialog stays open
   bool ignorePostedClick = false;    // the Save button ignores posted mouse messages
   bool dialogDuringPrintOut = false; // PrintOut returns only once the dialog is completed
+  // The dialog's title: empty is the platform's own default in the system's language ("system"
+  // and "itemdialog" are given none; the hand-made ones say "Save As"), else this text.
+  std::wstring dialogTitle;
+  std::wstring saveButtonText;       // "windows": its Save button's text; empty: "&Save"
+  // A locale such as "de_DE.UTF-8": the dialog is shown by a process of its own started under
+  // it, so that the platform draws it in that language. Empty: in the stand-in's own process.
+  std::wstring dialogLocale;
+  unsigned progressWindowMs = 0;     // a "Printing..." dialog box without a file name box is
+                                     // shown this long before the save dialog
 };
+
+// The switch that makes the stand-in a process that only runs one print job: the dialog the
+// settings say (in its own process, whatever Settings::dialogLocale says), then the PDF.
+inline constexpr wchar_t kPrintJobSwitch[] = L"/print-job";
+// Starts `exe` (the stand-in) as such a process for `document`, its locale (LC_ALL, LANG) set
+// to `locale`; the platform's dialogs in it speak that locale's language. Gives the process
+// handle (nullptr when it could not start).
+HANDLE StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale);
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.
 void Apply(const Settings& settings);

@@ -197,6 +197,14 @@ int Run(HINSTANCE instance, bool embedded) {
 }  // namespace tavrolin::testbed
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  // A print job's own process (a dialog in another locale): the document follows the switch.
+  const std::wstring line = commandLine ? commandLine : L"";
+  if (const auto at = line.find(tavrolin::testbed::kPrintJobSwitch); at != std::wstring::npos) {
+    std::wstring document = line.substr(at + wcslen(tavrolin::testbed::kPrintJobSwitch));
+    const auto first = document.find(L'"'), last = document.rfind(L'"');
+    if (first != std::wstring::npos && last > first) document = document.substr(first + 1, last - first - 1);
+    ExitProcess(static_cast<UINT>(tavrolin::testbed::RunPrintJobHere(document)));
+  }
   int code = tavrolin::testbed::Run(instance, tavrolin::testbed::HasEmbeddingSwitch(commandLine));
   // Objects still held by clients must not keep a finished server alive.
   ExitProcess(static_cast<UINT>(code));

@@ -13,6 +13,8 @@ inline constexpr wchar_t kPdfPrinter[] = L"PDF Printer";
 void StartPrintJob(const std::wstring& document, const Settings& settings, HANDLE done = nullptr);
 // As a printer that asks on the printing thread: returns once the dialog is finished with.
 void PrintWithDialogNow(const std::wstring& document, const Settings& settings);
+// The job of `document` in this process, to its end: the dialog, then the PDF.
+int RunPrintJobHere(const std::wstring& document);
 // Closes dialogs still waiting for input and waits (bounded) for PDFs already being written.
 void StopPrintJobs();
 
