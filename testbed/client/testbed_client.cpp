@@ -5,6 +5,8 @@
 #include <oleauto.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <sstream>
 #include <thread>
@@ -295,7 +297,8 @@ std::vector<LogEntry> EventsOf(const std::vector<LogEntry>& entries, const std::
   return out;
 }
 
-HANDLE StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale) {
+bool StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale,
+                          const std::wstring& doneEvent) {
   // This process's environment with the locale replaced.
   std::vector<wchar_t> block;
   const auto add = [&](const std::wstring& entry) {
@@ -305,24 +308,40 @@ HANDLE StartPrintJobProcess(const std::wstring& exe, const std::wstring& documen
   if (wchar_t* env = GetEnvironmentStringsW()) {
     for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
       const std::wstring entry = p;
-      if (entry.rfind(L"LC_ALL=", 0) == 0 || entry.rfind(L"LANG=", 0) == 0 || entry.rfind(L"LANGUAGE=", 0) == 0) continue;
+      if (entry.rfind(L"LC_ALL=", 0) == 0 || entry.rfind(L"LANG=", 0) == 0 || entry.rfind(L"LANGUAGE=", 0) == 0 ||
+          entry.rfind(L"WINEUSERLOCALE=", 0) == 0) {
+        continue;
+      }
       add(entry);
     }
     FreeEnvironmentStringsW(env);
   }
   add(L"LC_ALL=" + locale);
   add(L"LANG=" + locale);
+  // Wine hands a process's user locale to the processes it starts through this variable, in
+  // the Windows form: de_DE.UTF-8 is de-DE.
+  std::wstring name = locale.substr(0, locale.find(L'.'));
+  std::replace(name.begin(), name.end(), L'_', L'-');
+  add(L"WINEUSERLOCALE=" + name);
   block.push_back(L'\0');
-  std::wstring command = L"\"" + exe + L"\" " + kPrintJobSwitch + L" \"" + document + L"\"";
+  // A Windows process started by another runs in the Unix locale of that one, whatever its
+  // environment says; a Unix program started from here gets this environment as its own. So
+  // the job goes through env(1) to Wine's loader.
+  wchar_t loader[1024] = {};
+  if (!GetEnvironmentVariableW(L"WINELOADER", loader, 1024)) std::wcscpy(loader, L"wine");
+  std::wstring command = L"env LC_ALL=" + locale + L" LANG=" + locale + L" " + loader + L" \"" + exe + L"\" " +
+                         kPrintJobSwitch + L" " + (doneEvent.empty() ? L"-" : doneEvent) + L" \"" + document + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
-                      nullptr, &startup, &process)) {
-    return nullptr;
+  if (!CreateProcessW(L"Z:\\usr\\bin\\env", command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      block.data(), nullptr, &startup, &process)) {
+    return false;
   }
-  CloseHandle(process.hThread);
-  return process.hProcess;
+  // A Unix program has no Windows process to hand back.
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  return true;
 }
 
 std::wstring ServerPath() {

@@ -83,10 +83,12 @@ struct Settings {
 // The switch that makes the stand-in a process that only runs one print job: the dialog the
 // settings say (in its own process, whatever Settings::dialogLocale says), then the PDF.
 inline constexpr wchar_t kPrintJobSwitch[] = L"/print-job";
-// Starts `exe` (the stand-in) as such a process for `document`, its locale (LC_ALL, LANG) set
-// to `locale`; the platform's dialogs in it speak that locale's language. Gives the process
-// handle (nullptr when it could not start).
-HANDLE StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale);
+// Starts `exe` (the stand-in) as such a process for `document` under `locale` (for example
+// "de_DE.UTF-8"): the platform's dialogs in it speak that locale's language. The process sets
+// the named event `doneEvent` (when not empty) once the job is over. False when it could not
+// start.
+bool StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale,
+                          const std::wstring& doneEvent);
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.
 void Apply(const Settings& settings);

@@ -98,6 +98,7 @@ LRESULT CALLBACK CallWndRetHook(int code, WPARAM wParam, LPARAM lParam) {
         IsClass(call->hwnd, L"#32770")) {
       t_watch->dialog = call->hwnd;
       LogEvent(L"dialog-shown", t_watch->kind);
+      LogEvent(L"dialog-title", TextOf(call->hwnd));
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -387,6 +388,7 @@ bool WindowsDialog(Watch& w, const std::wstring& document, std::wstring& target)
   // Titled only now, so whoever looks for it by its title finds it with all its windows.
   SetWindowTextW(dialog, DialogTitle(*w.settings).c_str());
   LogEvent(L"dialog-shown", w.kind);
+  LogEvent(L"dialog-title", DialogTitle(*w.settings));
 
   while (!d.done) {
     HANDLE stop = w.stop;

@@ -347,17 +347,20 @@ void ShowProgressWindow(DWORD ms) {
 void PrintInLocale(const Job& job) {
   wchar_t exe[MAX_PATH * 4] = {};
   GetModuleFileNameW(nullptr, exe, static_cast<DWORD>(std::size(exe)));
-  HANDLE process = StartPrintJobProcess(exe, job.document, job.settings.dialogLocale);
-  if (!process) {
+  static LONG jobs = 0;
+  const std::wstring name = L"Local\\TavrolinPrintJob-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(InterlockedIncrement(&jobs));
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+  if (!done || !StartPrintJobProcess(exe, job.document, job.settings.dialogLocale, name)) {
     LogEvent(L"dialog-failed", L"no process for locale " + job.settings.dialogLocale);
+    if (done) CloseHandle(done);
     return;
   }
-  HANDLE waits[] = {process, StopEvent()};
-  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-    // Word's process is ending: a dialog still open goes with it; a PDF being written is let be.
-    if (WaitForSingleObject(process, kPdfWriteGraceMs) != WAIT_OBJECT_0) TerminateProcess(process, 1);
-  }
-  CloseHandle(process);
+  // As long as a user may take over the dialog; a process ending leaves the job to its end.
+  constexpr DWORD kJobAwaitedMs = 300000;
+  HANDLE waits[] = {done, StopEvent()};
+  WaitForMultipleObjects(2, waits, FALSE, kJobAwaitedMs);
+  CloseHandle(done);
 }
 
 DWORD WINAPI JobThread(void* parameter) {
@@ -475,7 +478,7 @@ void PrintWithDialogNow(const std::wstring& document, const Settings& settings) 
   if (WaitForMultipleObjects(2, waits, FALSE, kDialogAwaitedMs) == WAIT_OBJECT_0) CloseHandle(done);
 }
 
-int RunPrintJobHere(const std::wstring& document) {
+int RunPrintJobHere(const std::wstring& document, const std::wstring& doneEvent) {
   Settings settings = Current();
   settings.dialogLocale.clear();
   settings.dialogDelayMs = 0;
@@ -497,6 +500,10 @@ int RunPrintJobHere(const std::wstring& document) {
     }
   }
   if (done) CloseHandle(done);
+  if (HANDLE told = doneEvent.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, doneEvent.c_str())) {
+    SetEvent(told);
+    CloseHandle(told);
+  }
   return 0;
 }
 

@@ -38,6 +38,7 @@ struct Scenario {
   bool refused = false;  // the dialog refuses the path: an error instead of "Done."
   const wchar_t* document = L"memo";
   bool otherDialogOpen = false;  // another program's save dialog, in German, open before the run
+  const wchar_t* title = nullptr;  // the title the printer's dialog had
 };
 
 // The log's messages from one process to one of its dialog's windows.
@@ -62,20 +63,17 @@ TEST_P(ExportDialogs, TheDocumentsPdfComesBesideItOrTheRefusalNamesIt) {
   const std::wstring pdf = dir + L"\\" + s.document + L".pdf";
   ASSERT_TRUE(WriteFileBytes(document, "Memo.\r\nBring the keys.\r\n"));
   s.arrange(settings);
-  struct Process {
-    HANDLE handle = nullptr;
-    ~Process() {
-      if (handle) TerminateProcess(handle, 0), CloseHandle(handle);
-    }
-  } other;
+  DWORD other = 0;  // the process of another program's save dialog
   if (s.otherDialogOpen) {
     testbed::Apply(settings);
-    other.handle = testbed::StartPrintJobProcess(testbed::ServerPath(), dir + L"\\other.docx", L"de_DE.UTF-8");
-    ASSERT_NE(nullptr, other.handle);
+    ASSERT_TRUE(testbed::StartPrintJobProcess(testbed::ServerPath(), dir + L"\\other.docx", L"de_DE.UTF-8", L""));
     const auto shown = testbed::WaitForLog(
-        settings.logFile, [](const auto& entries) { return !testbed::EventsOf(entries, L"dialog-shown").empty(); },
+        settings.logFile, [](const auto& entries) { return !testbed::EventsOf(entries, L"dialog-title").empty(); },
         std::chrono::seconds(30));
-    ASSERT_FALSE(testbed::EventsOf(shown, L"dialog-shown").empty()) << "the other program's dialog did not show";
+    const auto titles = testbed::EventsOf(shown, L"dialog-title");
+    ASSERT_FALSE(titles.empty()) << "the other program's dialog did not show";
+    EXPECT_EQ(L"Speichern als", titles.front().detail) << "in German";
+    other = titles.front().pid;
   }
   ASSERT_NO_FATAL_FAILURE(StartExport({document}));
 
@@ -108,12 +106,18 @@ TEST_P(ExportDialogs, TheDocumentsPdfComesBesideItOrTheRefusalNamesIt) {
   EXPECT_TRUE(testbed::MessagesTo(log, L"address").empty()) << "the address bar's edit received nothing";
   EXPECT_EQ(1u, testbed::EventsOf(log, L"pdf-written").size());
   EXPECT_TRUE(testbed::MessagesTo(log, L"progress").empty()) << "the progress window received nothing";
-  if (other.handle) {
-    const DWORD pid = GetProcessId(other.handle);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(other.handle, 0)) << "the other program's dialog is still open";
-    for (const auto& m : MessagesOf(log, pid, L"edit")) EXPECT_NE(static_cast<unsigned>(WM_CHAR), m.msg) << "typed into";
-    for (const auto& m : MessagesOf(log, pid, L"save")) EXPECT_NE(static_cast<unsigned>(WM_LBUTTONUP), m.msg) << "clicked";
-    for (const auto& e : testbed::EventsOf(log, L"save-pressed")) EXPECT_NE(pid, e.pid) << "saved";
+  if (s.title) {
+    const auto titles = testbed::EventsOf(log, L"dialog-title");
+    ASSERT_FALSE(titles.empty());
+    EXPECT_EQ(s.title, titles.back().detail);
+  }
+  if (other) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, other);
+    EXPECT_TRUE(process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) << "the other program's dialog is open";
+    if (process) CloseHandle(process);
+    for (const auto& m : MessagesOf(log, other, L"edit")) EXPECT_NE(static_cast<unsigned>(WM_CHAR), m.msg) << "typed into";
+    for (const auto& m : MessagesOf(log, other, L"save")) EXPECT_NE(static_cast<unsigned>(WM_LBUTTONUP), m.msg) << "clicked";
+    for (const auto& e : testbed::EventsOf(log, L"save-pressed")) EXPECT_NE(other, e.pid) << "saved";
   }
   if (settings.ignorePostedClick) {
     bool pressedAgain = false;
@@ -132,23 +136,26 @@ const Scenario kScenarios[] = {
     {"save_ignores_posted_click", [](testbed::Settings& t) { t.ignorePostedClick = true; }},
     {"dialog_during_print_out", [](testbed::Settings& t) { t.dialogDuringPrintOut = true; }},
     // The platform's own dialog with its own title, as a German and a Japanese system show it.
-    {"system_german", [](testbed::Settings& t) { t.dialogLocale = L"de_DE.UTF-8"; }},
+    {"system_german", [](testbed::Settings& t) { t.dialogLocale = L"de_DE.UTF-8"; }, false, L"memo", false,
+     L"Speichern als"},
     {"system_japanese", [](testbed::Settings& t) { t.dialogLocale = L"ja_JP.UTF-8"; }, false,
-     L"\u8b70\u4e8b\u9332"},
+     L"\u8b70\u4e8b\u9332", false, L"\u540d\u524d\u3092\u4ed8\u3051\u3066\u4fdd\u5b58"},
     // Windows' own PDF printer: its item dialog, asked while PrintOut has not returned.
     {"itemdialog_save_print_output_as",
      [](testbed::Settings& t) {
        t.saveAsDialog = L"itemdialog";
        t.dialogTitle = L"Save Print Output As";
        t.dialogDuringPrintOut = true;
-     }},
+     },
+     false, L"memo", false, L"Save Print Output As"},
     {"windows_german",
      [](testbed::Settings& t) {
        t.saveAsDialog = L"windows";
        t.dialogTitle = L"Speichern unter";
        t.saveButtonText = L"&Speichern";
        t.suggestedName = L"Memo.pdf";
-     }},
+     },
+     false, L"memo", false, L"Speichern unter"},
     {"progress_window_first", [](testbed::Settings& t) { t.progressWindowMs = 3000; }},
     {"another_programs_german_dialog_open", [](testbed::Settings&) {}, false, L"memo", true},
 };
