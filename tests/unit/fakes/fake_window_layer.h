@@ -131,6 +131,7 @@ class FakeWindowLayer : public WindowLayer {
   bool SetText(WindowId window, const std::wstring& text) override {
     setTexts.push_back(text);
     if (Stalled()) return false;
+    if (setTextTimeouts > 0) return --setTextTimeouts, false;
     if (!Known(window) || keepsText) return Known(window);
     At(window).content = text;
     return true;
@@ -141,6 +142,7 @@ class FakeWindowLayer : public WindowLayer {
   double stalledUntil = 0;
   double busyUntil = 0;    // the dialog's thread takes no sent message before then
   bool keepsText = false;  // WM_SETTEXT does not change the box
+  int setTextTimeouts = 0; // so many WM_SETTEXT are not answered within the sent message's bound
   int reads = 0;
   std::vector<std::wstring> setTexts;
 
