@@ -83,11 +83,16 @@ build_package() {
 }
 
 wine_env() {
-  # One known language whatever the machine speaks: Wine draws its own dialogs and message boxes
-  # in the locale's language. UTF-8, because Wine stores Windows file names in the Unix file
-  # system in the locale's character set. Debian's C library always has C.UTF-8.
-  export LC_ALL=$SUITE_LOCALE LANG=$SUITE_LOCALE
-  unset LANGUAGE
+  # Wine stores Windows file names in the Unix file system in the locale's character set, so the
+  # locale is UTF-8 (Debian's C library always has C.UTF-8). The tests run in one known language
+  # whatever the machine speaks, since Wine draws its own dialogs and message boxes in the
+  # locale's; scripts/run.sh (a prefix of its own) keeps the machine's language.
+  if [ -z "${TAVROLIN_WINEPREFIX:-}" ]; then
+    export LC_ALL=$SUITE_LOCALE LANG=$SUITE_LOCALE
+    unset LANGUAGE
+  elif [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
+    export LC_ALL=C.UTF-8
+  fi
   # The tests' prefix; scripts/run.sh keeps one of its own, so that what it switches on (the
   # visual style) never reaches a test.
   export WINEPREFIX=${TAVROLIN_WINEPREFIX:-$BUILD_DIR/wine}
