@@ -14,8 +14,8 @@ constexpr wchar_t kEditClass[] = L"Edit";
 constexpr wchar_t kButtonClass[] = L"Button";
 constexpr wchar_t kSaveText[] = L"&Save";
 constexpr wchar_t kStep[] = L"printer's save dialog";
-// No desktop has more dialog boxes open; a list that does is not read further.
-constexpr int kMaxDialogsListed = 256;
+// No desktop has more dialog boxes, hidden ones included; a list that does is not read further.
+constexpr int kMaxDialogsListed = 4096;
 
 // Every top-level dialog box, in z-order, whatever its title.
 template <typename Visit>
@@ -34,8 +34,9 @@ void ForEachDialog(WindowLayer& windows, Visit visit) {
 
 DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump) {
   DialogSnapshot snapshot;
+  // Only those on the screen: a hidden one that a printer shows later is its dialog.
   ForEachDialog(windows, [&](WindowId dialog) {
-    snapshot.existing.push_back(dialog);
+    if (windows.Shown(dialog)) snapshot.existing.push_back(dialog);
     return false;
   });
   snapshot.takenAt = pump.Now();

@@ -94,7 +94,7 @@ struct DialogBounds {
   double busySeconds = 15;         // the same, and for typing to settle, while the dialog is busy
 };
 
-// The top-level dialog boxes already open when printing starts, and when it started. Such a
+// The top-level dialog boxes already shown when printing starts, and when it started. Such a
 // dialog belongs to someone else (another program's own save dialog, in any language) and is
 // never typed into or clicked.
 struct DialogSnapshot {
