@@ -13,7 +13,12 @@ PACKAGE_BUILD_DIR=$BUILD_DIR/package
 PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   xvfb xauth x11-apps x11-utils xdotool imagemagick poppler-utils fonts-liberation procps
-  x11vnc zip unzip libz-mingw-w64-dev nlohmann-json3-dev)
+  x11vnc zip unzip libz-mingw-w64-dev nlohmann-json3-dev locales)
+
+# The suite runs in this one language; the cases that need another pick one of LOCALES on
+# purpose (the stand-in printer shows its dialog in a process started under it).
+SUITE_LOCALE=C.UTF-8
+LOCALES=(de_DE.UTF-8 ja_JP.UTF-8)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -22,12 +27,37 @@ ensure_packages() {
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+  ensure_locales
+}
+
+# Generates the LOCALES that the C library does not have yet (a fresh machine has none).
+ensure_locales() {
+  local missing=() name
+  for name in "${LOCALES[@]}"; do
+    # locale -a spells de_DE.UTF-8 as de_DE.utf8.
+    locale -a 2>/dev/null | grep -qix "${name%%.*}.utf-\?8" || missing+=("$name")
+  done
   [ ${#missing[@]} -eq 0 ] && return 0
-  log "installing ${missing[*]}"
+  log "generating the locales ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  for name in "${missing[@]}"; do
+    if ! grep -q "^${name} UTF-8" /etc/locale.gen 2>/dev/null; then
+      if grep -q "^# *${name} UTF-8" /etc/locale.gen 2>/dev/null; then
+        $sudo sed -i "s/^# *${name} UTF-8/${name} UTF-8/" /etc/locale.gen
+      else
+        echo "${name} UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+      fi
+    fi
+  done
+  $sudo locale-gen >/dev/null
 }
 
 build_native() {
@@ -53,10 +83,14 @@ build_package() {
 }
 
 wine_env() {
-  # Wine stores Windows file names in the Unix file system in the locale's character set; without
-  # a UTF-8 locale (LANG unset, as in most containers) it cannot create or open a name outside
-  # ASCII. Debian's C library always has C.UTF-8.
-  if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
+  # Wine stores Windows file names in the Unix file system in the locale's character set, so the
+  # locale is UTF-8 (Debian's C library always has C.UTF-8). The tests run in one known language
+  # whatever the machine speaks, since Wine draws its own dialogs and message boxes in the
+  # locale's; scripts/run.sh (a prefix of its own) keeps the machine's language.
+  if [ -z "${TAVROLIN_WINEPREFIX:-}" ]; then
+    export LC_ALL=$SUITE_LOCALE LANG=$SUITE_LOCALE
+    unset LANGUAGE
+  elif [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
     export LC_ALL=C.UTF-8
   fi
   # The tests' prefix; scripts/run.sh keeps one of its own, so that what it switches on (the

@@ -10,20 +10,19 @@
 namespace tavrolin {
 namespace {
 
-constexpr wchar_t kDialogTitle[] = L"Save As";
 constexpr wchar_t kEditClass[] = L"Edit";
 constexpr wchar_t kButtonClass[] = L"Button";
 constexpr wchar_t kSaveText[] = L"&Save";
-constexpr wchar_t kCancelText[] = L"Cancel";
-constexpr wchar_t kStep[] = L"\"Save As\" dialog";
+constexpr wchar_t kStep[] = L"printer's save dialog";
+// No desktop has more dialog boxes, hidden ones included; a list that does is not read further.
+constexpr int kMaxDialogsListed = 4096;
 
-// Every top-level "Save As" dialog, in z-order.
+// Every top-level dialog box, in z-order, whatever its title.
 template <typename Visit>
-void ForEachSaveAsDialog(WindowLayer& windows, Visit visit) {
-  const std::wstring title = kDialogTitle;
+void ForEachDialog(WindowLayer& windows, Visit visit) {
   WindowId window = 0;
-  for (;;) {
-    const WindowId next = windows.FindWindowAfter(0, window, kDialogClass, &title);
+  for (int n = 0; n < kMaxDialogsListed; ++n) {
+    const WindowId next = windows.FindWindowAfter(0, window, kDialogClass, nullptr);
     // A search that does not move on would never end.
     if (next == 0 || next == window) return;
     if (visit(next)) return;
@@ -31,24 +30,13 @@ void ForEachSaveAsDialog(WindowLayer& windows, Visit visit) {
   }
 }
 
-WindowId FindNewDialog(WindowLayer& windows, const DialogSnapshot& before) {
-  WindowId found = 0;
-  ForEachSaveAsDialog(windows, [&](WindowId dialog) {
-    if (std::find(before.existing.begin(), before.existing.end(), dialog) != before.existing.end()) {
-      return false;
-    }
-    found = dialog;
-    return true;
-  });
-  return found;
-}
-
 }  // namespace
 
 DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump) {
   DialogSnapshot snapshot;
-  ForEachSaveAsDialog(windows, [&](WindowId dialog) {
-    snapshot.existing.push_back(dialog);
+  // Only those on the screen: a hidden one that a printer shows later is its dialog.
+  ForEachDialog(windows, [&](WindowId dialog) {
+    if (windows.Shown(dialog)) snapshot.existing.push_back(dialog);
     return false;
   });
   snapshot.takenAt = pump.Now();
@@ -129,10 +117,38 @@ WindowId FindSaveButton(WindowLayer& windows, WindowId dialog, WindowId box) {
   return 0;
 }
 
+bool IsSaveDialog(WindowLayer& windows, WindowId dialog) {
+  if (!windows.Shown(dialog) || windows.OfThisProcess(dialog) || !IsClass(windows, dialog, kDialogClass)) return false;
+  const WindowId box = FindFileNameBox(windows, dialog);
+  return box != 0 && FindSaveButton(windows, dialog, box) != 0;
+}
+
 namespace {
 
+// The printer's dialog among the dialog boxes that are new since `before`: the one titled
+// "Save As" when there is one, else the first in z-order. 0 while there is none.
+WindowId FindNewDialog(WindowLayer& windows, const DialogSnapshot& before) {
+  WindowId found = 0;
+  ForEachDialog(windows, [&](WindowId dialog) {
+    if (std::find(before.existing.begin(), before.existing.end(), dialog) != before.existing.end()) return false;
+    if (!IsSaveDialog(windows, dialog)) return false;
+    if (found == 0) found = dialog;
+    if (windows.Caption(dialog) != kSaveAsTitle) return false;
+    found = dialog;
+    return true;
+  });
+  return found;
+}
+
+// How messages name the dialog: with its title, in whatever language it is.
+std::wstring DialogName(WindowLayer& windows, WindowId dialog) {
+  const std::wstring title = windows.Caption(dialog);
+  return title.empty() ? L"printer's save dialog" : L"printer's save dialog \"" + title + L"\"";
+}
+std::wstring TheDialog(WindowLayer& windows, WindowId dialog) { return L"The " + DialogName(windows, dialog); }
+
 constexpr wchar_t kRefusedPost[] =
-    L"Windows refused a message to the printer's \"Save As\" dialog; it may run with higher rights than Tavrolin.";
+    L"Windows refused a message to the printer's save dialog; it may run with higher rights than Tavrolin.";
 
 // A post the system refused is an error, unless the window has simply gone.
 bool Posted(WindowLayer& windows, WindowId window, bool ok) {
@@ -154,11 +170,7 @@ bool PostCommand(WindowLayer& windows, WindowId dialog, int id, WindowId button)
                             static_cast<std::intptr_t>(button));
 }
 
-bool IsOpen(WindowLayer& windows, WindowId dialog) {
-  bool listed = false;
-  ForEachSaveAsDialog(windows, [&](WindowId each) { return listed = each == dialog; });
-  return listed && windows.Shown(dialog);
-}
+bool IsOpen(WindowLayer& windows, WindowId dialog) { return windows.Shown(dialog); }
 
 // The messages (dialog boxes, such as message boxes) the dialog shows; not its drop-down lists.
 std::vector<WindowId> MessagesOf(WindowLayer& windows, WindowId dialog) {
@@ -211,48 +223,47 @@ WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPu
         return dialog != 0 || failed;
       },
       std::max(0.0, dialogLeft));
-  if (failed) throw AutomationError(kStep, L"Printing failed before the printer's \"Save As\" dialog appeared.");
+  if (failed) throw AutomationError(kStep, L"Printing failed before the printer's save dialog appeared.");
   if (!dialogFound) {
-    throw AutomationError(kStep, L"The printer's \"Save As\" dialog did not appear within " +
+    throw AutomationError(kStep, L"The printer's save dialog did not appear within " +
                                      SecondsText(bounds.dialogSeconds) + L".");
   }
-
-  WindowId edit = 0;
-  const bool editFound = WaitUntil(
-      pump,
-      [&] {
-        checkStop();
-        edit = FindFileNameBox(windows, dialog);
-        return edit != 0;
-      },
-      bounds.editBoxSeconds);
-  if (!editFound) {
-    throw AutomationError(kStep, L"The printer's \"Save As\" dialog showed no file name box within " +
-                                     SecondsText(bounds.editBoxSeconds) + L".");
-  }
-  return edit;
+  return FindFileNameBox(windows, dialog);
 }
 
 constexpr double kSettleSeconds = 0.25;
 
 // True once the box holds exactly `path`; the typed characters may still be on their way.
 bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::wstring& path, double seconds,
-              std::optional<std::wstring>& text) {
+              const std::function<void()>& checkStop, std::optional<std::wstring>& text) {
   return WaitUntil(
       pump,
       [&] {
+        checkStop();
         text = windows.ReadText(edit);
         return text && *text == path;
       },
       seconds);
 }
 
+// A read or a set the dialog's thread did not take within its short bound is tried again,
+// pumping in between, for this long.
+constexpr double kAnswerSeconds = 1;
+
 void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId edit, const std::wstring& path,
-                const DialogBounds& bounds) {
+                const std::function<void()>& checkStop, const DialogBounds& bounds) {
+  const auto stopSaid = [&] {
+    try {
+      checkStop();
+    } catch (const StopRequested&) {
+      return true;
+    }
+    return false;
+  };
   std::optional<std::wstring> text;
-  if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, text)) return;
+  if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, checkStop, text)) return;
   if (!IsOpen(windows, dialog)) {
-    throw AutomationError(kStep, L"The printer's \"Save As\" dialog closed before the file name was typed in.");
+    throw AutomationError(kStep, L"The printer's save dialog closed before the file name was typed in.");
   }
   // A dialog busy elsewhere (a network folder, a long path on a loaded machine) still has
   // characters queued: they would land after WM_SETTEXT and change the name again. The box is
@@ -260,18 +271,19 @@ void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId
   const double settleFrom = pump.Now();
   for (;;) {
     const auto earlier = text;
-    WaitSeconds(pump, kSettleSeconds);
+    WaitSeconds(pump, kSettleSeconds, stopSaid);
+    checkStop();
     text = windows.ReadText(edit);
     if (text && *text == path) return;
     if ((text && text == earlier) || pump.Now() - settleFrom >= bounds.busySeconds) break;
   }
   // Once more, whole: an autocompletion or a lost character must not change the file name.
-  windows.SetText(edit, path);
-  text = windows.ReadText(edit);
+  WaitUntil(pump, [&] { return checkStop(), windows.SetText(edit, path); }, kAnswerSeconds);
+  WaitUntil(pump, [&] { return checkStop(), (text = windows.ReadText(edit)).has_value(); }, kAnswerSeconds);
   if (text && *text == path) return;
-  throw AutomationError(kStep, text ? L"The printer's \"Save As\" dialog did not take the file name; its box holds \"" +
+  throw AutomationError(kStep, text ? TheDialog(windows, dialog) + L" did not take the file name; its box holds \"" +
                                           *text + L"\"."
-                                    : L"The printer's \"Save As\" dialog did not answer.");
+                                    : TheDialog(windows, dialog) + L" did not answer.");
 }
 
 // After the click: the dialog must close. A click it ignored (a button of a dialog that is not
@@ -283,7 +295,7 @@ void WatchClose(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId
     return !IsOpen(windows, dialog);
   };
   const auto refusedWith = [&](const std::vector<WindowId>& messages) {
-    std::wstring reason = L"The printer's \"Save As\" dialog refused the file name";
+    std::wstring reason = TheDialog(windows, dialog) + L" refused the file name";
     const std::wstring said = MessageText(windows, messages.front());
     return AutomationError(kStep, reason + (said.empty() ? L"." : L": \"" + said + L"\""));
   };
@@ -300,8 +312,8 @@ void WatchClose(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId
   if (!Posted(windows, dialog, PostCommand(windows, dialog, kIdOk, save))) return;
   if (settles()) return;
   if (const auto messages = MessagesOf(windows, dialog); !messages.empty()) throw refusedWith(messages);
-  throw AutomationError(kStep, L"The printer's \"Save As\" dialog stayed open after Save was pressed twice; it did "
-                               L"not accept the file name.");
+  throw AutomationError(kStep, TheDialog(windows, dialog) +
+                                   L" stayed open after Save was pressed twice; it did not accept the file name.");
 }
 
 }  // namespace
@@ -313,8 +325,14 @@ void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump, 
   if (!MessagesOf(windows, dialog).empty()) {
     WaitUntil(pump, [&] { return MessagesOf(windows, dialog).empty(); }, seconds);
   }
-  const std::wstring cancelText = kCancelText;
-  const WindowId cancel = windows.FindWindowAfter(dialog, 0, kButtonClass, &cancelText);
+  // By its ID: its text is in the dialog's language.
+  WindowId cancel = 0;
+  for (const WindowId child : windows.Children(dialog)) {
+    if (windows.ControlId(child) == kIdCancel && IsClass(windows, child, kButtonClass)) {
+      cancel = child;
+      break;
+    }
+  }
   const auto closed = [&] { return !IsOpen(windows, dialog); };
   if (cancel != 0) {
     const bool pressed = windows.PostNarrow(cancel, kWmLButtonDown, kMkLButton, MakeLong(0, 0));
@@ -349,6 +367,8 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
     const std::int32_t keyData = MakeLong(1, 48);
     for (const wchar_t character : outputPath) {
       pump.DoEvents();
+      // A stop or a close said while typing: the rest is not typed, Save is not clicked.
+      checkStop();
       if (const auto code = windows.AnsiCode(character)) {
         Posted(windows, edit, windows.PostNarrow(edit, kWmChar, static_cast<std::intptr_t>(*code), keyData));
       } else {
@@ -357,16 +377,18 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
       }
     }
     pump.DoEvents();
-    CheckTyped(windows, pump, dialog, edit, outputPath, bounds);
+    checkStop();
+    CheckTyped(windows, pump, dialog, edit, outputPath, checkStop, bounds);
 
     const WindowId save = FindSaveButton(windows, dialog, edit);
     pump.DoEvents();
-    if (save == 0) throw AutomationError(kStep, L"The printer's \"Save As\" dialog has no Save button.");
+    if (save == 0) throw AutomationError(kStep, TheDialog(windows, dialog) + L" has no Save button.");
     // Nothing may have changed the name since it was read back.
     if (const auto last = windows.ReadText(edit); last && *last != outputPath) {
-      throw AutomationError(kStep, L"The file name in the printer's \"Save As\" dialog changed to \"" + *last +
-                                       L"\" before Save.");
+      throw AutomationError(kStep, L"The file name in the " + DialogName(windows, dialog) + L" changed to \"" +
+                                       *last + L"\" before Save.");
     }
+    checkStop();
     ClickButton(windows, pump, save);
     WatchClose(windows, pump, dialog, save, checkStop, bounds);
   } catch (...) {

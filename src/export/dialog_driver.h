@@ -23,6 +23,8 @@ inline constexpr unsigned kBnClicked = 0;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 inline constexpr int kIdNo = 7;
+// The title a dialog gets first choice for when more than one new one qualifies.
+inline constexpr wchar_t kSaveAsTitle[] = L"Save As";
 // The common file dialog's file name combo box (cmb13), and the ID every combo box gives its edit.
 inline constexpr int kFileNameComboId = 1148;
 inline constexpr int kComboEditId = 1001;
@@ -51,14 +53,17 @@ class WindowLayer {
   virtual bool Exists(WindowId window) = 0;
   // True while it exists and is shown.
   virtual bool Shown(WindowId window) = 0;
+  // True for a window of Tavrolin's own process: never the printer's.
+  virtual bool OfThisProcess(WindowId window) = 0;
   // The shown top-level windows that `owner` owns: the messages a dialog shows.
   virtual std::vector<WindowId> OwnedWindows(WindowId owner) = 0;
-  // An edit box's content, asked with a sent message that is bounded; nothing when it does not
-  // answer.
+  // An edit box's content, asked with sent messages that wait about 50 ms in all, so that the
+  // caller's window keeps answering; nothing when it does not answer in that time (the caller
+  // tries again after pumping).
   virtual std::optional<std::wstring> ReadText(WindowId window) = 0;
   // Replaces an edit box's content the same way; false when it does not answer.
   virtual bool SetText(WindowId window, const std::wstring& text) = 0;
-  // True when the window's thread takes a sent message within a moment; false while it is busy.
+  // True when the window's thread takes a sent message within about 50 ms; false while it is busy.
   virtual bool Responds(WindowId window) = 0;
   // The character's one-byte code in the ANSI code page; nothing when the code page lacks it.
   virtual std::optional<unsigned char> AnsiCode(wchar_t character) = 0;
@@ -68,7 +73,7 @@ class WindowLayer {
   virtual bool PostWide(WindowId window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
 
-// Where a "Save As" dialog keeps its file name box: a direct "Edit" child; else the "Edit"
+// Where a save dialog keeps its file name box: a direct "Edit" child; else the "Edit"
 // inside its control 1148 (the classic common dialog); else the "Edit" 1001 of a combo box
 // anywhere in it (the newer dialog), never one in its address bar. 0 when there is none.
 WindowId FindFileNameBox(WindowLayer& windows, WindowId dialog);
@@ -76,18 +81,22 @@ WindowId FindFileNameBox(WindowLayer& windows, WindowId dialog);
 // holds `box`; else its default button IDOK when that is a button. 0 when there is neither.
 WindowId FindSaveButton(WindowLayer& windows, WindowId dialog, WindowId box);
 
+// Whether `dialog` is a save dialog the printer may have shown, in any language and under any
+// title: a shown top-level dialog box of another process with a file name box and a Save button.
+bool IsSaveDialog(WindowLayer& windows, WindowId dialog);
+
 // Bounds of the driver's waits, in seconds; tests shorten them.
 struct DialogBounds {
-  double dialogSeconds = 120;      // from the start of printing to the "Save As" dialog
-  double editBoxSeconds = 10;      // from finding the dialog to finding its file-name box
+  double dialogSeconds = 120;      // from the start of printing to the printer's save dialog
   double typingPauseSeconds = 0.4; // the dialog takes input this long after its box exists
   double readBackSeconds = 2;      // for the typed characters to arrive in the box
   double closeSeconds = 2.5;       // for the dialog to close after the click, and again after IDOK
   double busySeconds = 15;         // the same, and for typing to settle, while the dialog is busy
 };
 
-// The "Save As" dialogs already open when printing starts, and when it started. Such a dialog
-// belongs to someone else and is never typed into or clicked.
+// The top-level dialog boxes already shown when printing starts, and when it started. Such a
+// dialog belongs to someone else (another program's own save dialog, in any language) and is
+// never typed into or clicked.
 struct DialogSnapshot {
   std::vector<WindowId> existing;
   double takenAt = 0;
@@ -96,14 +105,17 @@ struct DialogSnapshot {
 // Taken right before the print call.
 DialogSnapshot SnapshotSaveAsDialogs(WindowLayer& windows, EventPump& pump);
 
-// Waits for a new "Save As" dialog (one not in `before`), selects the whole text of its file
+// Waits for the printer's save dialog: a new dialog box (one not in `before`) for which
+// IsSaveDialog holds, the one titled "Save As" first when several are; windows without a file
+// name box (a printer's progress window, a message box) get nothing and the search goes on.
+// It selects the whole text of its file
 // name box and types `outputPath` there as posted WM_CHAR messages, reads the box back (setting
 // it once more when it differs), clicks its Save button with a posted press and release, and
 // watches the dialog close: a dialog still open without a message of its own gets its default
 // button pressed once more through WM_COMMAND. Returns the dialog once it has closed.
-// Throws AutomationError when the dialog, its box or its Save button is missing, the box does
-// not hold the path, a post is refused, or the dialog stays open (it refused the path); and
-// StopRequested when `stopRequested` gives true during a wait. A dialog it found and then gave
+// Throws AutomationError when no such dialog appears, the box does not hold the path, a post is refused, or the dialog stays open (it refused the path); and
+// StopRequested when `stopRequested` gives true during a wait, between typed characters or
+// while the box is read back (nothing is clicked after that). A dialog it found and then gave
 // up on is cancelled first, with any message it shows, so nothing stays on the screen.
 // `printFailed`, when given, tells that the print call has failed or must be given up: the
 // search for the dialog then ends at once.
@@ -113,8 +125,8 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
                               const DialogBounds& bounds = {},
                               const std::function<bool()>& printFailed = {});
 
-// Cancels `dialog` if it is still an open "Save As" dialog: closes any message it shows, clicks
-// "Cancel", and when that does not close it within `seconds`, sends it IDCANCEL. Nothing else
+// Cancels `dialog` if it is still open: closes any message it shows, clicks its Cancel button
+// (found by its ID IDCANCEL, whatever its text), and when that does not close it within `seconds`, sends it IDCANCEL. Nothing else
 // is touched.
 void CancelSaveAsDialog(WindowId dialog, WindowLayer& windows, EventPump& pump, double seconds = 1.5);
 

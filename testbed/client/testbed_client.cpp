@@ -5,6 +5,8 @@
 #include <oleauto.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <sstream>
 #include <thread>
@@ -187,6 +189,10 @@ void Apply(const Settings& s) {
   PutDword(key.Get(), L"IgnorePostedClick", s.ignorePostedClick);
   PutDword(key.Get(), L"DialogDuringPrintOut", s.dialogDuringPrintOut);
   PutDword(key.Get(), kUpdateFieldsAtPrintValue, s.updateFieldsAtPrint);
+  PutString(key.Get(), L"DialogTitle", s.dialogTitle);
+  PutString(key.Get(), L"SaveButtonText", s.saveButtonText);
+  PutString(key.Get(), L"DialogLocale", s.dialogLocale);
+  PutDword(key.Get(), L"ProgressWindowMs", s.progressWindowMs);
 }
 
 Settings Current() {
@@ -220,6 +226,10 @@ Settings Current() {
   s.ignorePostedClick = GetDword(k, L"IgnorePostedClick", 0) != 0;
   s.dialogDuringPrintOut = GetDword(k, L"DialogDuringPrintOut", 0) != 0;
   s.updateFieldsAtPrint = GetDword(k, kUpdateFieldsAtPrintValue, 0) != 0;
+  s.dialogTitle = GetString(k, L"DialogTitle", s.dialogTitle);
+  s.saveButtonText = GetString(k, L"SaveButtonText", s.saveButtonText);
+  s.dialogLocale = GetString(k, L"DialogLocale", s.dialogLocale);
+  s.progressWindowMs = GetDword(k, L"ProgressWindowMs", 0);
   return s;
 }
 
@@ -287,6 +297,53 @@ std::vector<LogEntry> EventsOf(const std::vector<LogEntry>& entries, const std::
     if (e.kind == "event" && e.event == event) out.push_back(e);
   }
   return out;
+}
+
+bool StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale,
+                          const std::wstring& doneEvent) {
+  // This process's environment with the locale replaced.
+  std::vector<wchar_t> block;
+  const auto add = [&](const std::wstring& entry) {
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(L'\0');
+  };
+  if (wchar_t* env = GetEnvironmentStringsW()) {
+    for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
+      const std::wstring entry = p;
+      if (entry.rfind(L"LC_ALL=", 0) == 0 || entry.rfind(L"LANG=", 0) == 0 || entry.rfind(L"LANGUAGE=", 0) == 0 ||
+          entry.rfind(L"WINEUSERLOCALE=", 0) == 0) {
+        continue;
+      }
+      add(entry);
+    }
+    FreeEnvironmentStringsW(env);
+  }
+  add(L"LC_ALL=" + locale);
+  add(L"LANG=" + locale);
+  // Wine hands a process's user locale to the processes it starts through this variable, in
+  // the Windows form: de_DE.UTF-8 is de-DE.
+  std::wstring name = locale.substr(0, locale.find(L'.'));
+  std::replace(name.begin(), name.end(), L'_', L'-');
+  add(L"WINEUSERLOCALE=" + name);
+  block.push_back(L'\0');
+  // A Windows process started by another runs in the Unix locale of that one, whatever its
+  // environment says; a Unix program started from here gets this environment as its own. So
+  // the job goes through env(1) to Wine's loader.
+  wchar_t loader[1024] = {};
+  if (!GetEnvironmentVariableW(L"WINELOADER", loader, 1024)) std::wcscpy(loader, L"wine");
+  std::wstring command = L"env LC_ALL=" + locale + L" LANG=" + locale + L" " + loader + L" \"" + exe + L"\" " +
+                         kPrintJobSwitch + L" " + (doneEvent.empty() ? L"-" : doneEvent) + L" \"" + document + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(L"Z:\\usr\\bin\\env", command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      block.data(), nullptr, &startup, &process)) {
+    return false;
+  }
+  // A Unix program has no Windows process to hand back.
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  return true;
 }
 
 std::wstring ServerPath() {

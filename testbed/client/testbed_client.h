@@ -74,7 +74,26 @@ struct Settings {
   bool dialogDuringPrintOut = false; // PrintOut returns only once the dialog is completed
   bool updateFieldsAtPrint = false;  // the user's Word option (see kUpdateFieldsAtPrintValue):
                                      // PrintOut of a document with a FILLIN or ASK field asks
+  // The dialog's title: empty is the platform's own default in the system's language ("system"
+  // and "itemdialog" are given none; the hand-made ones say "Save As"), else this text.
+  std::wstring dialogTitle;
+  std::wstring saveButtonText;       // "windows": its Save button's text; empty: "&Save"
+  // A locale such as "de_DE.UTF-8": the dialog is shown by a process of its own started under
+  // it, so that the platform draws it in that language. Empty: in the stand-in's own process.
+  std::wstring dialogLocale;
+  unsigned progressWindowMs = 0;     // a "Printing..." dialog box without a file name box is
+                                     // shown this long before the save dialog
 };
+
+// The switch that makes the stand-in a process that only runs one print job: the dialog the
+// settings say (in its own process, whatever Settings::dialogLocale says), then the PDF.
+inline constexpr wchar_t kPrintJobSwitch[] = L"/print-job";
+// Starts `exe` (the stand-in) as such a process for `document` under `locale` (for example
+// "de_DE.UTF-8"): the platform's dialogs in it speak that locale's language. The process sets
+// the named event `doneEvent` (when not empty) once the job is over. False when it could not
+// start.
+bool StartPrintJobProcess(const std::wstring& exe, const std::wstring& document, const std::wstring& locale,
+                          const std::wstring& doneEvent);
 
 // Writes every field (so nothing of an earlier test lingers). Affects the next calls.
 void Apply(const Settings& settings);

@@ -197,6 +197,22 @@ int Run(HINSTANCE instance, bool embedded) {
 }  // namespace tavrolin::testbed
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  // A print job's own process (a dialog in another locale): the event to set when done ("-":
+  // none) and the document follow the switch.
+  const std::wstring line = commandLine ? commandLine : L"";
+  if (const auto at = line.find(tavrolin::testbed::kPrintJobSwitch); at != std::wstring::npos) {
+    std::wstring rest = line.substr(at + wcslen(tavrolin::testbed::kPrintJobSwitch));
+    rest.erase(0, rest.find_first_not_of(L' '));
+    std::wstring event = rest.substr(0, rest.find(L' '));
+    std::wstring document = rest.substr(std::min(rest.size(), event.size()));
+    document.erase(0, document.find_first_not_of(L' '));
+    document.erase(document.find_last_not_of(L' ') + 1);
+    if (document.size() >= 2 && document.front() == L'"' && document.back() == L'"') {
+      document = document.substr(1, document.size() - 2);
+    }
+    if (event == L"-") event.clear();
+    ExitProcess(static_cast<UINT>(tavrolin::testbed::RunPrintJobHere(document, event)));
+  }
   int code = tavrolin::testbed::Run(instance, tavrolin::testbed::HasEmbeddingSwitch(commandLine));
   // Objects still held by clients must not keep a finished server alive.
   ExitProcess(static_cast<UINT>(code));

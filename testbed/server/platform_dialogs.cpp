@@ -98,6 +98,7 @@ LRESULT CALLBACK CallWndRetHook(int code, WPARAM wParam, LPARAM lParam) {
         IsClass(call->hwnd, L"#32770")) {
       t_watch->dialog = call->hwnd;
       LogEvent(L"dialog-shown", t_watch->kind);
+      LogEvent(L"dialog-title", TextOf(call->hwnd));
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -164,7 +165,8 @@ bool SystemDialog(Watch& w, std::wstring& target) {
   ofn.lpstrFilter = L"PDF files (*.pdf)\0*.pdf\0All files (*.*)\0*.*\0";
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrTitle = L"Save As";
+  // No title: the platform's own, in the system's language, as a printer driver leaves it.
+  ofn.lpstrTitle = w.settings->dialogTitle.empty() ? nullptr : w.settings->dialogTitle.c_str();
   ofn.lpstrDefExt = L"pdf";
   ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
   if (w.settings->refusePath) {
@@ -231,7 +233,7 @@ bool ItemDialog(Watch& w, std::wstring& target) {
   const COMDLG_FILTERSPEC types[] = {{L"PDF files", L"*.pdf"}};
   dialog->SetFileTypes(1, types);
   dialog->SetDefaultExtension(L"pdf");
-  dialog->SetTitle(L"Save As");
+  if (!w.settings->dialogTitle.empty()) dialog->SetTitle(w.settings->dialogTitle.c_str());
   if (!w.settings->suggestedName.empty()) dialog->SetFileName(w.settings->suggestedName.c_str());
   RefusingEvents events;
   DWORD cookie = 0;
@@ -315,7 +317,7 @@ INT_PTR CALLBACK ItemsDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lP
         d->saving = d->done = true;
       } else {
         MessageBoxW(dialog, (std::wstring(text) + L"\r\nPath does not exist.\r\nCheck the path and try again.").c_str(),
-                    L"Save As", MB_OK | MB_ICONWARNING);
+                    DialogTitle(*d->watch->settings).c_str(), MB_OK | MB_ICONWARNING);
       }
       return TRUE;
     }
@@ -368,7 +370,9 @@ bool WindowsDialog(Watch& w, const std::wstring& document, std::wstring& target)
   const std::wstring folder = document.substr(0, document.find_last_of(L'\\'));
   SetWindowTextW(addressCombo, folder.c_str());
 
-  Child(dialog, L"Button", L"&Save", BS_DEFPUSHBUTTON | WS_TABSTOP, 380, 320, 90, 26, IDOK);
+  const std::wstring& saveText = w.settings->saveButtonText;
+  Child(dialog, L"Button", saveText.empty() ? L"&Save" : saveText.c_str(), BS_DEFPUSHBUTTON | WS_TABSTOP, 380, 320,
+        90, 26, IDOK);
   Child(dialog, L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 476, 320, 90, 26, IDCANCEL);
 
   w.dialog = dialog;
@@ -381,9 +385,10 @@ bool WindowsDialog(Watch& w, const std::wstring& document, std::wstring& target)
   ShowWindow(dialog, SW_SHOW);
   SetFocus(w.box);
   SendMessageW(w.box, EM_SETSEL, 0, dot == std::wstring::npos ? suggested.size() : dot);
-  // Titled only now, so whoever looks for "Save As" finds it with all its windows.
-  SetWindowTextW(dialog, L"Save As");
+  // Titled only now, so whoever looks for it by its title finds it with all its windows.
+  SetWindowTextW(dialog, DialogTitle(*w.settings).c_str());
   LogEvent(L"dialog-shown", w.kind);
+  LogEvent(L"dialog-title", DialogTitle(*w.settings));
 
   while (!d.done) {
     HANDLE stop = w.stop;

@@ -10,6 +10,8 @@
 
 namespace tavrolin::testbed {
 
+// The title of a hand-made dialog: the setting, else "Save As" as an English Windows shows it.
+std::wstring DialogTitle(const Settings& settings);
 // True with the full `path` when `typed` names a file in a folder that exists; logs why not.
 bool TargetPath(const std::wstring& typed, std::wstring& path);
 // True when the Save button is to ignore this message: a press or release it got through its

@@ -105,6 +105,10 @@ const wchar_t* WindowName(const Job& job, HWND window) {
 
 }  // namespace
 
+std::wstring DialogTitle(const Settings& settings) {
+  return settings.dialogTitle.empty() ? L"Save As" : settings.dialogTitle;
+}
+
 bool IgnoredClick(const Settings& settings, const MSG& msg, bool toSave) {
   if (!settings.ignorePostedClick || !toSave) return false;
   return msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP;
@@ -308,6 +312,57 @@ DWORD WINAPI WriteThread(void* parameter) {
 // The hand-made dialog; true with `target` when Save was pressed on a path it can write.
 bool PlainDialog(Job* job, std::wstring& target);
 
+INT_PTR CALLBACK ProgressProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Sent from another thread: someone took it for the save dialog.
+  if (InSendMessage()) LogMessage(L"progress", msg, wParam, lParam, false);
+  return FALSE;
+}
+
+// What some printers show while they prepare the job: a dialog box with a label, a progress
+// bar and Cancel, and no file name box. Every message it is posted or sent is logged.
+void ShowProgressWindow(DWORD ms) {
+  DialogTemplate t(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_VISIBLE, 200, 60, kPdfPrinter);
+  t.Item(0x0082, L"Printing page 1...", 0xFFFF, SS_LEFT, 7, 7, 186, 8);
+  t.Item(0x0080, L"Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 143, 40, 50, 14);
+  HWND window = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), nullptr, ProgressProc, 0);
+  if (!window) return;
+  LogEvent(L"progress-shown", std::to_wstring(ms));
+  const ULONGLONG until = GetTickCount64() + ms;
+  HANDLE stop = StopEvent();
+  for (ULONGLONG now = GetTickCount64(); now < until; now = GetTickCount64()) {
+    if (MsgWaitForMultipleObjects(1, &stop, FALSE, static_cast<DWORD>(until - now), QS_ALLINPUT) == WAIT_OBJECT_0) break;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      const bool ours = msg.hwnd == window || GetAncestor(msg.hwnd, GA_PARENT) == window;
+      if (ours && !Generated(msg.message)) LogMessage(L"progress", msg.message, msg.wParam, msg.lParam, true);
+      DispatchMessageW(&msg);
+    }
+  }
+  ShowWindow(window, SW_HIDE);
+  DestroyWindow(window);
+}
+
+// The dialog of this job, shown and saved by a process of its own started under the setting's
+// locale (the platform's dialogs speak the language of their process's locale). Waits for it.
+void PrintInLocale(const Job& job) {
+  wchar_t exe[MAX_PATH * 4] = {};
+  GetModuleFileNameW(nullptr, exe, static_cast<DWORD>(std::size(exe)));
+  static LONG jobs = 0;
+  const std::wstring name = L"Local\\TavrolinPrintJob-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(InterlockedIncrement(&jobs));
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+  if (!done || !StartPrintJobProcess(exe, job.document, job.settings.dialogLocale, name)) {
+    LogEvent(L"dialog-failed", L"no process for locale " + job.settings.dialogLocale);
+    if (done) CloseHandle(done);
+    return;
+  }
+  // As long as a user may take over the dialog; a process ending leaves the job to its end.
+  constexpr DWORD kJobAwaitedMs = 300000;
+  HANDLE waits[] = {done, StopEvent()};
+  WaitForMultipleObjects(2, waits, FALSE, kJobAwaitedMs);
+  CloseHandle(done);
+}
+
 DWORD WINAPI JobThread(void* parameter) {
   std::unique_ptr<Job> job(static_cast<Job*>(parameter));
   struct Done {
@@ -317,6 +372,11 @@ DWORD WINAPI JobThread(void* parameter) {
     }
   } done{job->done};
   if (WaitForSingleObject(StopEvent(), job->settings.dialogDelayMs) == WAIT_OBJECT_0) return 0;
+  if (!job->settings.dialogLocale.empty()) {
+    PrintInLocale(*job);
+    return 0;
+  }
+  if (job->settings.progressWindowMs) ShowProgressWindow(job->settings.progressWindowMs);
   std::wstring target;
   const std::wstring& kind = job->settings.saveAsDialog;
   const bool saving = kind == L"plain" ? PlainDialog(job.get(), target)
@@ -347,8 +407,8 @@ bool PlainDialog(Job* job, std::wstring& target) {
   }
   // Again after showing: activation may have moved the selection.
   ApplyInitialSelection(*job);
-  // Titled only now, so whoever looks for "Save As" finds it with all its controls.
-  SetWindowTextW(job->dialog, L"Save As");
+  // Titled only now, so whoever looks for it by its title finds it with all its controls.
+  SetWindowTextW(job->dialog, DialogTitle(job->settings).c_str());
   LogEvent(L"dialog-shown", job->document);
 
   bool saving = false;
@@ -416,6 +476,35 @@ void PrintWithDialogNow(const std::wstring& document, const Settings& settings) 
   HANDLE waits[] = {done, StopEvent()};
   // Left open when the job may still set it.
   if (WaitForMultipleObjects(2, waits, FALSE, kDialogAwaitedMs) == WAIT_OBJECT_0) CloseHandle(done);
+}
+
+int RunPrintJobHere(const std::wstring& document, const std::wstring& doneEvent) {
+  Settings settings = Current();
+  settings.dialogLocale.clear();
+  settings.dialogDelayMs = 0;
+  LogEvent(L"start", L"print job in locale");
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  StartPrintJob(document, settings, done);
+  // The dialog first, then the PDF's writer; each thread ends by itself.
+  for (;;) {
+    std::vector<HANDLE> threads;
+    {
+      std::lock_guard lock(g_jobsMutex);
+      threads.swap(g_jobs);
+    }
+    if (threads.empty()) break;
+    for (HANDLE thread : threads) {
+      constexpr DWORD kJobAwaitedMs = 300000;
+      WaitForSingleObject(thread, kJobAwaitedMs);
+      CloseHandle(thread);
+    }
+  }
+  if (done) CloseHandle(done);
+  if (HANDLE told = doneEvent.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, doneEvent.c_str())) {
+    SetEvent(told);
+    CloseHandle(told);
+  }
+  return 0;
 }
 
 void StopPrintJobs() {

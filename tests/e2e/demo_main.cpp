@@ -205,7 +205,7 @@ bool Demo::AddTheFolder() {
     return Fail("the folder picker shows no folders");
   }
   std::wstring trace;
-  if (!PickByKeyboard(tree, {L"Desktop", L"My Computer", L"(C:)", kFolderName, kSubfolder}, trace)) {
+  if (!PickByKeyboard(tree, StepsOnDriveC({kFolderName, kSubfolder}), trace)) {
     return Fail("cannot reach the folder in the picker: " + Utf8(trace));
   }
   if (!Done("the folder picker on " + Utf8(dir_) + "\\chapters", L"folder_picker")) return false;

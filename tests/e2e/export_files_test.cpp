@@ -177,7 +177,7 @@ TEST_F(ExportFiles, ADocumentWithAPathBeyondTheClassicLimitIsExportedBesideItsel
   ASSERT_NE(tree, nullptr);
   ASSERT_TRUE(WaitFor([&] { return !TreeVisibleTexts(tree).empty(); }, 20));
   std::wstring trace;
-  ASSERT_TRUE(PickByKeyboard(tree, {L"Desktop", L"My Computer", L"(C:)", folderName}, trace))
+  ASSERT_TRUE(PickByKeyboard(tree, StepsOnDriveC({folderName}), trace))
       << std::string(trace.begin(), trace.end());
   PressKey(VK_RETURN);
   HWND list = app->Control(tavrolin::kIdListView1);

@@ -118,7 +118,7 @@ TEST_F(AddFolderScenario, AddsEveryDocumentOfTheTreeLevelByLevel) {
   ASSERT_NE(tree, nullptr);
   ASSERT_TRUE(WaitFor([&] { return !TreeVisibleTexts(tree).empty(); }, 20));
   std::wstring trace;
-  ASSERT_TRUE(PickByKeyboard(tree, {L"Desktop", L"My Computer", L"(C:)", folderName}, trace))
+  ASSERT_TRUE(PickByKeyboard(tree, StepsOnDriveC({folderName}), trace))
       << std::string(trace.begin(), trace.end());
   SaveScreenshot(picker, ScreenshotDir() + L"\\folder_add_picker.bmp");
   PressKey(VK_RETURN);

@@ -25,7 +25,7 @@ std::vector<WindowMessage> Posted(const FakeWindowLayer& windows, const FakeWind
   for (const auto& p : windows.posts) {
     std::string name = p.window == d.edit ? "edit" : p.window == d.save ? "save" : std::to_string(p.window);
     for (const auto& w : windows.windows) {
-      if (w.id == p.window && w.parent == d.dialog && w.text == L"Cancel") name = "cancel";
+      if (w.id == p.window && w.parent == d.dialog && w.controlId == kIdCancel) name = "cancel";
     }
     posted.push_back({name, p.message, static_cast<std::uint64_t>(p.wParam), p.lParam,
                       testing::kPosted | (p.wide ? kWide : 0u)});
@@ -115,16 +115,13 @@ TEST_F(DialogDriverTest, EmptyPathTypesNothingButStillClicks) {
 }
 
 TEST_F(DialogDriverTest, SaveButtonBeforeTheEditBoxIsTakenOnlyAsTheDefaultButton) {
-  const std::vector<WindowMessage> cancelled = {{"cancel", kWmLButtonDown, 1, 0, testing::kExactPost},
-                                                {"cancel", kWmLButtonUp, 1, 0, testing::kExactPost}};
   {
+    bounds.dialogSeconds = 2;
     const auto before = Snapshot();
     const auto d = windows.AddSaveAs(/*saveBeforeEdit=*/true, /*saveId=*/0);
     EXPECT_THROW(Complete(L"C:\\a.pdf", before), AutomationError);
-    auto typedThenCancelled = TypedThenSaved(L"C:\\a.pdf");
-    typedThenCancelled.resize(typedThenCancelled.size() - 2);
-    typedThenCancelled.insert(typedThenCancelled.end(), cancelled.begin(), cancelled.end());
-    EXPECT_TRUE(MatchesSequence(typedThenCancelled, Posted(windows, d))) << "never clicked, and not left open";
+    EXPECT_TRUE(windows.posts.empty()) << "without a Save button it is not the printer's dialog: never typed into";
+    windows.At(d.dialog).shown = false;
   }
   windows.posts.clear();
   {
@@ -135,13 +132,41 @@ TEST_F(DialogDriverTest, SaveButtonBeforeTheEditBoxIsTakenOnlyAsTheDefaultButton
   }
 }
 
-TEST_F(DialogDriverTest, ADialogOpenBeforePrintingIsLeftAlone) {
+TEST_F(DialogDriverTest, ADialogOpenBeforePrintingIsLeftAloneInAnyLanguage) {
   windows.AddSaveAs();  // another program's, open before printing
+  windows.AddSaveAs(false, kIdOk, L"Speichern unter", L"&Speichern", L"Abbrechen");
   const auto before = Snapshot();
   FakeWindowLayer::Dialog ours{};
   pump.At(3.0, [&] { ours = windows.AddSaveAs(); });
   Complete(L"C:\\a.pdf", before);
-  EXPECT_TRUE(MatchesSequence(TypedThenSaved(L"C:\\a.pdf"), Posted(windows, ours))) << "nothing to the other dialog";
+  EXPECT_TRUE(MatchesSequence(TypedThenSaved(L"C:\\a.pdf"), Posted(windows, ours))) << "nothing to the other dialogs";
+}
+
+// The printer's dialog in the user's language, or Windows' own PDF printer's: taken by what it
+// is. "Save As" is first choice only among several new ones.
+TEST_F(DialogDriverTest, TheNewSaveDialogIsTakenWhateverItsTitleSaveAsFirst) {
+  struct Row {
+    std::vector<std::wstring> titles;  // new dialogs, in z-order
+    std::size_t taken;
+  };
+  const Row rows[] = {
+      {{L"Speichern unter"}, 0},
+      {{L"\u540d\u524d\u3092\u4ed8\u3051\u3066\u4fdd\u5b58"}, 0},
+      {{L"Save Print Output As"}, 0},
+      {{L"Druckausgabe speichern unter", L"Save As"}, 1},
+      {{L"Enregistrer sous", L"Guardar como"}, 0},
+  };
+  for (const Row& row : rows) {
+    const auto before = Snapshot();
+    std::vector<FakeWindowLayer::Dialog> dialogs;
+    for (const auto& title : row.titles) dialogs.push_back(windows.AddSaveAs(false, kIdOk, title, L"&Speichern"));
+    windows.posts.clear();
+    Complete(L"C:\\a.pdf", before);
+    for (std::size_t i = 0; i < dialogs.size(); ++i) {
+      EXPECT_EQ(i == row.taken, !windows.PostsTo(dialogs[i].edit).empty()) << row.titles.front().size() << " " << i;
+      windows.At(dialogs[i].dialog).shown = false;
+    }
+  }
 }
 
 TEST_F(DialogDriverTest, CharactersOutsideTheCodePageGoAsUnicodeTheRestAsAnsiCodes) {
@@ -161,37 +186,54 @@ TEST_F(DialogDriverTest, NoDialogWithinTheBoundFailsCountingFromThePrintCall) {
     Complete(L"C:\\a.pdf", before);
     FAIL() << "returned without a dialog";
   } catch (const AutomationError& e) {
-    EXPECT_EQ(L"The printer's \"Save As\" dialog did not appear within 120 seconds.", e.reason());
+    EXPECT_EQ(L"The printer's save dialog did not appear within 120 seconds.", e.reason());
   }
   EXPECT_GE(pump.now, 120.0);
   EXPECT_LT(pump.now, 121.0);
   EXPECT_TRUE(windows.posts.empty());
 }
 
-TEST_F(DialogDriverTest, ADialogWithoutAnEditBoxFailsAfterItsBound) {
-  bounds.editBoxSeconds = 2;
+// A printer's "Printing..." window and a message box are dialog boxes too; neither is the one.
+TEST_F(DialogDriverTest, ANewDialogWithoutAFileNameBoxGetsNothingAndTheSearchGoesOn) {
   const auto before = Snapshot();
-  const WindowId dialog = windows.Add(0, L"#32770", L"Save As");
-  windows.Add(dialog, L"Button", L"&Save");
+  const WindowId progress = windows.Add(0, L"#32770", L"Save As");
+  windows.Add(progress, L"Static", L"Printing page 1...");
+  windows.Add(progress, L"msctls_progress32", L"");
+  windows.Add(progress, L"Button", L"Cancel", kIdCancel);
+  const WindowId message = windows.Add(0, L"#32770", L"PDF Printer");
+  windows.Add(message, L"Static", L"Preparing the document.", 0xFFFF);
+  windows.Add(message, L"Button", L"OK", kIdOk);
+  FakeWindowLayer::Dialog d{};
+  pump.At(4.0, [&] {
+    windows.At(progress).shown = false;
+    d = windows.AddSaveAs(false, kIdOk, L"Druckausgabe speichern unter", L"&Speichern", L"Abbrechen");
+  });
+  Complete(L"C:\\a.pdf", before);
+  EXPECT_TRUE(MatchesSequence(TypedThenSaved(L"C:\\a.pdf"), Posted(windows, d))) << "nothing to the others";
+  EXPECT_GE(pump.now, 4.0);
+
+  // Alone, such a window ends the search only at its bound, still untouched.
+  windows.posts.clear();
+  bounds.dialogSeconds = 2;
+  const auto again = Snapshot();
+  pump.At(pump.now + 0.5, [&] { windows.At(progress).shown = true; });
   try {
-    Complete(L"C:\\a.pdf", before);
-    FAIL() << "returned without an edit box";
+    Complete(L"C:\\a.pdf", again);
+    FAIL() << "returned without a dialog";
   } catch (const AutomationError& e) {
-    EXPECT_EQ(L"The printer's \"Save As\" dialog showed no file name box within 2 seconds.", e.reason());
+    EXPECT_EQ(L"The printer's save dialog did not appear within 2 seconds.", e.reason());
   }
-  EXPECT_LT(pump.now, 2.1);
-  ASSERT_EQ(1u, windows.posts.size()) << "nothing typed or clicked";
-  EXPECT_EQ(kWmCommand, windows.posts[0].message) << "only cancelled";
-  EXPECT_EQ(kIdCancel, windows.posts[0].wParam);
+  EXPECT_TRUE(windows.posts.empty());
 }
 
-TEST_F(DialogDriverTest, ADialogWithAnotherTitleOrClassIsNotTaken) {
+TEST_F(DialogDriverTest, AWindowOfThisProcessOrNotADialogBoxIsNotTaken) {
   const auto before = Snapshot();
   bounds.dialogSeconds = 1;
-  const WindowId saveAsFile = windows.Add(0, L"#32770", L"Save As File");
-  windows.Add(saveAsFile, L"Edit", L"");
+  const auto own = windows.AddSaveAs();
+  windows.At(own.dialog).ours = true;
   const WindowId notADialog = windows.Add(0, L"Notepad", L"Save As");
   windows.Add(notADialog, L"Edit", L"");
+  windows.Add(notADialog, L"Button", L"&Save", kIdOk);
   EXPECT_THROW(Complete(L"C:\\a.pdf", before), AutomationError);
   EXPECT_TRUE(windows.posts.empty());
 }
@@ -216,6 +258,38 @@ TEST_F(DialogDriverTest, StopDuringTheSearchOrThePauseEndsWithoutTyping) {
   }
 }
 
+// The user says Yes to stopping, or closes the window, while the path is typed or read back:
+// the rest is not typed and Save is never pressed.
+TEST_F(DialogDriverTest, StopBetweenCharactersOrDuringTheReadBackNeverClicksSave) {
+  const std::wstring path = L"C:\\Docs\\memo.pdf";
+  const std::vector<WindowMessage> cancelled = {{"cancel", kWmLButtonDown, 1, 0, testing::kExactPost},
+                                                {"cancel", kWmLButtonUp, 1, 0, testing::kExactPost}};
+  for (const bool duringReadBack : {false, true}) {
+    SCOPED_TRACE(duringReadBack ? "during the read-back" : "between characters");
+    windows.posts.clear();
+    const auto before = Snapshot();
+    const auto d = windows.AddSaveAs();
+    bool stop = false;
+    if (duringReadBack) {
+      // A lost character keeps the read-back going.
+      windows.onChar = [&](WindowId edit, wchar_t c) {
+        if (c != L'm') windows.At(edit).content += c;
+      };
+      pump.At(pump.now + 1.5, [&] { stop = true; });
+    } else {
+      pump.onDoEvents = [&] { stop = stop || windows.PostsTo(d.edit).size() >= 5; };
+    }
+    EXPECT_THROW(Complete(path, before, [&] { return stop; }), StopRequested);
+    pump.onDoEvents = nullptr;
+    windows.onChar = nullptr;
+    auto expected = TypedThenSaved(path);
+    expected.resize(duringReadBack ? 1 + path.size() : 5);
+    expected.insert(expected.end(), cancelled.begin(), cancelled.end());
+    EXPECT_TRUE(MatchesSequence(expected, Posted(windows, d))) << "no Save, no IDOK";
+    windows.At(d.dialog).shown = false;
+  }
+}
+
 TEST_F(DialogDriverTest, AFailedPrintCallEndsTheSearchAtOnce) {
   const auto before = Snapshot();
   bool failed = false;
@@ -230,6 +304,7 @@ struct Shape {
   const char* name;
   // Builds the tree under `dialog`; gives the box and the button (0: none).
   std::function<std::pair<WindowId, WindowId>(FakeWindowLayer&, WindowId)> build;
+  const wchar_t* title = L"Save As";
 };
 
 // The newer dialog's address bar: its own edit box inside a combo box.
@@ -294,6 +369,36 @@ const Shape kShapes[] = {
        const WindowId box = w.Add(d, L"Edit", L"", 1152);
        return std::pair{box, w.Add(d, L"Button", L"Save", kIdOk)};
      }},
+    {"newer dialog in German: Save is its IDOK",
+     [](FakeWindowLayer& w, WindowId d) {
+       const WindowId box = AddItemsView(w, d);
+       AddAddressBar(w, d);
+       const WindowId save = w.Add(d, L"Button", L"&Speichern", kIdOk);
+       w.Add(d, L"Button", L"Abbrechen", kIdCancel);
+       return std::pair{box, save};
+     },
+     L"Speichern unter"},
+    {"Windows' own PDF printer's item dialog",
+     [](FakeWindowLayer& w, WindowId d) {
+       const WindowId box = AddItemsView(w, d);
+       return std::pair{box, w.Add(d, L"Button", L"&Save", kIdOk)};
+     },
+     L"Save Print Output As"},
+    {"a printer's progress window: no box",
+     [](FakeWindowLayer& w, WindowId d) {
+       w.Add(d, L"Static", L"Printing...");
+       w.Add(d, L"msctls_progress32", L"");
+       w.Add(d, L"Button", L"Cancel", kIdCancel);
+       return std::pair<WindowId, WindowId>{0, 0};
+     },
+     L"PDF Printer"},
+    {"a message box: no box",
+     [](FakeWindowLayer& w, WindowId d) {
+       w.Add(d, L"Static", L"The file already exists.", 0xFFFF);
+       w.Add(d, L"Button", L"&Ja", 6);
+       w.Add(d, L"Button", L"&Nein", kIdNo);
+       return std::pair<WindowId, WindowId>{0, 0};
+     }},
     {"no box: only an address bar and a combo box without an edit",
      [](FakeWindowLayer& w, WindowId d) {
        AddAddressBar(w, d);
@@ -307,12 +412,13 @@ TEST(DialogShapes, TheBoxAndTheSaveButtonAreFoundWhereEachDialogKeepsThem) {
   for (const Shape& shape : kShapes) {
     FakePump pump;
     FakeWindowLayer windows(pump);
-    const WindowId dialog = windows.Add(0, L"#32770", L"Save As");
+    const WindowId dialog = windows.Add(0, L"#32770", shape.title);
     const auto [box, save] = shape.build(windows, dialog);
     EXPECT_EQ(box, FindFileNameBox(windows, dialog)) << shape.name;
     if (box) {
       EXPECT_EQ(save, FindSaveButton(windows, dialog, box)) << shape.name;
     }
+    EXPECT_EQ(box != 0, IsSaveDialog(windows, dialog)) << shape.name << ": taken as the printer's dialog";
   }
 }
 
@@ -335,10 +441,12 @@ TEST_F(DialogDriverTest, ABoxThatLostACharacterIsSetOnceMoreAndOneThatStillDiffe
     if (c != L'm') windows.At(edit).content += c;  // as an autocompletion that swallowed it
   };
   {
+    // The dialog answers the set only at the third try, each bounded to a few milliseconds.
+    windows.setTextTimeouts = 2;
     const auto before = Snapshot();
     const auto d = windows.AddSaveAs();
     Complete(path, before);
-    EXPECT_EQ(std::vector<std::wstring>{path}, windows.setTexts);
+    EXPECT_EQ(std::vector<std::wstring>(3, path), windows.setTexts);
     EXPECT_FALSE(windows.Shown(d.dialog)) << "saved";
   }
   windows.keepsText = true;
@@ -349,7 +457,7 @@ TEST_F(DialogDriverTest, ABoxThatLostACharacterIsSetOnceMoreAndOneThatStillDiffe
       Complete(path, before);
       FAIL() << "a wrong file name was saved";
     } catch (const AutomationError& e) {
-      EXPECT_EQ(L"The printer's \"Save As\" dialog did not take the file name; its box holds \"C:\\Docs\\eo.pdf\".",
+      EXPECT_EQ(L"The printer's save dialog \"Save As\" did not take the file name; its box holds \"C:\\Docs\\eo.pdf\".",
                 e.reason());
     }
     EXPECT_TRUE(windows.PostsTo(d.save).empty()) << "never saved";
@@ -423,7 +531,7 @@ TEST_F(DialogDriverTest, ADialogThatRefusesThePathEndsInAnErrorWithinSecondsAndI
       Complete(L"C:\\a.pdf", before);
       FAIL() << "a refused path passed";
     } catch (const AutomationError& e) {
-      EXPECT_EQ(L"The printer's \"Save As\" dialog refused the file name: \"You don't have permission to save in "
+      EXPECT_EQ(L"The printer's save dialog \"Save As\" refused the file name: \"You don't have permission to save in "
                 L"this location.\"", e.reason());
     }
     EXPECT_LT(pump.now - start, 0.4 + bounds.closeSeconds + 0.5) << "a message needs no second press";

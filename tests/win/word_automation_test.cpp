@@ -47,7 +47,6 @@ class WordAutomationTest : public testing::StandInTest {
     b.busyRetrySeconds = 10;
     b.callSeconds = 20;
     b.dialog.dialogSeconds = 20;
-    b.dialog.editBoxSeconds = 5;
     return b;
   }
 

@@ -25,8 +25,9 @@ static_assert(kWmChar == WM_CHAR && kWmLButtonDown == WM_LBUTTONDOWN && kWmLButt
               kMkLButton == MK_LBUTTON && kWmCommand == WM_COMMAND && kEmSetSel == EM_SETSEL &&
               kBnClicked == BN_CLICKED && kIdOk == IDOK && kIdCancel == IDCANCEL && kIdNo == IDNO);
 
-// A dialog that does not answer a sent message within this is taken as not answering.
-constexpr UINT kSendTimeoutMs = 1000;
+// A sent message waits no longer than this, so that a read of the box (two messages) keeps the
+// caller's window answering; the driver tries again after pumping.
+constexpr UINT kSendTimeoutMs = 25;
 // WC_DIALOG is MAKEINTATOM(atom), a pointer cast no constant expression can read; read as the
 // bare number, the SDK's own definition is compared with the driver's class name.
 #pragma push_macro("MAKEINTATOM")
@@ -116,6 +117,12 @@ bool Win32WindowLayer::Exists(WindowId window) { return IsWindow(Hwnd(window)) !
 
 bool Win32WindowLayer::Shown(WindowId window) { return IsWindow(Hwnd(window)) && IsWindowVisible(Hwnd(window)); }
 
+bool Win32WindowLayer::OfThisProcess(WindowId window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(Hwnd(window), &process);
+  return process == GetCurrentProcessId();
+}
+
 std::vector<WindowId> Win32WindowLayer::OwnedWindows(WindowId owner) {
   struct Search {
     HWND owner;
@@ -157,7 +164,7 @@ bool Win32WindowLayer::SetText(WindowId window, const std::wstring& text) {
 }
 
 bool Win32WindowLayer::Responds(WindowId window) {
-  constexpr UINT kBusyMs = 200;
+  constexpr UINT kBusyMs = 50;
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(Hwnd(window), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kBusyMs, &result) != 0;
 }

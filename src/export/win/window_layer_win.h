@@ -15,6 +15,7 @@ class Win32WindowLayer : public WindowLayer {
   std::wstring Caption(WindowId window) override;
   bool Exists(WindowId window) override;
   bool Shown(WindowId window) override;
+  bool OfThisProcess(WindowId window) override;
   std::vector<WindowId> OwnedWindows(WindowId owner) override;
   std::optional<std::wstring> ReadText(WindowId window) override;
   bool SetText(WindowId window, const std::wstring& text) override;

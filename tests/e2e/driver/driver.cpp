@@ -190,7 +190,22 @@ std::optional<MessageBoxView> WaitForMessageBox(DWORD pid, double seconds) {
   return ReadMessageBox(box);
 }
 
+bool AnswerMessageBox(const MessageBoxView& box, int buttonId) {
+  HWND button = nullptr;
+  for (HWND child : Children(box.window)) {
+    if (ClassName(child) == L"Button" && GetDlgCtrlID(child) == buttonId) button = child;
+  }
+  if (!button) return false;
+  PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  return WaitFor([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }, 10);
+}
+
 bool AnswerMessageBox(const MessageBoxView& box, const std::wstring& buttonCaption) {
+  // The English caption names the button; it is pressed by its ID, whatever the box's language.
+  const std::pair<const wchar_t*, int> kIds[] = {{L"OK", IDOK}, {L"&Yes", IDYES}, {L"&No", IDNO}, {L"Cancel", IDCANCEL}};
+  for (const auto& [caption, id] : kIds) {
+    if (buttonCaption == caption) return AnswerMessageBox(box, id);
+  }
   HWND button = ChildWithText(box.window, L"Button", buttonCaption);
   if (!button) return false;
   PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),

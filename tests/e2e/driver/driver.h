@@ -50,7 +50,11 @@ struct MessageBoxView {
 MessageBoxView ReadMessageBox(HWND box);
 // The first message box of the process that appears within `seconds`.
 std::optional<MessageBoxView> WaitForMessageBox(DWORD pid, double seconds);
-// Presses the button with that caption ("OK", "&Yes", "&No") and waits for the box to close.
+// Presses the button with that control ID (IDOK, IDYES, IDNO, IDCANCEL) and waits for the box
+// to close.
+bool AnswerMessageBox(const MessageBoxView& box, int buttonId);
+// The same for the button that an English box captions so ("OK", "&Yes", "&No", "Cancel"):
+// pressed by its ID, so that it works in every language. Another caption is looked for as text.
 bool AnswerMessageBox(const MessageBoxView& box, const std::wstring& buttonCaption);
 
 // Presses a button as a click would: the notification goes through the window's own handler.

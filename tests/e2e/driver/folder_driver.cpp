@@ -81,6 +81,27 @@ std::vector<std::wstring> TreeVisibleTexts(HWND tree) {
   return texts;
 }
 
+std::vector<std::wstring> StepsOnDriveC(const std::vector<std::wstring>& folders) {
+  std::vector<std::wstring> steps = {kTreeRoot, kDrivesItem, L"(C:)"};
+  steps.insert(steps.end(), folders.begin(), folders.end());
+  return steps;
+}
+
+namespace {
+
+// Whether `item` holds drive C: among its children; expanded to see, and collapsed again when
+// it does not (so that Down goes on to its next sibling).
+bool HoldsDriveC(HWND tree, HTREEITEM item) {
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+  for (HTREEITEM child = Next(tree, item, TVGN_CHILD); child; child = Next(tree, child, TVGN_NEXT)) {
+    if (TreeItemText(tree, child).find(L"(C:)") != std::wstring::npos) return true;
+  }
+  SendMessageW(tree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
+  return false;
+}
+
+}  // namespace
+
 bool PickByKeyboard(HWND tree, const std::vector<std::wstring>& steps, std::wstring& trace) {
   auto selected = [&] { return Next(tree, nullptr, TVGN_CARET); };
   auto press = [&](WORD key, HTREEITEM expected) {
@@ -128,7 +149,12 @@ bool PickByKeyboard(HWND tree, const std::vector<std::wstring>& steps, std::wstr
       }
     }
     // Down through the siblings until the item that holds the step's text.
-    while (TreeSelectedText(tree).find(step) == std::wstring::npos) {
+    const auto arrived = [&] {
+      if (step == kTreeRoot) return Next(tree, selected(), TVGN_PARENT) == nullptr;
+      if (step == kDrivesItem) return HoldsDriveC(tree, selected());
+      return TreeSelectedText(tree).find(step) != std::wstring::npos;
+    };
+    while (!arrived()) {
       HTREEITEM next = Next(tree, selected(), TVGN_NEXT);
       if (!next || !press(VK_DOWN, next)) {
         trace += L" > \"" + step + L"\" not found";

@@ -22,9 +22,17 @@ std::wstring TreeSelectedText(HWND tree);
 // The texts of the visible items, expanded ones followed by their children (for messages).
 std::vector<std::wstring> TreeVisibleTexts(HWND tree);
 
+// Steps found by the tree's structure rather than by names in the system's language: the tree's
+// root (the desktop), and among its children the one that holds drive C: (the computer).
+inline const std::wstring kTreeRoot = L"<the tree's root>";
+inline const std::wstring kDrivesItem = L"<the item that holds the drives>";
+// The steps to `folders` (each inside the one before) at the root of drive C:.
+std::vector<std::wstring> StepsOnDriveC(const std::vector<std::wstring>& folders);
+
 // Walks the picker's tree with the keyboard: the first step is looked for among the current
 // item and the siblings after it (Down); each further step expands the current item (Right),
-// goes to its first child (Right) and on (Down) to the child whose text holds the step. Gives
+// goes to its first child (Right) and on (Down) to the child whose text holds the step (or that
+// is the step's item, for kTreeRoot and kDrivesItem). Gives
 // whether every step arrived; `trace` tells where it went.
 bool PickByKeyboard(HWND tree, const std::vector<std::wstring>& steps, std::wstring& trace);
 

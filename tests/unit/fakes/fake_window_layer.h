@@ -27,6 +27,7 @@ class FakeWindowLayer : public WindowLayer {
     int controlId = 0;
     WindowId owner = 0;
     bool shown = true;
+    bool ours = false;  // a window of the driver's own process
     std::wstring content;  // an edit box's text
     bool allSelected = false;
   };
@@ -60,14 +61,15 @@ class FakeWindowLayer : public WindowLayer {
   struct Dialog {
     WindowId dialog, edit, save;
   };
-  Dialog AddSaveAs(bool saveBeforeEdit = false, int saveId = kIdOk) {
+  Dialog AddSaveAs(bool saveBeforeEdit = false, int saveId = kIdOk, const std::wstring& title = L"Save As",
+                   const std::wstring& save = L"&Save", const std::wstring& cancel = L"Cancel") {
     Dialog d{};
-    d.dialog = Add(0, L"#32770", L"Save As");
+    d.dialog = Add(0, L"#32770", title);
     Add(d.dialog, L"Static", L"File &name:");
-    if (saveBeforeEdit) d.save = Add(d.dialog, L"Button", L"&Save", saveId);
+    if (saveBeforeEdit) d.save = Add(d.dialog, L"Button", save, saveId);
     d.edit = Add(d.dialog, L"Edit", L"");
-    if (!saveBeforeEdit) d.save = Add(d.dialog, L"Button", L"&Save", saveId);
-    Add(d.dialog, L"Button", L"Cancel", kIdCancel);
+    if (!saveBeforeEdit) d.save = Add(d.dialog, L"Button", save, saveId);
+    Add(d.dialog, L"Button", cancel, kIdCancel);
     return d;
   }
 
@@ -113,6 +115,7 @@ class FakeWindowLayer : public WindowLayer {
   bool Shown(WindowId window) override {
     return Known(window) && At(window).shown && (At(window).parent == 0 || Shown(At(window).parent));
   }
+  bool OfThisProcess(WindowId window) override { return Known(window) && At(window).ours; }
   std::vector<WindowId> OwnedWindows(WindowId owner) override {
     std::vector<WindowId> owned;
     for (const auto& w : windows) {
@@ -128,6 +131,7 @@ class FakeWindowLayer : public WindowLayer {
   bool SetText(WindowId window, const std::wstring& text) override {
     setTexts.push_back(text);
     if (Stalled()) return false;
+    if (setTextTimeouts > 0) return --setTextTimeouts, false;
     if (!Known(window) || keepsText) return Known(window);
     At(window).content = text;
     return true;
@@ -138,6 +142,7 @@ class FakeWindowLayer : public WindowLayer {
   double stalledUntil = 0;
   double busyUntil = 0;    // the dialog's thread takes no sent message before then
   bool keepsText = false;  // WM_SETTEXT does not change the box
+  int setTextTimeouts = 0; // so many WM_SETTEXT are not answered within the sent message's bound
   int reads = 0;
   std::vector<std::wstring> setTexts;
 
