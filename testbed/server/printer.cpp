@@ -478,6 +478,26 @@ void PrintWithDialogNow(const std::wstring& document, const Settings& settings) 
   if (WaitForMultipleObjects(2, waits, FALSE, kDialogAwaitedMs) == WAIT_OBJECT_0) CloseHandle(done);
 }
 
+namespace {
+
+// Waits for every job thread, each for up to `eachMs`, also for those started meanwhile.
+void JoinJobs(DWORD eachMs) {
+  for (;;) {
+    std::vector<HANDLE> threads;
+    {
+      std::lock_guard lock(g_jobsMutex);
+      threads.swap(g_jobs);
+    }
+    if (threads.empty()) return;
+    for (HANDLE thread : threads) {
+      WaitForSingleObject(thread, eachMs);
+      CloseHandle(thread);
+    }
+  }
+}
+
+}  // namespace
+
 int RunPrintJobHere(const std::wstring& document, const std::wstring& doneEvent) {
   Settings settings = Current();
   settings.dialogLocale.clear();
@@ -486,19 +506,8 @@ int RunPrintJobHere(const std::wstring& document, const std::wstring& doneEvent)
   HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   StartPrintJob(document, settings, done);
   // The dialog first, then the PDF's writer; each thread ends by itself.
-  for (;;) {
-    std::vector<HANDLE> threads;
-    {
-      std::lock_guard lock(g_jobsMutex);
-      threads.swap(g_jobs);
-    }
-    if (threads.empty()) break;
-    for (HANDLE thread : threads) {
-      constexpr DWORD kJobAwaitedMs = 300000;
-      WaitForSingleObject(thread, kJobAwaitedMs);
-      CloseHandle(thread);
-    }
-  }
+  constexpr DWORD kJobAwaitedMs = 300000;
+  JoinJobs(kJobAwaitedMs);
   if (done) CloseHandle(done);
   if (HANDLE told = doneEvent.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, doneEvent.c_str())) {
     SetEvent(told);
@@ -510,18 +519,7 @@ int RunPrintJobHere(const std::wstring& document, const std::wstring& doneEvent)
 void StopPrintJobs() {
   SetEvent(StopEvent());
   // A job may still hand over its PDF writer; wait until no thread is left.
-  for (;;) {
-    std::vector<HANDLE> threads;
-    {
-      std::lock_guard lock(g_jobsMutex);
-      threads.swap(g_jobs);
-    }
-    if (threads.empty()) return;
-    for (HANDLE thread : threads) {
-      WaitForSingleObject(thread, kPdfWriteGraceMs);
-      CloseHandle(thread);
-    }
-  }
+  JoinJobs(kPdfWriteGraceMs);
 }
 
 }  // namespace tavrolin::testbed
