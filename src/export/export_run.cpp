@@ -263,7 +263,8 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   if (word) result.wordFate = ports_.word.Dismiss(*word);
   // Only once Word is dealt with, whose printer could otherwise still write over it.
   if (std::wstring reason; !oldPdf.Restore(reason)) result.pdfFate = reason;
-  if (std::wstring ignored; !printed.empty() && ports_.files.Exists(printed)) ports_.files.Delete(printed, ignored);
+  // A PDF the printer left at our short path is not the user's: it goes.
+  if (std::wstring ignored; !printed.empty()) ports_.files.Delete(printed, ignored);
   return result;
 }
 

@@ -63,6 +63,7 @@ struct ExportBounds {
 
 // Paths this long or longer are beyond what the printers' save dialogs take.
 inline constexpr std::size_t kDialogPathLimit = 260;
+
 struct DocumentResult;
 
 // Follows a run document by document (an unattended run's report). With one, the run goes on
