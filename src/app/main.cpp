@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "app/form1_command_line.h"
 #include "common/win/pump.h"
+#include "common/win/trace_file.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  tavrolin::win::StartTraceIfAsked();
   tavrolin::win::ParentConsole console;
   tavrolin::win::ReportWriter report(console);
   const tavrolin::StartRequest start = tavrolin::ReadStartRequest(console, report);

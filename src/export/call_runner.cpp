@@ -3,6 +3,8 @@
 #include <condition_variable>
 #include <deque>
 
+#include "common/trace.h"
+
 namespace tavrolin {
 
 bool RetryWhileBusy(const CallBounds& bounds, AttemptClock& clock, const std::function<bool()>& attempt,
@@ -153,12 +155,14 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
                            const Meanwhile& meanwhile) {
   auto outcome = std::make_shared<Outcome>();
   auto thread = Current();
-  thread->Push({[outcome, work = std::move(work)](AttemptClock& clock) mutable {
+  thread->Push({[outcome, work = std::move(work), member](AttemptClock& clock) mutable {
+                  trace::Mark(L"call", member);
                   try {
                     work(clock, [&](const std::function<void()>& store) { return outcome->Deliver(store); });
                   } catch (...) {
                     outcome->Fail(std::current_exception());
                   }
+                  trace::Mark(L"called", member);
                   // What the task holds goes before its caller goes on.
                   work = nullptr;
                 },
@@ -186,6 +190,7 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
       meanwhileError = std::current_exception();
     }
     callReturned_ = nullptr;
+    trace::Mark(L"awaiting-call", member);
   }
   // Busy retries never count against the call bound; this only catches a queue that never moves.
   const double backstop = bounds.busyRetrySeconds + 2 * bounds.callSeconds + 1;

@@ -5,6 +5,7 @@
 
 #include "common/message_params.h"
 #include "common/text.h"
+#include "common/trace.h"
 #include "export/word.h"
 
 namespace tavrolin {
@@ -356,9 +357,12 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
   WindowId dialog = 0;
   try {
     const WindowId edit = FindEditBox(before, windows, pump, checkStop, printFailed, bounds, dialog);
+    trace::Mark(L"dialog-found");
 
     // The dialog takes input only a moment after its box exists.
+    trace::Mark(L"pause");
     WaitSeconds(pump, bounds.typingPauseSeconds, stopRequested);
+    trace::Mark(L"paused");
     checkStop();
 
     // A suggested name is replaced, not added to.
@@ -378,7 +382,9 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
     }
     pump.DoEvents();
     checkStop();
+    trace::Mark(L"typed");
     CheckTyped(windows, pump, dialog, edit, outputPath, checkStop, bounds);
+    trace::Mark(L"read-back");
 
     const WindowId save = FindSaveButton(windows, dialog, edit);
     pump.DoEvents();
@@ -389,8 +395,10 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
                                        *last + L"\" before Save.");
     }
     checkStop();
+    trace::Mark(L"save");
     ClickButton(windows, pump, save);
     WatchClose(windows, pump, dialog, save, checkStop, bounds);
+    trace::Mark(L"dialog-gone");
   } catch (...) {
     CancelSaveAsDialog(dialog, windows, pump);
     throw;

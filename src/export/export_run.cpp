@@ -6,6 +6,7 @@
 
 #include "common/paths.h"
 #include "common/text.h"
+#include "common/trace.h"
 #include "export/pdf_files.h"
 
 namespace tavrolin {
@@ -213,6 +214,7 @@ bool ExportRunner::GoOn(const DocumentResult& result) {
 }
 
 DocumentResult ExportRunner::ExportOne(const std::wstring& document, int position) {
+  trace::Mark(L"document", document);
   ports_.busy.Refresh();
   // Its own output path: deleting it would destroy the document itself.
   if (HasPdfExtension(document)) {
@@ -250,12 +252,15 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
     if (std::wstring reason; !oldPdf.Commit(reason)) result.oldPdfKept = reason;
     ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
     // The one second before Word is told to quit; a stop cuts it short.
+    trace::Mark(L"pause");
     WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
+    trace::Mark(L"paused");
     ThrowIfStopped();
     // Out of hand first: the instance is done with, whatever Quit comes to.
     const std::unique_ptr<WordApplication> quitting = std::move(word);
     InStep(L"closing Word", [&] { ports_.word.Quit(*quitting); });
     ports_.busy.Refresh();
+    trace::Mark(L"document-done");
     return result;
   } catch (...) {
     TakeOutcome(result);
@@ -271,6 +276,7 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
 void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
   const auto stopped = ports_.stop.Test();
   const std::wstring appearing = L"waiting for the PDF " + outputPath;
+  trace::Mark(L"pdf-wait");
   const bool written = InStep(appearing, [&] {
     return WaitUntil(ports_.pump, [&] { return stopped() || ports_.files.Exists(outputPath); }, bounds_.pdfSeconds);
   });
@@ -289,6 +295,7 @@ void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
   });
   ThrowIfStopped();
   if (state != PdfState::Complete) throw StepFailure{finishing, L"", IncompletePdfReason(state, gaveUpAfter)};
+  trace::Mark(L"pdf-complete");
 }
 
 void ExportRunner::MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath) {

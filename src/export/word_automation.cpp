@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "common/trace.h"
 
 namespace tavrolin {
 namespace {
@@ -426,7 +427,11 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
   if (!word.process.Known()) return quitAnswered ? Closed(word) : EndNow(word);
   if (word.state == WordState::Running) {
     const double left = std::max(0.0, seconds - (ports_.pump.Now() - start));
-    if (WaitUntil(ports_.pump, [&] { return !word.process.Running(); }, left)) return Closed(word);
+    trace::Mark(L"word-exit-wait");
+    if (WaitUntil(ports_.pump, [&] { return !word.process.Running(); }, left)) {
+      trace::Mark(L"word-gone");
+      return Closed(word);
+    }
   }
   return EndNow(word);
 }

@@ -126,6 +126,7 @@ LogEntry ToEntry(const nlohmann::json& v, const std::string& raw) {
   e.raw = raw;
   e.kind = Member<std::string>(v, "kind");
   e.pid = Member<unsigned long>(v, "pid");
+  e.t = Member<double>(v, "t");
   e.object = Text(v, "object");
   e.member = Text(v, "member");
   e.flags = Member<int>(v, "flags");

@@ -126,6 +126,7 @@ struct LogArg {
 struct LogEntry {
   std::string kind;
   unsigned long pid = 0;
+  double t = 0;  // seconds on the performance counter when it was written
   std::wstring object;
   std::wstring member;
   int flags = 0;

@@ -5,7 +5,20 @@
 
 namespace tavrolin::testbed {
 
-LogLine::LogLine(const char* kind) : line_{{"pid", GetCurrentProcessId()}, {"kind", kind}} {}
+namespace {
+
+// Seconds on the performance counter, the clock the program's own trace takes too.
+double CounterSeconds() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+LogLine::LogLine(const char* kind)
+    : line_{{"pid", GetCurrentProcessId()}, {"kind", kind}, {"t", CounterSeconds()}} {}
 
 LogLine& LogLine::Str(const char* key, const std::wstring& value) { return Add(key, ToUtf8(value)); }
 LogLine& LogLine::Num(const char* key, long long value) { return Add(key, value); }
