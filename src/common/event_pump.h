@@ -10,8 +10,13 @@ class EventPump {
   virtual ~EventPump() = default;
   // Processes the window events that are pending, then returns; never blocks.
   virtual void DoEvents() = 0;
-  // Blocks until a window event arrives or `maxSeconds` pass, whichever comes first.
+  // Blocks until a window event arrives, Wake is called or `maxSeconds` pass, whichever comes
+  // first.
   virtual void Idle(double maxSeconds) = 0;
+  // What ends the Idle in progress, or the next one, at once: callable from any thread, also
+  // after the pump is gone. A worker whose result the UI thread waits for calls it, so that the
+  // wait does not last until its next poll. None by default: the poll then notices.
+  virtual std::function<void()> Waker() { return {}; }
   // Seconds on a monotonic clock.
   virtual double Now() = 0;
   // Whether the program was told to end (its window closed) while events were processed. From

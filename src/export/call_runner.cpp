@@ -155,7 +155,7 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
                            const Meanwhile& meanwhile) {
   auto outcome = std::make_shared<Outcome>();
   auto thread = Current();
-  thread->Push({[outcome, work = std::move(work), member](AttemptClock& clock) mutable {
+  thread->Push({[outcome, work = std::move(work), member, wake = ports_.pump->Waker()](AttemptClock& clock) mutable {
                   trace::Mark(L"call", member);
                   try {
                     work(clock, [&](const std::function<void()>& store) { return outcome->Deliver(store); });
@@ -165,6 +165,8 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
                   trace::Mark(L"called", member);
                   // What the task holds goes before its caller goes on.
                   work = nullptr;
+                  // The caller waits pumping: it goes on now, not at its next poll.
+                  if (wake) wake();
                 },
                 false});
 

@@ -41,10 +41,25 @@ void Win32Pump::DoEvents() {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) HandleMessage(msg);
 }
 
+namespace {
+// Set by Wake; auto-reset, so one wake ends one Idle.
+HANDLE WakeEvent() {
+  static const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  return event;
+}
+}  // namespace
+
 void Win32Pump::Idle(double maxSeconds) {
   if (!(maxSeconds > 0)) return;
   const auto ms = static_cast<DWORD>(std::ceil(maxSeconds * 1000.0));
-  MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  HANDLE wake = WakeEvent();
+  MsgWaitForMultipleObjectsEx(wake ? 1 : 0, wake ? &wake : nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+std::function<void()> Win32Pump::Waker() {
+  return [] {
+    if (HANDLE wake = WakeEvent()) SetEvent(wake);
+  };
 }
 
 double MonotonicSeconds() {

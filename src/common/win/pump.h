@@ -39,6 +39,7 @@ class Win32Pump final : public EventPump {
  public:
   void DoEvents() override;
   void Idle(double maxSeconds) override;
+  std::function<void()> Waker() override;
   // Without the time the program's own boxes held the thread.
   double Now() override;
   bool QuitSeen() override { return QuitCode().has_value(); }
