@@ -253,7 +253,8 @@ bool AutomatedWord::ConfirmWordClosed() {
 void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) {
   // The processes of Word's program just before and just after the creation: the one that is
   // new is this instance. A Word the user starts meanwhile makes two, and then none is taken.
-  const std::wstring program = ports_.processes.ServerProgram(kWordClass);
+  if (!program_) program_ = ports_.processes.ServerProgram(kWordClass);
+  const std::wstring& program = *program_;
   std::vector<ProcessInfo> before;
   if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;

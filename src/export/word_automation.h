@@ -180,6 +180,8 @@ class AutomatedWord final : public Word {
   WordBounds bounds_;
   // The system's default printer as the user had it, last seen other than "PDF Printer".
   std::optional<std::wstring> usersPrinter_;
+  // Word's program, read from the registry once per run: it does not change between documents.
+  std::optional<std::wstring> program_;
 };
 
 }  // namespace tavrolin
