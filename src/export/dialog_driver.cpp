@@ -233,18 +233,42 @@ WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPu
 }
 
 constexpr double kSettleSeconds = 0.25;
+// The longest gap between two reads of a box still taking its characters.
+constexpr double kMaxReadGapSeconds = 0.1;
 
 // True once the box holds exactly `path`; the typed characters may still be on their way.
+// A read is a sent message, which the dialog answers before the characters still queued: read
+// at every poll, a busy dialog takes one character per read. So the box is read again only when
+// the characters left should have arrived at the pace seen since `typedFrom`.
 bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::wstring& path, double seconds,
-              const std::function<void()>& checkStop, std::optional<std::wstring>& text) {
-  return WaitUntil(
-      pump,
-      [&] {
+              const std::function<void()>& checkStop, std::optional<std::wstring>& text, double typedFrom) {
+  const double start = pump.Now();
+  double gap = kPollSeconds;
+  for (;;) {
+    checkStop();
+    text = windows.ReadText(edit);
+    if (text && *text == path) return true;
+    const double now = pump.Now();
+    if (now - start >= seconds) return false;
+    const bool arriving = text && !text->empty() && text->size() < path.size() && path.compare(0, text->size(), *text) == 0;
+    if (arriving) {
+      const double perCharacter = (now - typedFrom) / static_cast<double>(text->size());
+      gap = perCharacter * static_cast<double>(path.size() - text->size());
+    } else {
+      gap *= 2;
+    }
+    gap = std::clamp(gap, kPollSeconds, kMaxReadGapSeconds);
+    bool stopped = false;
+    WaitSeconds(pump, std::min(gap, seconds - (now - start)), [&] {
+      try {
         checkStop();
-        text = windows.ReadText(edit);
-        return text && *text == path;
-      },
-      seconds);
+      } catch (const StopRequested&) {
+        stopped = true;
+      }
+      return stopped;
+    });
+    if (stopped) checkStop();
+  }
 }
 
 // A read or a set the dialog's thread did not take within its short bound is tried again,
@@ -252,7 +276,7 @@ bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::w
 constexpr double kAnswerSeconds = 1;
 
 void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId edit, const std::wstring& path,
-                const std::function<void()>& checkStop, const DialogBounds& bounds) {
+                const std::function<void()>& checkStop, const DialogBounds& bounds, double typedFrom) {
   const auto stopSaid = [&] {
     try {
       checkStop();
@@ -262,7 +286,7 @@ void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId
     return false;
   };
   std::optional<std::wstring> text;
-  if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, checkStop, text)) return;
+  if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, checkStop, text, typedFrom)) return;
   if (!IsOpen(windows, dialog)) {
     throw AutomationError(kStep, L"The printer's save dialog closed before the file name was typed in.");
   }
@@ -358,6 +382,8 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
   try {
     const WindowId edit = FindEditBox(before, windows, pump, checkStop, printFailed, bounds, dialog);
     trace::Mark(L"dialog-found");
+    const WindowId save = FindSaveButton(windows, dialog, edit);
+    if (save == 0) throw AutomationError(kStep, TheDialog(windows, dialog) + L" has no Save button.");
 
     // The dialog takes input only a moment after its box exists.
     trace::Mark(L"pause");
@@ -369,6 +395,7 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
     Posted(windows, edit, windows.PostNarrow(edit, kEmSetSel, 0, -1));
     // Repeat count 1, scan code 0x30, no flags.
     const std::int32_t keyData = MakeLong(1, 48);
+    const double typedFrom = pump.Now();
     for (const wchar_t character : outputPath) {
       pump.DoEvents();
       // A stop or a close said while typing: the rest is not typed, Save is not clicked.
@@ -383,17 +410,9 @@ WindowId CompleteSaveAsDialog(const std::wstring& outputPath, const DialogSnapsh
     pump.DoEvents();
     checkStop();
     trace::Mark(L"typed");
-    CheckTyped(windows, pump, dialog, edit, outputPath, checkStop, bounds);
+    // Its last read is the last look at the box: Save follows at once.
+    CheckTyped(windows, pump, dialog, edit, outputPath, checkStop, bounds, typedFrom);
     trace::Mark(L"read-back");
-
-    const WindowId save = FindSaveButton(windows, dialog, edit);
-    pump.DoEvents();
-    if (save == 0) throw AutomationError(kStep, TheDialog(windows, dialog) + L" has no Save button.");
-    // Nothing may have changed the name since it was read back.
-    if (const auto last = windows.ReadText(edit); last && *last != outputPath) {
-      throw AutomationError(kStep, L"The file name in the " + DialogName(windows, dialog) + L" changed to \"" +
-                                       *last + L"\" before Save.");
-    }
     checkStop();
     trace::Mark(L"save");
     ClickButton(windows, pump, save);
