@@ -246,7 +246,8 @@ bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::w
   double gap = kPollSeconds;
   for (;;) {
     checkStop();
-    text = windows.ReadText(edit);
+    // One character more than the path: a longer text shows as one.
+    text = windows.ReadTextUpTo(edit, path.size() + 1);
     if (text && *text == path) return true;
     const double now = pump.Now();
     if (now - start >= seconds) return false;

@@ -61,6 +61,13 @@ class WindowLayer {
   // caller's window keeps answering; nothing when it does not answer in that time (the caller
   // tries again after pumping).
   virtual std::optional<std::wstring> ReadText(WindowId window) = 0;
+  // Its first `count` characters at most, with one sent message (about 25 ms at most): enough to
+  // tell whether it holds a text of `count` - 1 characters.
+  virtual std::optional<std::wstring> ReadTextUpTo(WindowId window, std::size_t count) {
+    auto text = ReadText(window);
+    if (text && text->size() > count) text->resize(count);
+    return text;
+  }
   // Replaces an edit box's content the same way; false when it does not answer.
   virtual bool SetText(WindowId window, const std::wstring& text) = 0;
   // True when the window's thread takes a sent message within about 50 ms; false while it is busy.

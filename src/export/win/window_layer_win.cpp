@@ -157,6 +157,17 @@ std::optional<std::wstring> Win32WindowLayer::ReadText(WindowId window) {
   return text;
 }
 
+std::optional<std::wstring> Win32WindowLayer::ReadTextUpTo(WindowId window, std::size_t count) {
+  std::wstring text(count + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(Hwnd(window), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+    return std::nullopt;
+  }
+  text.resize(std::min<std::size_t>(copied, count));
+  return text;
+}
+
 bool Win32WindowLayer::SetText(WindowId window, const std::wstring& text) {
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(Hwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,

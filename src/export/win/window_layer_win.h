@@ -18,6 +18,7 @@ class Win32WindowLayer : public WindowLayer {
   bool OfThisProcess(WindowId window) override;
   std::vector<WindowId> OwnedWindows(WindowId owner) override;
   std::optional<std::wstring> ReadText(WindowId window) override;
+  std::optional<std::wstring> ReadTextUpTo(WindowId window, std::size_t count) override;
   bool SetText(WindowId window, const std::wstring& text) override;
   bool Responds(WindowId window) override;
   std::optional<unsigned char> AnsiCode(wchar_t character) override;
