@@ -130,9 +130,16 @@ double Uncovered(std::vector<Span> spans, double from, double to) {
 // shows, the dialog from Save until it has closed, the printer until the PDF is written, Word
 // until its process has gone, and the designed pauses. Everything else is the program's own.
 void PrintOwnTime(const std::vector<Mark>& marks, const std::vector<testbed::LogEntry>& log) {
-  std::vector<double> shown, closed, written, typedIn;
+  std::vector<double> shown, closed, written;
+  // What the file name box was given, in the order the dialog took it: posted characters (and
+  // the selection) are the dialog's work, its answers to the program's reads are the program's.
+  struct Taken {
+    double t;
+    bool typed;
+  };
+  std::vector<Taken> box;
   for (const auto& e : log) {
-    if (e.kind == "msg" && e.window == L"edit" && e.msg == WM_CHAR) typedIn.push_back(e.t);
+    if (e.kind == "msg" && e.window == L"edit") box.push_back({e.t, e.posted && (e.msg == WM_CHAR || e.msg == EM_SETSEL)});
     if (e.kind != "event") continue;
     if (e.event == L"dialog-shown") shown.push_back(e.t);
     if (e.event == L"dialog-closed") closed.push_back(e.t);
@@ -165,20 +172,27 @@ void PrintOwnTime(const std::vector<Mark>& marks, const std::vector<testbed::Log
       return m.t;
     };
     if (m.what == "save") others.push_back({m.t, firstAfter(closed, m.t)});
-    // The dialog taking the typed characters from its queue, from the first to the last.
-    if (m.what == "paused" && i + 1 < marks.size()) {
-      const double readBack = until("read-back");
-      double first = 0, last = 0;
-      for (double t : typedIn) {
-        if (t < m.t || t > readBack) continue;
-        if (first == 0) first = t;
-        last = t;
-      }
-      if (first > 0) others.push_back({first, last});
-    }
     if (m.what == "pdf-wait") others.push_back({m.t, firstAfter(written, m.t)});
     if (m.what == "word-exit-wait") others.push_back({m.t, until("word-gone")});
     if (m.what == "pause") designed.push_back({m.t, until("paused")});
+  }
+  // A typed character keeps the dialog busy until it takes its next message: its queue is not
+  // empty while characters are left, and a read the program sends meanwhile waits for it. After
+  // the last character the dialog may sit idle, so that one counts as long as the median one.
+  std::vector<double> gaps;
+  for (std::size_t i = 1; i < box.size(); ++i) {
+    if (box[i - 1].typed && box[i].typed) gaps.push_back(box[i].t - box[i - 1].t);
+  }
+  if (!gaps.empty()) {
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    const double median = gaps[gaps.size() / 2];
+    for (std::size_t i = 0; i + 1 < box.size(); ++i) {
+      if (!box[i].typed) continue;
+      bool more = false;
+      for (std::size_t j = i + 1; j < box.size() && box[j].t - box[i].t < 1.0 && !more; ++j) more = box[j].typed;
+      const double gap = box[i + 1].t - box[i].t;
+      others.push_back({box[i].t, box[i].t + (more ? gap : std::min(gap, median))});
+    }
   }
   if (starts.size() < 2) {
     std::printf("export: the trace holds too few documents\n");
