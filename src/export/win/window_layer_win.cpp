@@ -147,14 +147,7 @@ std::optional<std::wstring> Win32WindowLayer::ReadText(WindowId window) {
   if (!SendMessageTimeoutW(Hwnd(window), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) {
     return std::nullopt;
   }
-  std::wstring text(length + 1, L'\0');
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(Hwnd(window), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
-    return std::nullopt;
-  }
-  text.resize(std::min<std::size_t>(copied, length));
-  return text;
+  return ReadTextUpTo(window, length);
 }
 
 std::optional<std::wstring> Win32WindowLayer::ReadTextUpTo(WindowId window, std::size_t count) {
