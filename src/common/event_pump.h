@@ -10,8 +10,8 @@ class EventPump {
   virtual ~EventPump() = default;
   // Processes the window events that are pending, then returns; never blocks.
   virtual void DoEvents() = 0;
-  // Blocks until a window event arrives, Wake is called or `maxSeconds` pass, whichever comes
-  // first.
+  // Blocks until a window event arrives, the pump's Waker is called or `maxSeconds` pass,
+  // whichever comes first.
   virtual void Idle(double maxSeconds) = 0;
   // What ends the Idle in progress, or the next one, at once: callable from any thread, also
   // after the pump is gone. A worker whose result the UI thread waits for calls it, so that the

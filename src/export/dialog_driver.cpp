@@ -233,6 +233,19 @@ WindowId FindEditBox(const DialogSnapshot& before, WindowLayer& windows, EventPu
 }
 
 constexpr double kSettleSeconds = 0.25;
+
+// The test a pumped wait takes, from the check that throws on a stop.
+std::function<bool()> StopSaid(const std::function<void()>& checkStop) {
+  return [&checkStop] {
+    try {
+      checkStop();
+    } catch (const StopRequested&) {
+      return true;
+    }
+    return false;
+  };
+}
+
 // The longest gap between two reads of a box still taking its characters.
 constexpr double kMaxReadGapSeconds = 0.1;
 
@@ -259,16 +272,8 @@ bool BoxHolds(WindowLayer& windows, EventPump& pump, WindowId edit, const std::w
       gap *= 2;
     }
     gap = std::clamp(gap, kPollSeconds, kMaxReadGapSeconds);
-    bool stopped = false;
-    WaitSeconds(pump, std::min(gap, seconds - (now - start)), [&] {
-      try {
-        checkStop();
-      } catch (const StopRequested&) {
-        stopped = true;
-      }
-      return stopped;
-    });
-    if (stopped) checkStop();
+    // A stop ends the gap; the check at the top of the loop throws it.
+    WaitSeconds(pump, std::min(gap, seconds - (now - start)), StopSaid(checkStop));
   }
 }
 
@@ -278,14 +283,7 @@ constexpr double kAnswerSeconds = 1;
 
 void CheckTyped(WindowLayer& windows, EventPump& pump, WindowId dialog, WindowId edit, const std::wstring& path,
                 const std::function<void()>& checkStop, const DialogBounds& bounds, double typedFrom) {
-  const auto stopSaid = [&] {
-    try {
-      checkStop();
-    } catch (const StopRequested&) {
-      return true;
-    }
-    return false;
-  };
+  const auto stopSaid = StopSaid(checkStop);
   std::optional<std::wstring> text;
   if (BoxHolds(windows, pump, edit, path, bounds.readBackSeconds, checkStop, text, typedFrom)) return;
   if (!IsOpen(windows, dialog)) {

@@ -42,7 +42,7 @@ void Win32Pump::DoEvents() {
 }
 
 namespace {
-// Set by Wake; auto-reset, so one wake ends one Idle.
+// Set by the Waker; auto-reset, so one wake ends one Idle.
 HANDLE WakeEvent() {
   static const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   return event;
