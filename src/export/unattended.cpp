@@ -140,7 +140,8 @@ std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& doc
   }
   if (!skipExisting_ || HasPdfExtension(document)) return std::nullopt;
   const FileFacts pdf = facts_.Facts(OutputPathFor(document));
-  if (pdf.exists && !pdf.folder && pdf.modified > facts.modified) {
+  // What a stopped or killed run's printer left half-written is no PDF to keep.
+  if (pdf.exists && !pdf.folder && pdf.modified > facts.modified && facts_.CompletePdf(OutputPathFor(document))) {
     return DocumentResult{Outcome::SkippedUpToDate, document};
   }
   return std::nullopt;

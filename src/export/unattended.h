@@ -39,6 +39,8 @@ class DocumentFacts {
  public:
   virtual ~DocumentFacts() = default;
   virtual FileFacts Facts(const std::wstring& path) = 0;
+  // Whether the PDF at `path` is finished, by the export run's own check.
+  virtual bool CompletePdf(const std::wstring& path) = 0;
 };
 
 // The boxes of an unattended run: nothing is shown. A question counts as Yes; both go to the report.
@@ -75,7 +77,7 @@ std::wstring TotalsLine(const UnattendedTotals& totals, double seconds);
 std::vector<std::wstring> PathsOfList(const std::string& utf8);
 
 // Follows an unattended run document by document: checks each path first (not a file: failed;
-// with skip-existing, a PDF newer than the document: skipped), reports each result as it comes
+// with skip-existing, a complete PDF newer than the document: skipped), reports each result as it comes
 // and the totals at the end, and ends the run when Word refuses the PDF printer before any
 // document was exported, since every later one would fail the same way.
 class UnattendedReport final : public RunObserver {

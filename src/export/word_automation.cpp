@@ -133,6 +133,7 @@ class AutomatedWord::Instance final : public WordApplication {
   WordState state;
   ProcessGuard process;
   PrinterGuard printers;
+  std::unique_ptr<Dispatch> document;  // the one it opened, closed alone when the user has work there
   WindowId dialog = 0;  // the printer's dialog that was completed
   std::vector<ChangedOption> options;  // Word's options changed for the run, until put back
 };
@@ -189,6 +190,11 @@ std::vector<Arg> OpenArguments(const std::wstring& documentPath) {
       Arg::Str(L"PasswordDocument", kNoDocumentPassword),
       Arg::Bool(L"NoEncodingDialog", true),
   };
+}
+
+double PrintLockSeconds(const WordBounds& bounds) {
+  constexpr double kMarginSeconds = 30;
+  return bounds.callSeconds + bounds.dialog.dialogSeconds + kMarginSeconds;
 }
 
 bool IsWordRunning(Automation& automation) {
@@ -277,10 +283,10 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
       KeepFieldsFromAsking(instance);
       auto documents = instance.app->GetDispatch(L"Documents");
       try {
-        documents->CallMethod(kOpenNoRepairDialog, OpenArguments(documentPath));
+        instance.document = documents->CallForObject(kOpenNoRepairDialog, OpenArguments(documentPath));
       } catch (const AutomationError& e) {
         if (e.code() != kUnknownName) throw;
-        documents->CallMethod(L"Open", OpenArguments(documentPath));
+        instance.document = documents->CallForObject(L"Open", OpenArguments(documentPath));
       }
     });
   } catch (const AutomationError& e) {
@@ -338,8 +344,45 @@ void AutomatedWord::SwitchToPdfPrinter(Instance& w) {
   });
 }
 
+class AutomatedWord::PrinterTurn {
+ public:
+  explicit PrinterTurn(PrintLock* held) : held_(held) {}
+  ~PrinterTurn() {
+    if (held_) held_->Give();
+  }
+  PrinterTurn(PrinterTurn&& other) noexcept : held_(std::exchange(other.held_, nullptr)) {}
+  PrinterTurn(const PrinterTurn&) = delete;
+  PrinterTurn& operator=(const PrinterTurn&) = delete;
+  PrinterTurn& operator=(PrinterTurn&&) = delete;
+
+ private:
+  PrintLock* held_;
+};
+
+AutomatedWord::PrinterTurn AutomatedWord::TakePrinterTurn() {
+  PrintLock* lock = ports_.printLock;
+  if (!lock || lock->TryTake()) return PrinterTurn(lock);
+  ports_.busy.Refresh();
+  trace::Mark(L"print-lock-wait");
+  const auto stop = ports_.stop.Test();
+  const double seconds = PrintLockSeconds(bounds_);
+  bool held = false;
+  WaitUntil(ports_.pump, [&] { return stop() || (held = lock->TryTake()); }, seconds);
+  PrinterTurn turn(held ? lock : nullptr);
+  ports_.busy.Refresh();
+  if (stop()) throw StopRequested();
+  if (!held) {
+    throw AutomationError(L"", L"Another Tavrolin export kept the printer's save dialog for " + SecondsText(seconds) +
+                                   L", so this document was not printed.");
+  }
+  return turn;
+}
+
 std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) {
   Instance& w = OursOrThrow(word, L"PrintOut");
+  // From before the printer is switched until it is switched back: another export then never
+  // meets this one's dialog, nor this one's printer as the user's default.
+  const PrinterTurn turn = TakePrinterTurn();
   SwitchToPdfPrinter(w);
   const std::wstring savedPrinter = *w.printers.wordPrinter;
   try {
@@ -420,6 +463,9 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
     // Quit writes Word's options for its next start: a Word whose options could not be put back
     // is ended instead, which writes nothing.
     if (!PutOptionsBack(word) && (word.state == WordState::Hung || word.process.Known())) return EndNow(word);
+    // Quit would close the user's documents too, unsaved.
+    if (HoldsUsersWork(word)) return LeaveToUser(word);
+    if (word.state == WordState::Hung) return EndNow(word);
     Guarded(word, [&] { word.app->CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)}); });
     quitAnswered = true;
   } catch (...) {
@@ -437,16 +483,46 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
   return EndNow(word);
 }
 
-void AutomatedWord::Quit(WordApplication& word) {
+bool AutomatedWord::HoldsUsersWork(Instance& word) {
+  std::wstring count, visible, userControl;
+  try {
+    Guarded(word, [&] {
+      count = word.app->GetDispatch(L"Documents")->GetString(L"Count");
+      visible = word.app->GetString(L"Visible");
+      userControl = word.app->GetString(L"UserControl");
+    });
+  } catch (...) {
+    return false;  // unknown: quit as ever (a call given up has marked the instance hung)
+  }
+  return std::wcstol(count.c_str(), nullptr, 10) > 1 || IsOn(visible) || IsOn(userControl);
+}
+
+std::wstring AutomatedWord::LeaveToUser(Instance& word) {
+  try {
+    Guarded(word, [&] {
+      if (word.document) word.document->CallMethod(L"Close", {Arg::I4(L"SaveChanges", 0)});
+    });
+  } catch (...) {
+    // Not closed: still no reason to take the user's Word down with it.
+  }
+  word.document.reset();
+  word.state = WordState::Gone;
+  word.process.Quitted();
+  return kWordLeftToUser;
+}
+
+std::wstring AutomatedWord::Quit(WordApplication& word) {
   Instance& w = OursOrThrow(word, L"Quit");
   // A stop does not wait for Word's printing; Quit now would wait on its question, so a Word
   // that can be told apart is ended instead.
+  std::wstring fate;
   if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process.Known()) {
     EndNow(w);
   } else {
-    QuitAndEnd(w);
+    fate = QuitAndEnd(w);
   }
   w.printers.RestoreUser();
+  return fate == kWordLeftToUser ? fate : std::wstring();
 }
 
 std::wstring AutomatedWord::Dismiss(WordApplication& word) {

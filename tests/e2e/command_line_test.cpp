@@ -176,6 +176,56 @@ TEST_F(CommandLine, TwentyFromAListThenAllSkippedWhenTheirPdfsAreNewer) {
   EXPECT_EQ(0u, boxes);
 }
 
+// a.doc and a.docx share a.pdf: the first one's PDF stands, the second fails naming it. A run
+// stopped while the printer writes leaves no half PDF for /skip-existing to trust.
+TEST_F(CommandLine, OnePdfPerPathAndNoUnfinishedPdfLeftForSkipExisting) {
+  const std::wstring doc = Document(L"a.doc");
+  const std::wstring docx = Document(L"a.docx");
+  EXPECT_EQ(1, Export(Quoted(doc) + L" " + Quoted(docx)));
+  EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\a.pdf"), L"Text of a.doc.")) << "the first document's";
+  auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_TRUE(lines[1].rfind(L"failed\t", 0) == 0 && Contains(lines[1], docx + L" has the same PDF as " + doc))
+      << lines[1];
+
+  const std::wstring b = Document(L"b.docx");
+  settings.pdfWriteMs = 20000;
+  testbed::Apply(settings);
+  {
+    Started run(L"/export /report:" + Quoted(report) + L" " + Quoted(b), dir);
+    ASSERT_TRUE(WaitFor([&] { return !testbed::EventsOf(testbed::ReadLog(settings.logFile), L"pdf-started").empty(); },
+                        60));
+    ASSERT_TRUE(PathExists(dir + L"\\b.pdf")) << "the printer has begun it";
+    PostMessageW(run.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(5, run.ExitCode(30));
+  }
+  EXPECT_FALSE(PathExists(dir + L"\\b.pdf")) << "no unfinished PDF left";
+  settings.pdfWriteMs = 0;
+  EXPECT_EQ(0, Export(L"--skip-existing " + Quoted(b)));
+  EXPECT_EQ(1u, LinesStarting(ReportLines(dir + L"\\" + report), L"exported").size());
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\b.pdf"));
+}
+
+// Two scheduled runs that overlap: each types only into its own printer's dialog.
+TEST_F(CommandLine, TwoRunsAtOnceEachGetTheirOwnPdfs) {
+  std::wstring first, second;
+  for (int i = 1; i <= 4; ++i) {
+    first += Quoted(Document(L"first " + std::to_wstring(i) + L".docx")) + L" ";
+    second += Quoted(Document(L"second " + std::to_wstring(i) + L".docx")) + L" ";
+  }
+  testbed::Apply(settings);
+  Started one(L"/export /report:one.txt " + first, dir);
+  Started two(L"/export /report:two.txt " + second, dir);
+  EXPECT_EQ(0, one.ExitCode(240));
+  EXPECT_EQ(0, two.ExitCode(240));
+  for (const wchar_t* run : {L"first ", L"second "}) {
+    for (int i = 1; i <= 4; ++i) {
+      const std::wstring name = run + std::to_wstring(i);
+      EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\" + name + L".pdf"), L"Text of " + name + L".docx.")) << name;
+    }
+  }
+}
+
 TEST_F(CommandLine, NoWordRegisteredEndsWithCodeFourBeforeAnyDocument) {
   const std::wstring a = Document(L"a.docx");
   ASSERT_TRUE(WriteFileBytes(dir + L"\\a.pdf", "%PDF-1.4 the old one"));

@@ -107,4 +107,26 @@ std::optional<std::wstring> Win32DefaultPrinter::Get() {
 
 bool Win32DefaultPrinter::Set(const std::wstring& printer) { return SetDefaultPrinterW(printer.c_str()) != FALSE; }
 
+Win32PrintLock::Win32PrintLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Tavrolin.PrinterDialog")) {}
+
+Win32PrintLock::~Win32PrintLock() {
+  while (held_ > 0) Give();
+  if (mutex_) CloseHandle(mutex_);
+}
+
+bool Win32PrintLock::TryTake() {
+  if (!mutex_) return true;
+  // Abandoned: a process that held it ended without giving it back; it is this one's now.
+  const DWORD waited = WaitForSingleObject(mutex_, 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
+  ++held_;
+  return true;
+}
+
+void Win32PrintLock::Give() {
+  if (!mutex_ || held_ == 0) return;
+  --held_;
+  ReleaseMutex(mutex_);
+}
+
 }  // namespace tavrolin::win

@@ -5,6 +5,7 @@
 #include "common/command_line.h"
 #include "common/long_path.h"
 #include "common/win/system_error.h"
+#include "export/win/files_win.h"
 
 namespace tavrolin::win {
 namespace {
@@ -82,6 +83,11 @@ FileFacts Win32DocumentFacts::Facts(const std::wstring& path) {
   facts.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                              data.ftLastWriteTime.dwLowDateTime);
   return facts;
+}
+
+bool Win32DocumentFacts::CompletePdf(const std::wstring& path) {
+  Files files;
+  return files.CheckPdf(path) == PdfState::Complete;
 }
 
 std::wstring MissingPrerequisite() {

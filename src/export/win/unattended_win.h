@@ -43,6 +43,7 @@ class ReportWriter final : public ReportSink {
 class Win32DocumentFacts final : public DocumentFacts {
  public:
   FileFacts Facts(const std::wstring& path) override;
+  bool CompletePdf(const std::wstring& path) override;
 };
 
 // Why no document could be exported on this system (no interactive desktop for the printer's
