@@ -256,11 +256,47 @@ bool AutomatedWord::ConfirmWordClosed() {
   return ports_.boxes.AskYesNo(kWordRunningQuestion) != Answer::Yes;
 }
 
+class AutomatedWord::Turn {
+ public:
+  explicit Turn(SessionLock* held) : held_(held) {}
+  ~Turn() {
+    if (held_) held_->Give();
+  }
+  Turn(Turn&& other) noexcept : held_(std::exchange(other.held_, nullptr)) {}
+  Turn(const Turn&) = delete;
+  Turn& operator=(const Turn&) = delete;
+  Turn& operator=(Turn&&) = delete;
+
+ private:
+  SessionLock* held_;
+};
+
+AutomatedWord::Turn AutomatedWord::TakeTurn(SessionLock* lock, const std::wstring& busy) {
+  if (!lock || lock->TryTake()) return Turn(lock);
+  ports_.busy.Refresh();
+  trace::Mark(L"lock-wait", busy);
+  const auto stop = ports_.stop.Test();
+  const double seconds = PrintLockSeconds(bounds_);
+  bool held = false;
+  WaitUntil(ports_.pump, [&] { return stop() || (held = lock->TryTake()); }, seconds);
+  Turn turn(held ? lock : nullptr);
+  ports_.busy.Refresh();
+  if (stop()) throw StopRequested();
+  if (!held) {
+    throw AutomationError(L"", L"Another Tavrolin export kept " + busy + L" for " + SecondsText(seconds) +
+                                   L", so this document was not exported.");
+  }
+  return turn;
+}
+
 void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) {
   // The processes of Word's program just before and just after the creation: the one that is
-  // new is this instance. A Word the user starts meanwhile makes two, and then none is taken.
+  // new is this instance. Another export's start waits for this one's; a Word the user starts
+  // meanwhile makes two, and then none is taken.
   if (!program_) program_ = ports_.processes.ServerProgram(kWordClass);
   const std::wstring& program = *program_;
+  std::optional<Turn> starting;
+  starting.emplace(TakeTurn(ports_.startLock, L"the start of Word"));
   std::vector<ProcessInfo> before;
   if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;
@@ -273,6 +309,7 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
     throw AutomationError(kWordClass, NoAnswerText(e.seconds()));
   }
   auto created = std::make_unique<Instance>(std::move(app), Identify(program, before), ports_.printers);
+  starting.reset();
   Instance& instance = *created;
   word = std::move(created);
   ports_.busy.Refresh();
@@ -344,45 +381,11 @@ void AutomatedWord::SwitchToPdfPrinter(Instance& w) {
   });
 }
 
-class AutomatedWord::PrinterTurn {
- public:
-  explicit PrinterTurn(PrintLock* held) : held_(held) {}
-  ~PrinterTurn() {
-    if (held_) held_->Give();
-  }
-  PrinterTurn(PrinterTurn&& other) noexcept : held_(std::exchange(other.held_, nullptr)) {}
-  PrinterTurn(const PrinterTurn&) = delete;
-  PrinterTurn& operator=(const PrinterTurn&) = delete;
-  PrinterTurn& operator=(PrinterTurn&&) = delete;
-
- private:
-  PrintLock* held_;
-};
-
-AutomatedWord::PrinterTurn AutomatedWord::TakePrinterTurn() {
-  PrintLock* lock = ports_.printLock;
-  if (!lock || lock->TryTake()) return PrinterTurn(lock);
-  ports_.busy.Refresh();
-  trace::Mark(L"print-lock-wait");
-  const auto stop = ports_.stop.Test();
-  const double seconds = PrintLockSeconds(bounds_);
-  bool held = false;
-  WaitUntil(ports_.pump, [&] { return stop() || (held = lock->TryTake()); }, seconds);
-  PrinterTurn turn(held ? lock : nullptr);
-  ports_.busy.Refresh();
-  if (stop()) throw StopRequested();
-  if (!held) {
-    throw AutomationError(L"", L"Another Tavrolin export kept the printer's save dialog for " + SecondsText(seconds) +
-                                   L", so this document was not printed.");
-  }
-  return turn;
-}
-
 std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) {
   Instance& w = OursOrThrow(word, L"PrintOut");
   // From before the printer is switched until it is switched back: another export then never
   // meets this one's dialog, nor this one's printer as the user's default.
-  const PrinterTurn turn = TakePrinterTurn();
+  const Turn turn = TakeTurn(ports_.printLock, L"the printer's save dialog");
   SwitchToPdfPrinter(w);
   const std::wstring savedPrinter = *w.printers.wordPrinter;
   try {

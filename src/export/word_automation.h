@@ -134,18 +134,20 @@ struct WordBounds {
   DialogBounds dialog;
 };
 
-// One printer's dialog at a time on this desktop, across processes: another Tavrolin printing
-// meanwhile would take this one's dialog as its own, and this one the other's.
-class PrintLock {
+// A lock shared by every Tavrolin of this desktop. One for the printer's dialog: another export
+// printing meanwhile would take this one's dialog as its own. One for Word's start: the new Word
+// is told apart by the process lists around its creation, which another export's start would
+// muddle (its Word taken for this one's, and ended with it).
+class SessionLock {
  public:
-  virtual ~PrintLock() = default;
+  virtual ~SessionLock() = default;
   // True once this process holds it; never waits.
   virtual bool TryTake() = 0;
   virtual void Give() = 0;
 };
 
-// How long a run waits for another's turn at the printer: that one's printing and dialog bounds,
-// and a margin.
+// How long a run waits for another's turn (at the printer, or starting Word): that one's printing
+// and dialog bounds, and a margin.
 double PrintLockSeconds(const WordBounds& bounds);
 
 // A running Word answers its default member with exactly "Microsoft Word"; one that refuses as
@@ -162,7 +164,8 @@ struct WordPorts {
   WindowLayer& windows;
   EventPump& pump;
   const RunStop& stop;  // the run's one stop, which every wait observes
-  PrintLock* printLock = nullptr;  // none: this process is the only one that prints
+  SessionLock* printLock = nullptr;  // none: this process is the only one that prints
+  SessionLock* startLock = nullptr;  // none: this process is the only one that starts Word
 };
 
 // The Word port over late binding, the window layer and the event pump. It knows the process of
@@ -187,10 +190,10 @@ class AutomatedWord final : public Word {
   void Guarded(Instance& word, F&& calls);
   std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
   void SwitchToPdfPrinter(Instance& word);
-  // Waits (pumped, stoppable, bounded) until no other export is at the printer; the returned
-  // turn gives it back when it goes.
-  class PrinterTurn;
-  PrinterTurn TakePrinterTurn();
+  // Waits (pumped, stoppable, bounded) until no other export holds `lock`; the returned turn
+  // gives it back when it goes. `busy` says what the other export was doing, for the failure.
+  class Turn;
+  Turn TakeTurn(SessionLock* lock, const std::wstring& busy);
   // Whether the user has work in the instance (another document, shown, under the user's control).
   bool HoldsUsersWork(Instance& word);
   std::wstring LeaveToUser(Instance& word);

@@ -173,9 +173,9 @@ class FakeDefaultPrinter final : public DefaultPrinter {
 
 // Another export's turn at the printer until `freeAt` (never, when negative); taken and given
 // back by this one.
-class FakePrintLock final : public PrintLock {
+class FakeSessionLock final : public SessionLock {
  public:
-  explicit FakePrintLock(FakePump& pump) : pump_(pump) {}
+  explicit FakeSessionLock(FakePump& pump) : pump_(pump) {}
   bool TryTake() override {
     if (freeAt < 0 || pump_.now < freeAt) return false;
     ++held;
@@ -236,8 +236,10 @@ class WordSequenceTest : public ::testing::Test {
   FakeProcesses processes;
   FakeDefaultPrinter printers;
   RunStop stop{pump};
-  FakePrintLock printLock{pump};
-  AutomatedWord word{WordPorts{automation, processes, printers, messages, busy, windows, pump, stop, &printLock}};
+  FakeSessionLock printLock{pump};
+  FakeSessionLock startLock{pump};
+  AutomatedWord word{
+      WordPorts{automation, processes, printers, messages, busy, windows, pump, stop, &printLock, &startLock}};
 };
 
 TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithoutAnyPrompt) {
@@ -487,7 +489,7 @@ TEST_F(WordSequenceTest, PrintingWaitsForAnotherExportsTurnAtThePrinter) {
       word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
     } catch (const AutomationError& e) {
       ending = "failed";
-      EXPECT_NE(e.reason().find(L"Another Tavrolin export"), std::wstring::npos);
+      EXPECT_NE(e.reason().find(L"Another Tavrolin export kept the printer's save dialog"), std::wstring::npos);
       EXPECT_NE(e.member(), L"ActivePrinter") << "not Word refusing the printer";
     } catch (const StopRequested&) {
       ending = "stopped";
@@ -500,6 +502,13 @@ TEST_F(WordSequenceTest, PrintingWaitsForAnotherExportsTurnAtThePrinter) {
     word.Dismiss(*app);
     stop.Clear();
   }
+  // Word's start too: another export's new Word would be taken for this one's and ended with it.
+  startLock.freeAt = -1;
+  log.calls.clear();
+  const auto [reason, fate] = OpenFailing(L"C:\\Docs\\Report.docx");
+  EXPECT_NE(reason.find(L"kept the start of Word"), std::wstring::npos) << reason;
+  EXPECT_EQ(0u, Count(L"create Word.Application"));
+  EXPECT_EQ(0, startLock.held);
 }
 
 TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {

@@ -107,14 +107,14 @@ std::optional<std::wstring> Win32DefaultPrinter::Get() {
 
 bool Win32DefaultPrinter::Set(const std::wstring& printer) { return SetDefaultPrinterW(printer.c_str()) != FALSE; }
 
-Win32PrintLock::Win32PrintLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Tavrolin.PrinterDialog")) {}
+Win32SessionLock::Win32SessionLock(const wchar_t* name) : mutex_(CreateMutexW(nullptr, FALSE, name)) {}
 
-Win32PrintLock::~Win32PrintLock() {
+Win32SessionLock::~Win32SessionLock() {
   while (held_ > 0) Give();
   if (mutex_) CloseHandle(mutex_);
 }
 
-bool Win32PrintLock::TryTake() {
+bool Win32SessionLock::TryTake() {
   if (!mutex_) return true;
   // Abandoned: a process that held it ended without giving it back; it is this one's now.
   const DWORD waited = WaitForSingleObject(mutex_, 0);
@@ -123,7 +123,7 @@ bool Win32PrintLock::TryTake() {
   return true;
 }
 
-void Win32PrintLock::Give() {
+void Win32SessionLock::Give() {
   if (!mutex_ || held_ == 0) return;
   --held_;
   ReleaseMutex(mutex_);

@@ -24,12 +24,12 @@ class Win32DefaultPrinter final : public DefaultPrinter {
 };
 
 // A mutex in the session's namespace, so that every Tavrolin of this desktop shares it.
-class Win32PrintLock final : public PrintLock {
+class Win32SessionLock final : public SessionLock {
  public:
-  Win32PrintLock();
-  ~Win32PrintLock() override;
-  Win32PrintLock(const Win32PrintLock&) = delete;
-  Win32PrintLock& operator=(const Win32PrintLock&) = delete;
+  explicit Win32SessionLock(const wchar_t* name);
+  ~Win32SessionLock() override;
+  Win32SessionLock(const Win32SessionLock&) = delete;
+  Win32SessionLock& operator=(const Win32SessionLock&) = delete;
   // Without the mutex (the system refused it) nothing is held: this process prints as before.
   bool TryTake() override;
   void Give() override;
