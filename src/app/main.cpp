@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "app/form1_command_line.h"
+#include "app/form1_unattended.h"
 #include "common/win/pump.h"
 #include "common/win/trace_file.h"
 
@@ -45,7 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   auto form = tavrolin::Form1::Create(instance);
   if (!form) return unattended ? tavrolin::kExitStopped : 1;
   tavrolin::win::SetNavigationWindow(form->hwnd());
-  form->AddStartPaths(start.paths);
+  form->Unattended().AddStartPaths(start.paths);
   form->Show(showCommand);
   if (oneWindow) oneWindow->Release();
   // OLE (the list's drop target, the automation of Word) comes only after the window shows:
@@ -56,12 +57,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (unattended) {
     unattendedWindow = form->hwnd();
     if (console.Attached()) SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    form->ExportUnattended(report, start.line.skipExisting);
+    form->Unattended().Start(report, start.line);
   }
   // Returns once the window is closed; a run in hand has unwound by then.
   int code = tavrolin::win::RunMessageLoop();
   unattendedWindow = nullptr;
-  if (const auto ran = form->UnattendedExitCode()) code = *ran;
+  if (const auto ran = form->Unattended().ExitCode()) code = *ran;
   form.reset();
   OleUninitialize();
   // The one way out: a call thread still stuck in a Word that hangs cannot hold the process.

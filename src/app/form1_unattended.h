@@ -1,0 +1,49 @@
+#pragma once
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "common/command_line.h"
+#include "doclist/document_list.h"
+#include "export/unattended.h"
+
+namespace tavrolin {
+
+class ExportFeature;
+
+// The window's part of a start from the command line: the unattended run of /export, with its
+// report and exit code, and the paths a later start hands over.
+class UnattendedRun final {
+ public:
+  UnattendedRun(HWND form, DocumentList& documents, ExportFeature& exporter)
+      : form_(form), documents_(documents), export_(exporter) {}
+  UnattendedRun(const UnattendedRun&) = delete;
+  UnattendedRun& operator=(const UnattendedRun&) = delete;
+
+  // Paths from the command line, added as a drop adds them.
+  void AddStartPaths(const std::vector<std::wstring>& paths);
+  // Exports the list once the message loop runs, as `line` asks, reporting to `report`; the
+  // window then closes by itself. Paths handed over by a later start are refused meanwhile.
+  void Start(ReportSink& report, const CommandLine& line);
+  bool Active() const { return report_ != nullptr; }
+  // The run's exit code, once the window is gone; nothing for an interactive start.
+  std::optional<int> ExitCode() const;
+
+  // The window's messages this part answers: true when `result` is the answer.
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+ private:
+  void Run();
+  // WM_COPYDATA from a second start: TRUE when its paths were taken.
+  LRESULT OnHandedPaths(const COPYDATASTRUCT& data);
+
+  HWND form_;
+  DocumentList& documents_;
+  ExportFeature& export_;
+  ReportSink* report_ = nullptr;  // set for an unattended start
+  CommandLine line_;              // what the command line asked of the run
+  int exitCode_ = kExitStopped;   // until the run has ended
+};
+
+}  // namespace tavrolin
