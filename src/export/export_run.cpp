@@ -274,8 +274,7 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   DocumentResult result{Outcome::Exported, document};
   const std::wstring outputPath = OutputPathFor(document);
   // Aside, not deleted: any end of this document's steps before the new PDF is complete
-  // (failure, stop, unwinding) puts it back, after Word is dealt with, whose printer could
-  // otherwise still write over it.
+  // (failure, stop, unwinding) puts it back, once Word can no longer print over it.
   PdfAside oldPdf(ports_.files, outputPath);
   std::unique_ptr<WordApplication> word;
   std::wstring printed;  // the short path the printer was given, until its PDF is in place
@@ -319,15 +318,19 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   }
   if (word) result.wordFate = ports_.word.Dismiss(*word);
   // Only once Word is dealt with, whose printer could otherwise still write over it.
-  const bool oldComesBack = oldPdf.Holding();
-  if (std::wstring reason; !oldPdf.Restore(reason)) {
-    result.pdfFate = reason;
-  } else if (pathIsOurs && !oldComesBack && !result.pdfWritten) {
-    DropUnfinishedPdf(outputPath, result);
-  }
+  if (pathIsOurs) PutPathRight(oldPdf, outputPath, result);
   // A PDF the printer left at our short path is not the user's: it goes.
   if (std::wstring ignored; !printed.empty()) ports_.files.Delete(printed, ignored);
   return result;
+}
+
+void ExportRunner::PutPathRight(PdfAside& oldPdf, const std::wstring& outputPath, DocumentResult& result) {
+  const bool oldComesBack = oldPdf.Holding();
+  if (std::wstring reason; !oldPdf.Restore(reason)) {
+    result.pdfFate = reason;
+  } else if (!oldComesBack && !result.pdfWritten) {
+    DropUnfinishedPdf(outputPath, result);
+  }
 }
 
 void ExportRunner::DropUnfinishedPdf(const std::wstring& outputPath, DocumentResult& result) {

@@ -159,8 +159,9 @@ class ExportRunner {
   void MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath);
   ExportOutcome Report(const std::vector<DocumentResult>& results, int bound);
   void ThrowIfStopped() const;
-  // After a failure or a stop, once Word is dealt with: what the printer began at `outputPath`
-  // goes, unless the old PDF came back over it.
+  // After a failure or a stop, once Word is dealt with: the old PDF back, or else what the
+  // printer began at `outputPath` gone; where they are in `result` when that fails.
+  void PutPathRight(PdfAside& oldPdf, const std::wstring& outputPath, DocumentResult& result);
   void DropUnfinishedPdf(const std::wstring& outputPath, DocumentResult& result);
 
   ExportPorts ports_;
