@@ -17,9 +17,10 @@ constexpr UINT kStartUnattendedMessage = WM_APP + 2;
 
 void UnattendedRun::AddStartPaths(const std::vector<std::wstring>& paths) { AppendDropped(documents_, paths); }
 
-void UnattendedRun::Start(ReportSink& report, const CommandLine& line) {
+void UnattendedRun::Start(ReportSink& report, const StartRequest& start) {
   report_ = &report;
-  line_ = line;
+  line_ = start.line;
+  unreadLines_ = start.unreadLines;
   PostMessageW(form_, kStartUnattendedMessage, 0, 0);
 }
 
@@ -46,6 +47,7 @@ void UnattendedRun::Run() {
   ReportSink& sink = *report_;
   win::Win32DocumentFacts facts;
   UnattendedReport report(sink, facts, win::UiPump(), line_.skipExisting, documents_.Count());
+  report.ListLinesUnread(unreadLines_);
   // Both checked before the first document, so that a missing one touches nothing.
   if (const std::wstring missing = win::MissingPrerequisite(); !missing.empty()) {
     report.PrerequisiteMissing(missing);

@@ -57,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (unattended) {
     unattendedWindow = form->hwnd();
     if (console.Attached()) SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    form->Unattended().Start(report, start.line);
+    form->Unattended().Start(report, start);
   }
   // Returns once the window is closed; a run in hand has unwound by then.
   int code = tavrolin::win::RunMessageLoop();

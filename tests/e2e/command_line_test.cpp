@@ -59,6 +59,13 @@ class Started {
   PROCESS_INFORMATION process_{};
 };
 
+// UTF-16 LE with its byte-order mark, as Windows PowerShell 5.1's ">" writes.
+std::string Utf16File(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+  return bytes;
+}
+
 // The report's lines (UTF-8, CR LF).
 std::vector<std::wstring> ReportLines(const std::wstring& path) {
   std::vector<std::wstring> lines;
@@ -173,6 +180,45 @@ TEST_F(CommandLine, TwentyFromAListThenAllSkippedWhenTheirPdfsAreNewer) {
   EXPECT_EQ(0, Export(L"/LIST:list.txt --skip-existing", 20)) << "all skipped within seconds";
   EXPECT_EQ(20u, LinesStarting(ReportLines(dir + L"\\" + report), L"skipped").size());
   EXPECT_EQ(started, WordsStarted()) << "no Word for a skipped document";
+  EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, AReportGivenAsItsOwnListRerunsWhatFailedAndARefusedLineLeavesNoOldReport) {
+  const std::wstring a = Document(L"a.docx");
+  const std::wstring b = Document(L"b.docx");
+  settings.openFailPattern = L"*b.docx";
+  EXPECT_EQ(1, Export(Quoted(a) + L" " + Quoted(b)));
+  ASSERT_EQ(1u, LinesStarting(ReportLines(dir + L"\\" + report), L"failed").size());
+
+  settings.openFailPattern.clear();
+  EXPECT_EQ(0, Export(L"/list:" + report)) << "the failed document again, from the report it is rewriting";
+  auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(lines[0].rfind(L"exported\t", 0) == 0 && Contains(lines[0], b)) << lines[0];
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\b.pdf"));
+
+  // A mistyped switch before /report: the old report does not stand for this run.
+  Started refused(L"/export /exprot /report:" + Quoted(report) + L" " + Quoted(a), dir);
+  EXPECT_EQ(3, refused.ExitCode(20));
+  lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(lines[0].rfind(L"error\t", 0) == 0 && Contains(lines[0], L"/exprot")) << lines[0];
+  EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, AListAsWindowsWritesItExportsEveryDocument) {
+  // In UTF-16, a name outside ASCII quoted as Explorer copies a path, and a relative line that
+  // is the list's folder's, not the program's current folder.
+  const std::wstring greeting = Document(L"Gr\u00FC\u00DFe.docx");
+  const std::wstring memo = Document(L"memo.docx");
+  const std::wstring lists = dir + L"\\lists";
+  ASSERT_TRUE(CreateDirectoryW(lists.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(lists + L"\\list.txt", Utf16File(Quoted(greeting) + L"\r\n..\\memo.docx\r\n")));
+
+  EXPECT_EQ(0, Export(L"/list:lists\\list.txt"));
+  EXPECT_EQ(2u, LinesStarting(ReportLines(dir + L"\\" + report), L"exported").size());
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\Gr\u00FC\u00DFe.pdf"));
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\memo.pdf"));
   EXPECT_EQ(0u, boxes);
 }
 
