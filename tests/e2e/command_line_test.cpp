@@ -43,6 +43,11 @@ class Started {
     CloseHandle(process_.hProcess);
   }
   DWORD Pid() const { return process_.dwProcessId; }
+  // As Windows ends a process at the end of a session.
+  void Terminate() {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+  }
   HWND Window() const { return WaitForTopLevel(Pid(), tavrolin::kForm1Class, L"Tavrolin", 60); }
   // The exit code once it ended within `seconds`; -1 otherwise. `watch` runs at every poll.
   int ExitCode(double seconds, const std::function<void()>& watch = [] {}) const {
@@ -58,6 +63,18 @@ class Started {
  private:
   PROCESS_INFORMATION process_{};
 };
+
+// The process's hidden windows of a class, which TopLevelWindows does not list.
+std::vector<HWND> HiddenWindows(DWORD pid, const wchar_t* className) {
+  std::vector<HWND> found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) found.push_back(window);
+  }
+  return found;
+}
 
 // UTF-16 LE with its byte-order mark, as Windows PowerShell 5.1's ">" writes.
 std::string Utf16File(const std::wstring& text) {
@@ -220,6 +237,36 @@ TEST_F(CommandLine, AListAsWindowsWritesItExportsEveryDocument) {
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\Gr\u00FC\u00DFe.pdf"));
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\memo.pdf"));
   EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, TheSessionEndingMidRunLeavesTheReportWholeAndTheOldPdfBack) {
+  const std::wstring a = Document(L"a.docx");
+  ASSERT_TRUE(WriteFileBytes(dir + L"\\a.pdf", "%PDF-1.4 the old one"));
+  settings.pdfDelayMs = 120000;  // the session ends while the PDF is awaited
+  testbed::Apply(settings);
+  Started run(L"/export /report:" + Quoted(report) + L" " + Quoted(a), dir);
+  const HWND window = run.Window();
+  ASSERT_TRUE(window);
+  const auto saved = [](const std::vector<testbed::LogEntry>& log) { return !testbed::MessagesTo(log, L"save").empty(); };
+  ASSERT_TRUE(saved(testbed::WaitForLog(settings.logFile, saved, std::chrono::seconds(60))));
+
+  DWORD_PTR answer = FALSE;
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
+  EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer) << "the session may end";
+  // Every top-level window is told; the process may be ended once all have returned.
+  std::vector<HWND> windows = HiddenWindows(run.Pid(), tavrolin::kSessionEndClass);
+  ASSERT_EQ(1u, windows.size()) << "the window that holds the end";
+  windows.insert(windows.begin(), window);
+  for (HWND told : windows) SendMessageTimeoutW(told, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
+  run.Terminate();
+
+  const auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size()) << "the document and the totals";
+  EXPECT_TRUE(lines[0].rfind(L"stopped\t", 0) == 0 && Contains(lines[0], a)) << lines[0];
+  EXPECT_TRUE(lines[1].rfind(L"total\t", 0) == 0 && Contains(lines[1], L"stopped")) << lines[1];
+  EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(dir + L"\\a.pdf")) << "the old PDF is back";
+  EXPECT_FALSE(PathExists(dir + L"\\~$a.pdf.tavrolin-aside"));
+  EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
 }
 
 TEST_F(CommandLine, NoWordRegisteredEndsWithCodeFourBeforeAnyDocument) {
