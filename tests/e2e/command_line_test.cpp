@@ -106,6 +106,21 @@ std::vector<std::wstring> LinesStarting(const std::vector<std::wstring>& lines, 
   return found;
 }
 
+// The report's lines without its notes. The one note a run can write by itself, "Word may be
+// open", comes from whatever Word is registered as running on the machine at the start (the
+// question counts a busy or silent one as open, rightly for a user's Word); no case is about it.
+std::vector<std::wstring> WithoutNotes(const std::vector<std::wstring>& lines) {
+  std::vector<std::wstring> kept;
+  for (const auto& line : lines) {
+    if (line.rfind(L"note\t", 0) != 0) {
+      kept.push_back(line);
+    } else {
+      EXPECT_TRUE(Contains(line, L"Word may be open")) << line;
+    }
+  }
+  return kept;
+}
+
 class CommandLine : public ExportScenario<> {
  protected:
   void SetUp() override { Arrange(L"command_line_" + CurrentTestName(), L"dialog=10;pdf=10;call=10"); }
@@ -167,7 +182,7 @@ TEST_F(CommandLine, ExportGoesOnPastAProtectedDocumentAndEndsWithCodeOne) {
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\c.pdf"));
   EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(dir + L"\\b.pdf"));
   EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
-  const auto lines = ReportLines(dir + L"\\" + report);
+  const auto lines = WithoutNotes(ReportLines(dir + L"\\" + report));
   ASSERT_EQ(4u, lines.size()) << "three documents and the totals";
   EXPECT_EQ(0u, lines[0].rfind(L"exported\t", 0));
   EXPECT_TRUE(lines[1].rfind(L"failed\t", 0) == 0 && Contains(lines[1], b) && Contains(lines[1], L"password"))
@@ -291,7 +306,7 @@ TEST_F(CommandLine, NoWordRegisteredEndsWithCodeFourBeforeAnyDocument) {
 TEST_F(CommandLine, WordRefusingThePrinterEndsTheRunAtTheFirstDocumentWithCodeFour) {
   settings.rejectPrinterPattern = L"PDF Printer";
   EXPECT_EQ(4, Export(Quoted(Document(L"a.docx")) + L" " + Quoted(Document(L"b.docx"))));
-  const auto lines = ReportLines(dir + L"\\" + report);
+  const auto lines = WithoutNotes(ReportLines(dir + L"\\" + report));
   ASSERT_EQ(3u, lines.size()) << "the first document, the reason, the totals";
   EXPECT_TRUE(Contains(lines[0], L"ActivePrinter")) << lines[0];
   EXPECT_EQ(1u, WordsStarted()) << "no second Word";
