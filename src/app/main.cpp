@@ -2,7 +2,6 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include <atomic>
 #include <optional>
 
 #include "app/form1.h"
@@ -13,12 +12,15 @@
 
 namespace {
 
-std::atomic<HWND> unattendedWindow{nullptr};
-
-// Ctrl+C or a closed console ends an unattended run as closing its window does: Word dealt
-// with and the old PDF back, instead of the process ended where it stands.
-BOOL WINAPI OnConsoleControl(DWORD) {
-  if (HWND window = unattendedWindow.load()) PostMessageW(window, WM_CLOSE, 0, 0);
+// A closed console, a logoff or a shutdown end the process as soon as this returns: the run is
+// closed as closing its window does (Word dealt with, the old PDF back, the report's last lines)
+// and this returns once it has unwound, or when the few seconds Windows allows are nearly gone.
+// Ctrl+C and Ctrl+Break leave the process alone: it ends by itself once the run has unwound.
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  tavrolin::RunEnd::Close();
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    tavrolin::RunEnd::AwaitUnwound();
+  }
   return TRUE;
 }
 
@@ -55,13 +57,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (FAILED(OleInitialize(nullptr))) return unattended ? tavrolin::kExitPrerequisiteMissing : 1;
   form->OleReady();
   if (unattended) {
-    unattendedWindow = form->hwnd();
+    form->Unattended().Start(report, start);
     if (console.Attached()) SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    form->Unattended().Start(report, start.line);
   }
   // Returns once the window is closed; a run in hand has unwound by then.
   int code = tavrolin::win::RunMessageLoop();
-  unattendedWindow = nullptr;
   if (const auto ran = form->Unattended().ExitCode()) code = *ran;
   form.reset();
   OleUninitialize();

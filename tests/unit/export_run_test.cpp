@@ -607,7 +607,9 @@ TEST(ProgressPercent, IsCappedAtTheBarsRange) {
 struct UnattendedRig : Rig {
   struct Sink final : ReportSink {
     void Line(const std::wstring& line) override { lines.push_back(line); }
+    bool Lost() const override { return lost; }
     std::vector<std::wstring> lines;
+    bool lost = false;  // as a report file on a share that went away
   } sink;
   struct FakeFacts final : DocumentFacts {
     FileFacts Facts(const std::wstring& path) override {
@@ -669,6 +671,12 @@ TEST(UnattendedRun, GoesOnPastFailuresReportsEachAndEndsWithItsCode) {
        false, {L"failed C:\\a.docx", L"error ", L"total "}, kExitPrerequisiteMissing},
       {"every document fails", [](UnattendedRig& t) { t.word.openFails = L"C:\\a.docx"; t.Add({L"C:\\a.docx"}); },
        false, {L"failed C:\\a.docx", L"total "}, kExitNoneExported},
+      {"every document exported, but a line of the report was lost",
+       [](UnattendedRig& t) {
+         t.sink.lost = true;
+         t.Add({L"C:\\a.docx"});
+       },
+       false, {L"exported C:\\a.docx", L"total "}, kExitSomeFailed},
       {"a PDF newer than its document is skipped, an older one is not",
        [](UnattendedRig& t) {
          t.facts.known[L"C:\\a.pdf"] = {true, false, 11};
