@@ -326,6 +326,7 @@ TEST_F(Installer, TheVerbOpensOneWindowWithEverySelectedItem) {
     ASSERT_TRUE(StartVerb(docxVerb, UserFiles()[i].first));
     expected.push_back(UserFiles()[i].first);
   }
+  std::sort(expected.begin(), expected.end());  // the processes take their turns in any order
   ASSERT_TRUE(WaitFor([] { return !TavrolinWindows().empty(); }, 60)) << "the verb opens the window";
   HWND window = TavrolinWindows().front();
   HWND list = GetDlgItem(window, tavrolin::kIdListView1);
