@@ -50,8 +50,8 @@ Remove it in Settings, Apps (or msiexec /x tavrolin-$version-win64.msi /qn). The
 not signed: Windows may say "Windows protected your PC"; choose "More info", then "Run anyway".
 From the zip: unzip these files into a folder of their own and start tavrolin.exe. Keep
 HAND-M.CUR and drag.ico beside it (they are the pointers shown over the buttons and while
-moving a document). Tavrolin keeps no settings and writes nothing to the registry; to remove
-it, delete the folder.
+moving a document). The program keeps no settings and writes nothing to the registry; to
+remove the unzipped copy, delete the folder.
 About one start in a hundred it opens the publisher's home page in your browser (never with
 /export).
 
