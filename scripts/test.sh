@@ -42,7 +42,7 @@ else
   package_rc=1
 fi
 
-log "Win32 and end-to-end tests under Wine, then the unzipped package"
+log "Win32 and end-to-end tests under Wine, then the unzipped package and the MSI"
 win_rc=0
 # One display for the whole run; the tests start nothing else of their own. Exit bits:
 # 1 for the test suite, 2 for the package check, 4 for the installer check.
