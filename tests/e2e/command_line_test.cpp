@@ -263,6 +263,8 @@ TEST_F(CommandLine, TwoRunsAtOnceEachGetTheirOwnPdfs) {
       EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\" + name + L".pdf"), L"Text of " + name + L".docx.")) << name;
     }
   }
+}
+
 TEST_F(CommandLine, AReportGivenAsItsOwnListRerunsWhatFailedAndARefusedLineLeavesNoOldReport) {
   const std::wstring a = Document(L"a.docx");
   const std::wstring b = Document(L"b.docx");
