@@ -44,12 +44,9 @@ void Tell(const std::wstring& text, bool unattended, win::ParentConsole& console
 
 StartRequest ReadStartRequest(win::ParentConsole& console, win::ReportWriter& report) {
   StartRequest start;
-  const std::vector<std::wstring> arguments = ProcessArguments();
-  start.line = ParseCommandLine(arguments);
+  start.line = ParseCommandLine(ProcessArguments());
   const CommandLine& line = start.line;
-  // A refused line may not have reached its /report: the script that gave it reads that file.
-  const std::wstring reportFile = line.reportFile.empty() && !line.error.empty() ? ReportFileNamed(arguments)
-                                                                                 : line.reportFile;
+  const std::wstring& reportFile = line.reportFile;
   // A line naming a report is a script's, also when it is refused: no box waits for a person.
   const bool unattended = (line.exportMode || !reportFile.empty()) && !line.usage;
   // Only a run that is followed or refused in words needs the console; a plain start with

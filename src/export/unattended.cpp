@@ -1,7 +1,6 @@
 #include "export/unattended.h"
 
 #include <cmath>
-#include <cwctype>
 
 #include "common/command_line.h"
 #include "common/paths.h"
@@ -203,18 +202,6 @@ std::wstring FolderOf(const std::wstring& path) {
 std::wstring UnreadListLine(const std::wstring& line) {
   return L"note\tThe list's line \"" + OneField(line) +
          L"\" is neither a path nor a line of a report (it holds a tab); it counts as a document that failed.";
-}
-
-std::wstring ReportFileNamed(const std::vector<std::wstring>& arguments) {
-  for (const auto& argument : arguments) {
-    if (argument == L"--") break;
-    std::size_t start = argument.rfind(L"--", 0) == 0 ? 2 : 1;
-    if (argument.size() <= start || (argument[0] != L'/' && argument[0] != L'-')) continue;
-    std::wstring name = argument.substr(start, 7);
-    for (auto& c : name) c = static_cast<wchar_t>(std::towlower(c));
-    if (name == L"report:" && argument.size() > start + 7) return argument.substr(start + 7);
-  }
-  return {};
 }
 
 std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& document) {

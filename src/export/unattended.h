@@ -96,8 +96,6 @@ std::wstring FolderOf(const std::wstring& path);
 // The report's note for a line of the list that was not taken.
 std::wstring UnreadListLine(const std::wstring& line);
 
-// The /report:FILE of arguments that were refused before the switch was reached; empty if none.
-std::wstring ReportFileNamed(const std::vector<std::wstring>& arguments);
 
 // Follows an unattended run document by document: checks each path first (not a file: failed;
 // with skip-existing, a complete PDF newer than the document: skipped), reports each result as it comes

@@ -192,7 +192,7 @@ std::vector<Arg> OpenArguments(const std::wstring& documentPath) {
   };
 }
 
-double PrintLockSeconds(const WordBounds& bounds) {
+double TurnSeconds(const WordBounds& bounds) {
   constexpr double kMarginSeconds = 30;
   return bounds.callSeconds + bounds.dialog.dialogSeconds + kMarginSeconds;
 }
@@ -276,7 +276,7 @@ AutomatedWord::Turn AutomatedWord::TakeTurn(SessionLock* lock, const std::wstrin
   ports_.busy.Refresh();
   trace::Mark(L"lock-wait", busy);
   const auto stop = ports_.stop.Test();
-  const double seconds = PrintLockSeconds(bounds_);
+  const double seconds = TurnSeconds(bounds_);
   bool held = false;
   WaitUntil(ports_.pump, [&] { return stop() || (held = lock->TryTake()); }, seconds);
   Turn turn(held ? lock : nullptr);
@@ -487,16 +487,20 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
 }
 
 bool AutomatedWord::HoldsUsersWork(Instance& word) {
-  std::wstring count, visible, userControl;
-  try {
-    Guarded(word, [&] {
-      count = word.app->GetDispatch(L"Documents")->GetString(L"Count");
-      visible = word.app->GetString(L"Visible");
-      userControl = word.app->GetString(L"UserControl");
-    });
-  } catch (...) {
-    return false;  // unknown: quit as ever (a call given up has marked the instance hung)
-  }
+  // Each read on its own: one Word refuses does not hide what the others tell.
+  const auto read = [&](const std::function<std::wstring()>& get) {
+    std::wstring value;
+    if (word.state != WordState::Running) return value;
+    try {
+      Guarded(word, [&] { value = get(); });
+    } catch (...) {
+      // Unknown: counts as nothing (a call given up has marked the instance hung).
+    }
+    return value;
+  };
+  const std::wstring count = read([&] { return word.app->GetDispatch(L"Documents")->GetString(L"Count"); });
+  const std::wstring visible = read([&] { return word.app->GetString(L"Visible"); });
+  const std::wstring userControl = read([&] { return word.app->GetString(L"UserControl"); });
   return std::wcstol(count.c_str(), nullptr, 10) > 1 || IsOn(visible) || IsOn(userControl);
 }
 

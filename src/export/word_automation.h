@@ -148,7 +148,7 @@ class SessionLock {
 
 // How long a run waits for another's turn (at the printer, or starting Word): that one's printing
 // and dialog bounds, and a margin.
-double PrintLockSeconds(const WordBounds& bounds);
+double TurnSeconds(const WordBounds& bounds);
 
 // A running Word answers its default member with exactly "Microsoft Word"; one that refuses as
 // busy or does not answer within a second is running too. Nothing found gives false.

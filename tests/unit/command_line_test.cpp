@@ -114,7 +114,7 @@ TEST(PathsOfList, OneALineAndAReportGivesItsFailedDocuments) {
   EXPECT_EQ(FolderOf(L"C:\\Users\\me\\list.txt"), L"C:\\Users\\me");
 }
 
-TEST(ReportFileNamed, FoundBehindTheSwitchThatWasRefused) {
+TEST(ParseCommandLine, TheReportIsFoundBehindTheSwitchThatWasRefused) {
   const std::pair<std::vector<std::wstring>, std::wstring> rows[] = {
       {{L"/export", L"/exprot", L"--REPORT:C:\\r.txt"}, L"C:\\r.txt"},
       {{L"-report:r.txt", L"/report:s.txt"}, L"r.txt"},
@@ -122,7 +122,7 @@ TEST(ReportFileNamed, FoundBehindTheSwitchThatWasRefused) {
       {{L"/export", L"--", L"/report:r.txt"}, L""},
       {{L"/reports:r.txt"}, L""},
   };
-  for (const auto& [arguments, file] : rows) EXPECT_EQ(ReportFileNamed(arguments), file) << arguments.back();
+  for (const auto& [arguments, file] : rows) EXPECT_EQ(ParseCommandLine(arguments).reportFile, file) << arguments.back();
 }
 
 TEST(HandedPaths, TheReceiverTakesOnlyAWellFormedList) {

@@ -465,7 +465,7 @@ TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBac
 // Another Tavrolin at the printer: its dialog would be taken for this one's. This one waits its
 // turn (pumped, stoppable, bounded) before it even switches the printer, and gives it back after.
 TEST_F(WordSequenceTest, PrintingWaitsForAnotherExportsTurnAtThePrinter) {
-  const double bound = PrintLockSeconds(WordBounds{});
+  const double bound = TurnSeconds(WordBounds{});
   struct Case {
     const char* name;
     double freeAt;  // negative: never
