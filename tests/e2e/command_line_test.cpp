@@ -245,10 +245,9 @@ TEST_F(CommandLine, OnePdfPerPathAndNoUnfinishedPdfLeftForSkipExisting) {
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\b.pdf"));
 }
 
-// Two scheduled runs that overlap: each types only into its own printer's dialog. Left out of the
-// suite until the stand-in's server no longer refuses a creation now and then (0x80004002) while
-// another stand-in ends: it passed here alone, and failed once with that refusal.
-TEST_F(CommandLine, DISABLED_TwoRunsAtOnceEachGetTheirOwnPdfs) {
+// Two scheduled runs that overlap: each types only into its own printer's dialog, and neither
+// takes the other's new Word.
+TEST_F(CommandLine, TwoRunsAtOnceEachGetTheirOwnPdfs) {
   std::wstring first, second;
   for (int i = 1; i <= 4; ++i) {
     first += Quoted(Document(L"first " + std::to_wstring(i) + L".docx")) + L" ";

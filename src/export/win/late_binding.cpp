@@ -293,6 +293,13 @@ std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId
     if (SUCCEEDED(hr)) {
       clock.Start();
       hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
+      // Wine can hand a single-use server's class object to two clients starting at once and
+      // the second gets E_NOINTERFACE; asking again starts a server of its own. Windows never
+      // answers so for Word's IDispatch, so there the retry cannot fire.
+      if (hr == E_NOINTERFACE) {
+        object.Reset();
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
+      }
       clock.Stop();
     }
     if (FAILED(hr) || !object) {
