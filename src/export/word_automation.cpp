@@ -134,6 +134,7 @@ class AutomatedWord::Instance final : public WordApplication {
   ProcessGuard process;
   PrinterGuard printers;
   WindowId dialog = 0;  // the printer's dialog that was completed
+  std::unique_ptr<Dispatch> document;  // the opened document, as Open gave it
   std::vector<ChangedOption> options;  // Word's options changed for the run, until put back
 };
 
@@ -189,6 +190,30 @@ std::vector<Arg> OpenArguments(const std::wstring& documentPath) {
       Arg::Str(L"PasswordDocument", kNoDocumentPassword),
       Arg::Bool(L"NoEncodingDialog", true),
   };
+}
+
+std::vector<Arg> ExportAsFixedFormatArguments(const std::wstring& outputPath, const PdfOptions& options) {
+  std::vector<Arg> args = {
+      Arg::Str(L"OutputFileName", outputPath),
+      Arg::I4(L"ExportFormat", kWordPdfFormat),
+      Arg::Bool(L"OpenAfterExport", false),
+      Arg::I4(L"OptimizeFor", 0),  // wdExportOptimizeForPrint
+      Arg::I4(L"Range", 0),        // wdExportAllDocument
+      Arg::I4(L"Item", options.markup ? kExportWithMarkup : kExportContent),
+      Arg::Bool(L"IncludeDocProps", true),
+      Arg::Bool(L"KeepIRM", true),
+      Arg::I4(L"CreateBookmarks", 1),  // wdExportCreateHeadingBookmarks
+      Arg::Bool(L"DocStructureTags", true),
+      Arg::Bool(L"BitmapMissingFonts", true),
+  };
+  // Only when asked: a Word that predates it then still exports a plain PDF.
+  if (options.pdfa) args.push_back(Arg::Bool(L"UseISO19005_1", true));
+  return args;
+}
+
+std::wstring SavedAsPdfNote(const std::wstring& reason) {
+  return L"Word did not take ExportAsFixedFormat (" + reason +
+         L"); the PDF was saved through SaveAs2 instead, with Word's default PDF settings.";
 }
 
 bool IsWordRunning(Automation& automation) {
@@ -277,10 +302,10 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
       KeepFieldsFromAsking(instance);
       auto documents = instance.app->GetDispatch(L"Documents");
       try {
-        documents->CallMethod(kOpenNoRepairDialog, OpenArguments(documentPath));
+        instance.document = documents->CallForObject(kOpenNoRepairDialog, OpenArguments(documentPath));
       } catch (const AutomationError& e) {
         if (e.code() != kUnknownName) throw;
-        documents->CallMethod(L"Open", OpenArguments(documentPath));
+        instance.document = documents->CallForObject(L"Open", OpenArguments(documentPath));
       }
     });
   } catch (const AutomationError& e) {
@@ -374,6 +399,27 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
   return warning;
 }
 
+std::wstring AutomatedWord::ExportToPdf(WordApplication& word, const std::wstring& outputPath,
+                                       const PdfOptions& options) {
+  Instance& w = OursOrThrow(word, L"ExportAsFixedFormat");
+  if (!w.document) throw AutomationError(L"Documents.Open", L"Word gave no document object for the opened document.");
+  std::wstring note;
+  ports_.busy.Refresh();
+  Guarded(w, [&] {
+    try {
+      trace::Mark(L"export-call");
+      w.document->CallMethod(L"ExportAsFixedFormat", ExportAsFixedFormatArguments(outputPath, options));
+    } catch (const AutomationError& e) {
+      if (e.code() != kUnknownName) throw;
+      // Once, with no options: a Word that cannot take those cannot take them here either.
+      w.document->CallMethod(L"SaveAs2", {Arg::Str(L"FileName", outputPath), Arg::I4(L"FileFormat", kWordPdfFormat)});
+      note = SavedAsPdfNote(e.reason());
+    }
+  });
+  ports_.busy.Refresh();
+  return note;
+}
+
 AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word) {
   if (word.state != WordState::Running) return Printing::Done;
   const auto stop = ports_.stop.Test();
@@ -409,6 +455,8 @@ std::wstring AutomatedWord::Closed(Instance& word) {
 }
 
 std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
+  // Let go of before Quit, while Word still answers its release.
+  word.document.reset();
   if (word.state == WordState::Gone) return {};
   const double seconds = ports_.stop.Quitting() ? kEndingQuitSeconds : bounds_.quitSeconds;
   if (word.state == WordState::Hung) return EndNow(word);

@@ -222,19 +222,39 @@ std::wstring LateBound::GetString(const std::wstring& member) {
   });
 }
 
+namespace {
+
+// The object a call gave; null when it gave none.
+ComPtr<IDispatch> ObjectOf(VARIANT* v) {
+  ComPtr<IDispatch> result;
+  if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
+    v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
+  }
+  return result;
+}
+
+}  // namespace
+
 std::unique_ptr<Dispatch> LateBound::GetDispatch(const std::wstring& member) {
   const CallBounds bounds = bounds_;
   auto found = runner_->Run<ComPtr<IDispatch>>(MemberName(member), bounds, [object = object_, member, bounds](AttemptClock& clock) {
     Variant value;
     InvokeByName(object->get(), member, DISPATCH_PROPERTYGET, {}, value.get(), bounds, clock);
-    VARIANT* v = value.get();
-    ComPtr<IDispatch> result;
-    if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
-      v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
-    }
+    ComPtr<IDispatch> result = ObjectOf(value.get());
     if (!result) throw AutomationError(MemberName(member), L"Word gave no object for it.");
     return result;
   });
+  return std::make_unique<LateBound>(std::move(found), runner_, bounds_);
+}
+
+std::unique_ptr<Dispatch> LateBound::CallForObject(const std::wstring& member, const std::vector<Arg>& args) {
+  const CallBounds bounds = bounds_;
+  auto found = runner_->Run<ComPtr<IDispatch>>(MemberName(member), bounds, [object = object_, member, args, bounds](AttemptClock& clock) {
+    Variant value;
+    InvokeByName(object->get(), member, DISPATCH_METHOD, args, value.get(), bounds, clock);
+    return ObjectOf(value.get());
+  });
+  if (!found) return nullptr;
   return std::make_unique<LateBound>(std::move(found), runner_, bounds_);
 }
 

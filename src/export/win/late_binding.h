@@ -53,6 +53,7 @@ class LateBound final : public Dispatch {
   std::unique_ptr<Dispatch> GetDispatch(const std::wstring& member) override;
   void Put(const std::wstring& member, const Arg& value) override;
   void CallMethod(const std::wstring& member, const std::vector<Arg>& args) override;
+  std::unique_ptr<Dispatch> CallForObject(const std::wstring& member, const std::vector<Arg>& args) override;
   void CallMethodAlongside(const std::wstring& member, const std::vector<Arg>& args,
                            const std::function<void(const std::function<bool()>&)>& meanwhile) override;
   void Limit(const CallBounds& bounds) override { bounds_ = bounds; }
