@@ -44,6 +44,8 @@ class FileSystem {
   // user's temporary folder, for a printer that cannot take the document's own; empty when
   // none can be made.
   virtual std::wstring ShortPdfPath() = 0;
+  // Makes one folder whose parent exists; true also when it is there already.
+  virtual bool MakeFolder(const std::wstring& path, std::wstring& reason) = 0;
 };
 
 // The bar that shows how far the run is, 0 to 100.

@@ -74,6 +74,7 @@ class LongPathFiles final : public FileSystem {
   std::int64_t FileSize(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
   std::wstring ShortPdfPath() override { return inner_.ShortPdfPath(); }
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override;
 
  private:
   FileSystem& inner_;

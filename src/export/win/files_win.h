@@ -26,6 +26,7 @@ class Win32FileCalls final : public FileSystem {
   std::int64_t FileSize(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
   std::wstring ShortPdfPath() override;
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override;
 };
 
 // The export run's file system: the calls above, every path in its long form.
@@ -52,6 +53,7 @@ class Files final : public FileSystem {
     return long_.Move(from, to, reason);
   }
   std::wstring ShortPdfPath() override { return long_.ShortPdfPath(); }
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override { return long_.MakeFolder(path, reason); }
 
  private:
   Win32FileCalls calls_;
