@@ -66,6 +66,59 @@ void AppendCodePoint(std::wstring& out, char32_t c) {
 
 }  // namespace
 
+namespace {
+
+// One switch into `result`; its error there when it makes no sense.
+void TakeSwitch(const std::wstring& argument, CommandLine& result) {
+  std::wstring name;
+  std::optional<std::wstring> value;
+  SplitSwitch(argument, name, value);
+  const bool takesValue = name == L"report" || name == L"list" || name == L"out" || name == L"via";
+  if (value && !takesValue) {
+    result.error = L"The switch " + argument + L" takes no value.";
+  } else if (name == L"export") {
+    result.exportMode = true;
+  } else if (name == L"skip-existing") {
+    result.skipExisting = true;
+  } else if (name == L"?" || name == L"h" || name == L"help") {
+    result.usage = true;
+  } else if (name == L"report") {
+    TakeFile(name, value, result.reportFile, result.error);
+  } else if (name == L"list") {
+    TakeFile(name, value, result.listFile, result.error);
+  } else if (name == L"out") {
+    if (value && value->empty()) value.reset();
+    if (!value) result.error = L"The switch /out needs a folder: /out:DIR.";
+    else TakeFile(name, value, result.outFolder, result.error);
+  } else if (name == L"via") {
+    const std::wstring road = value ? Lower(*value) : L"";
+    if (road != L"printer" && road != L"word") result.error = L"The switch /via is /via:printer or /via:word.";
+    result.viaWord = road == L"word";
+  } else if (name == L"pdfa") {
+    result.pdfa = true;
+  } else if (name == L"markup") {
+    result.markup = true;
+  } else {
+    result.error = L"Unknown switch: " + argument;
+  }
+}
+
+// What one switch means only together with another.
+std::wstring Mismatch(const CommandLine& line) {
+  if ((line.pdfa || line.markup) && !line.viaWord) {
+    return std::wstring(L"The switch ") + (line.pdfa ? L"/pdfa" : L"/markup") + L" works only with /via:word.";
+  }
+  // Only an unattended run reports, skips or exports a certain way: alone they would do nothing.
+  if (line.exportMode || line.usage) return {};
+  if (!line.reportFile.empty()) return L"The switch /report works only with /export.";
+  if (line.skipExisting) return L"The switch /skip-existing works only with /export.";
+  if (line.viaWord) return L"The switch /via works only with /export.";
+  if (!line.outFolder.empty()) return L"The switch /out works only with /export.";
+  return {};
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
   CommandLine result;
   bool switchesEnded = false;
@@ -79,40 +132,18 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
       switchesEnded = true;
       continue;
     }
-    std::wstring name;
-    std::optional<std::wstring> value;
-    SplitSwitch(argument, name, value);
-    // Past a refused switch only the report is still looked for: the script reads why there.
     if (!result.error.empty()) {
-      if (name == L"report") {
-        std::wstring ignored;
-        TakeFile(name, value, result.reportFile, ignored);
-      }
+      // Past a refused switch only the report is still looked for: the script reads why there.
+      std::wstring name;
+      std::optional<std::wstring> value;
+      SplitSwitch(argument, name, value);
+      std::wstring ignored;
+      if (name == L"report") TakeFile(name, value, result.reportFile, ignored);
       continue;
     }
-    const bool takesValue = name == L"report" || name == L"list";
-    if (value && !takesValue) {
-      result.error = L"The switch " + argument + L" takes no value.";
-    } else if (name == L"export") {
-      result.exportMode = true;
-    } else if (name == L"skip-existing") {
-      result.skipExisting = true;
-    } else if (name == L"?" || name == L"h" || name == L"help") {
-      result.usage = true;
-    } else if (name == L"report") {
-      TakeFile(name, value, result.reportFile, result.error);
-    } else if (name == L"list") {
-      TakeFile(name, value, result.listFile, result.error);
-    } else {
-      result.error = L"Unknown switch: " + argument;
-    }
+    TakeSwitch(argument, result);
   }
-  if (!result.error.empty()) return result;
-  // Only an unattended run reports or skips: alone they would do nothing, silently.
-  if (!result.exportMode && !result.usage) {
-    if (!result.reportFile.empty()) result.error = L"The switch /report works only with /export.";
-    if (result.skipExisting) result.error = L"The switch /skip-existing works only with /export.";
-  }
+  if (result.error.empty()) result.error = Mismatch(result);
   return result;
 }
 
@@ -129,7 +160,8 @@ bool HasArguments(const std::wstring& commandLine) {
 }
 
 std::wstring UsageText() {
-  return L"Usage: tavrolin.exe [/export [/report:FILE] [/skip-existing]] [/list:FILE] [PATH...]\n"
+  return L"Usage: tavrolin.exe [/export [/report:FILE] [/skip-existing] [/out:DIR]\n"
+         L"                     [/via:printer | /via:word [/pdfa] [/markup]]] [/list:FILE] [PATH...]\n"
          L"\n"
          L"PATH...  documents (and folders) added to the list, as a drop adds them.\n"
          L"/list:FILE  more paths, from a UTF-8 text file, one a line; a report of an earlier\n"
@@ -138,7 +170,16 @@ std::wstring UsageText() {
          L"    fails does not stop the run, and the program ends by itself.\n"
          L"/report:FILE  writes a line per document (exported, skipped or failed, seconds,\n"
          L"    path, and for a failure the step and the reason) and a totals line, in UTF-8.\n"
-         L"/skip-existing  skips a document whose PDF exists and is newer than it.\n"
+         L"/skip-existing  skips a document whose PDF exists and is newer than it (where /out\n"
+         L"    would write it).\n"
+         L"/out:DIR  writes the PDFs into DIR, each at its document's path below the folder\n"
+         L"    the documents share (below \"C\" or \"server\\share\" when they lie on several);\n"
+         L"    without it each PDF is written beside its document.\n"
+         L"/via:printer  prints on \"PDF Printer\" (the default).\n"
+         L"/via:word  Word's own PDF export: links, bookmarks from headings and tags for screen\n"
+         L"    readers; no printer is needed.\n"
+         L"/pdfa  with /via:word: PDF/A for archiving.\n"
+         L"/markup  with /via:word: comments and tracked changes shown.\n"
          L"\n"
          L"Exit codes of /export:\n"
          L"0  every document exported or skipped\n"
@@ -147,7 +188,7 @@ std::wstring UsageText() {
          L"3  a bad command line, an unreadable list or report file, or no document\n"
          L"4  Word is not registered for automation, there is no interactive desktop, or Word\n"
          L"    refused the printer \"PDF Printer\" before any document was\n"
-         L"    exported (the run stops there)\n"
+         L"    exported (the run stops there; /via:word needs no printer)\n"
          L"5  stopped by the user, or the window was closed\n"
          L"\n"
          L"Without /export, paths go to the Tavrolin window that is already open, if any.";

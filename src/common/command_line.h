@@ -14,6 +14,10 @@ struct CommandLine {
   bool usage = false;         // /?
   std::wstring reportFile;    // /report:FILE
   std::wstring listFile;      // /list:FILE
+  std::wstring outFolder;     // /out:DIR; empty: each PDF beside its document
+  bool viaWord = false;       // /via:word: Word's own PDF export instead of the printer
+  bool pdfa = false;          // /pdfa, with /via:word only
+  bool markup = false;        // /markup, with /via:word only
   std::wstring error;
 };
 

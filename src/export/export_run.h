@@ -48,6 +48,8 @@ class FileSystem {
   // `path` as the file system compares names, so that two spellings of one file give one key.
   // Letter case is folded (ASCII here; the system's own folding on Windows).
   virtual std::wstring NameKey(const std::wstring& path);
+  // Makes one folder whose parent exists; true also when it is there already.
+  virtual bool MakeFolder(const std::wstring& path, std::wstring& reason) = 0;
 };
 
 // The bar that shows how far the run is, 0 to 100.

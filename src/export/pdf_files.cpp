@@ -156,6 +156,10 @@ std::int64_t LongPathFiles::FileSize(const std::wstring& path) {
   return inner_.FileSize(LongPathForm(path));
 }
 
+bool LongPathFiles::MakeFolder(const std::wstring& path, std::wstring& reason) {
+  return inner_.MakeFolder(LongPathForm(path), reason);
+}
+
 bool LongPathFiles::Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) {
   return inner_.Move(LongPathForm(from), LongPathForm(to), reason);
 }

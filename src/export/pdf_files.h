@@ -75,6 +75,7 @@ class LongPathFiles final : public FileSystem {
   bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
   std::wstring ShortPdfPath() override { return inner_.ShortPdfPath(); }
   std::wstring NameKey(const std::wstring& path) override { return inner_.NameKey(path); }
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override;
 
  private:
   FileSystem& inner_;

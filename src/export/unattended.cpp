@@ -194,11 +194,6 @@ ListEntries PathsOfList(const std::wstring& text, const std::wstring& folder) {
   return list;
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t last = path.find_last_of(L"\\/");
-  return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
-}
-
 std::wstring UnreadListLine(const std::wstring& line) {
   return L"note\tThe list's line \"" + OneField(line) +
          L"\" is neither a path nor a line of a report (it holds a tab); it counts as a document that failed.";

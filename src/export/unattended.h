@@ -8,6 +8,7 @@
 #include "common/event_pump.h"
 #include "common/message_boxes.h"
 #include "export/export_run.h"
+#include "export/pdf_placement.h"
 
 namespace tavrolin {
 
@@ -89,9 +90,6 @@ struct ListEntries {
 // A line holding a tab is a line of a report (no path holds one): the path of a failed document
 // is taken and the report's other lines are skipped, so a report can be fed back.
 ListEntries PathsOfList(const std::wstring& text, const std::wstring& folder);
-
-// The folder of a full path, without its last backslash.
-std::wstring FolderOf(const std::wstring& path);
 
 // The report's note for a line of the list that was not taken.
 std::wstring UnreadListLine(const std::wstring& line);

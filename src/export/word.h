@@ -35,6 +35,13 @@ class StopRequested : public std::exception {
   const char* what() const noexcept override { return "stop requested"; }
 };
 
+// What Word's own PDF export is asked for beyond a plain PDF.
+struct PdfOptions {
+  bool pdfa = false;    // PDF/A-1b, for archiving
+  bool markup = false;  // comments and tracked changes shown
+  bool operator==(const PdfOptions&) const = default;
+};
+
 // One Word application object, started for one document. Released when destroyed.
 class WordApplication {
  public:
@@ -56,6 +63,11 @@ class Word {
   // The waits inside observe the run's stop and throw StopRequested when it is asked.
   // Gives a warning for the end of the run when Word's printer could not be switched back.
   virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) = 0;
+  // Word's own PDF export of the open document to `outputPath`: no printer, no dialog. Word's
+  // refusal throws with its own description. Gives a note for the end of the run when the PDF
+  // had to be made another way (a Word that does not know the export).
+  virtual std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath,
+                                   const PdfOptions& options) = 0;
   // Quit without saving ("Savechanges" = 0), once Word has no background print job left (else
   // Quit would ask whether to cancel it); an instance that has not ended within a short bound
   // is ended. Never throws: the document in hand is done either way. Says what became of the

@@ -197,6 +197,30 @@ double TurnSeconds(const WordBounds& bounds) {
   return bounds.callSeconds + bounds.dialog.dialogSeconds + kMarginSeconds;
 }
 
+std::vector<Arg> ExportAsFixedFormatArguments(const std::wstring& outputPath, const PdfOptions& options) {
+  std::vector<Arg> args = {
+      Arg::Str(L"OutputFileName", outputPath),
+      Arg::I4(L"ExportFormat", kWordPdfFormat),
+      Arg::Bool(L"OpenAfterExport", false),
+      Arg::I4(L"OptimizeFor", 0),  // wdExportOptimizeForPrint
+      Arg::I4(L"Range", 0),        // wdExportAllDocument
+      Arg::I4(L"Item", options.markup ? kExportWithMarkup : kExportContent),
+      Arg::Bool(L"IncludeDocProps", true),
+      Arg::Bool(L"KeepIRM", true),
+      Arg::I4(L"CreateBookmarks", 1),  // wdExportCreateHeadingBookmarks
+      Arg::Bool(L"DocStructureTags", true),
+      Arg::Bool(L"BitmapMissingFonts", true),
+  };
+  // Only when asked: a Word that predates it then still exports a plain PDF.
+  if (options.pdfa) args.push_back(Arg::Bool(L"UseISO19005_1", true));
+  return args;
+}
+
+std::wstring SavedAsPdfNote(const std::wstring& reason) {
+  return L"Word did not take ExportAsFixedFormat (" + reason +
+         L"); the PDF was saved through SaveAs2 instead, with Word's default PDF settings.";
+}
+
 bool IsWordRunning(Automation& automation) {
   std::unique_ptr<Dispatch> word;
   try {
@@ -420,6 +444,27 @@ std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::
   return warning;
 }
 
+std::wstring AutomatedWord::ExportToPdf(WordApplication& word, const std::wstring& outputPath,
+                                       const PdfOptions& options) {
+  Instance& w = OursOrThrow(word, L"ExportAsFixedFormat");
+  if (!w.document) throw AutomationError(L"Documents.Open", L"Word gave no document object for the opened document.");
+  std::wstring note;
+  ports_.busy.Refresh();
+  Guarded(w, [&] {
+    try {
+      trace::Mark(L"export-call");
+      w.document->CallMethod(L"ExportAsFixedFormat", ExportAsFixedFormatArguments(outputPath, options));
+    } catch (const AutomationError& e) {
+      if (e.code() != kUnknownName) throw;
+      // Once, with no options: a Word that cannot take those cannot take them here either.
+      w.document->CallMethod(L"SaveAs2", {Arg::Str(L"FileName", outputPath), Arg::I4(L"FileFormat", kWordPdfFormat)});
+      note = SavedAsPdfNote(e.reason());
+    }
+  });
+  ports_.busy.Refresh();
+  return note;
+}
+
 AutomatedWord::Printing AutomatedWord::WaitForBackgroundPrinting(Instance& word) {
   if (word.state != WordState::Running) return Printing::Done;
   const auto stop = ports_.stop.Test();
@@ -469,6 +514,8 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
     // Quit would close the user's documents too, unsaved.
     if (HoldsUsersWork(word)) return LeaveToUser(word);
     if (word.state == WordState::Hung) return EndNow(word);
+    // Let go of before Quit, while Word still answers its release.
+    word.document.reset();
     Guarded(word, [&] { word.app->CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)}); });
     quitAnswered = true;
   } catch (...) {

@@ -122,6 +122,17 @@ std::vector<Arg> PrintOutArguments();
 // recent files or locking the document for writing.
 std::vector<Arg> OpenArguments(const std::wstring& documentPath);
 
+// wdExportFormatPDF, and wdFormatPDF for SaveAs2: the same number.
+inline constexpr std::int32_t kWordPdfFormat = 17;
+// wdExportDocumentContent, and wdExportDocumentWithMarkup: comments and tracked changes shown.
+inline constexpr std::int32_t kExportContent = 0;
+inline constexpr std::int32_t kExportWithMarkup = 7;
+// Document.ExportAsFixedFormat's named arguments: the whole document for print, bookmarks from
+// headings, structure tags, properties and rights kept, and PDF/A only when asked.
+std::vector<Arg> ExportAsFixedFormatArguments(const std::wstring& outputPath, const PdfOptions& options);
+// Said at the end of the run for a Word that knows no ExportAsFixedFormat (`reason`: its words).
+std::wstring SavedAsPdfNote(const std::wstring& reason);
+
 // Bounds of the Word calls and of the dialog driver, in seconds; tests shorten them.
 struct WordBounds {
   double busyRetrySeconds = 60;  // a call Word rejects as busy is retried this long in all
@@ -180,6 +191,7 @@ class AutomatedWord final : public Word {
   bool ConfirmWordClosed() override;
   void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) override;
   std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override;
+  std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions& options) override;
   std::wstring Quit(WordApplication& word) override;
   std::wstring Dismiss(WordApplication& word) override;
 

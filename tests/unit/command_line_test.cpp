@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/command_line.h"
+#include "export/export_choices.h"
 #include "export/unattended.h"
 
 namespace tavrolin {
@@ -46,6 +47,65 @@ TEST(ParseCommandLine, SwitchesInAnySpellingPathsInOrderAndEveryBadLineRefused) 
     EXPECT_EQ(line.reportFile, row.report);
     EXPECT_EQ(line.listFile, row.list);
   }
+}
+
+TEST(ParseCommandLine, TheRoadItsOptionsAndTheOutputFolder) {
+  struct Row {
+    Paths args;
+    bool viaWord, pdfa, markup;
+    std::wstring out;
+    bool bad;
+  };
+  const Row rows[] = {
+      {{L"/export", L"a.doc"}, false, false, false, L"", false},
+      {{L"/export", L"/VIA:Word", L"/pdfa", L"-Markup", L"/out:D:\\PDFs"}, true, true, true, L"D:\\PDFs", false},
+      {{L"/export", L"/via:printer", L"/out:D:\\a b\\"}, false, false, false, L"D:\\a b\\", false},
+      {{L"/export", L"/pdfa"}, false, true, false, L"", true},
+      {{L"/export", L"/via:printer", L"/markup"}, false, false, true, L"", true},
+      {{L"/export", L"/via:fax"}, false, false, false, L"", true},
+      {{L"/export", L"/via"}, false, false, false, L"", true},
+      {{L"/export", L"/out:"}, false, false, false, L"", true},
+      {{L"/export", L"/out:a", L"/out:b"}, false, false, false, L"a", true},
+      {{L"/export", L"/pdfa:yes", L"/via:word"}, false, false, false, L"", true},
+      {{L"/via:word", L"a.doc"}, true, false, false, L"", true},
+      {{L"/out:D:\\PDFs"}, false, false, false, L"D:\\PDFs", true},
+  };
+  for (const auto& row : rows) {
+    const CommandLine line = ParseCommandLine(row.args);
+    EXPECT_EQ(!line.error.empty(), row.bad) << row.args.size() << " " << line.error.size();
+    if (row.bad) continue;
+    EXPECT_EQ(line.viaWord, row.viaWord);
+    EXPECT_EQ(line.pdfa, row.pdfa);
+    EXPECT_EQ(line.markup, row.markup);
+    EXPECT_EQ(line.outFolder, row.out);
+  }
+  EXPECT_NE(UsageText().find(L"/via:word"), std::wstring::npos);
+}
+
+// The window's menu of export options: each item does what it says, PDF/A and markup only on
+// Word's road, and a cancelled folder picker keeps the choice.
+TEST(ExportMenu, EachItemDoesWhatItSays) {
+  using I = ExportMenuItem;
+  ExportChoices c;
+  auto line = [&](I item) {
+    for (const auto& l : ExportMenuLines(c)) {
+      if (l.item == item) return l;
+    }
+    return ExportMenuLine{item};
+  };
+  EXPECT_TRUE(line(I::ByPrinter).checked && line(I::Beside).checked) << "the defaults";
+  EXPECT_FALSE(line(I::PdfA).enabled || line(I::Markup).enabled);
+  EXPECT_EQ(c, Choose(c, I::PdfA)) << "greyed on the print road";
+  c = Choose(Choose(Choose(c, I::ByWord), I::PdfA), I::Markup);
+  EXPECT_EQ((ExportChoices{ExportRoad::Word, {true, true}, L""}), c);
+  EXPECT_TRUE(line(I::ByWord).checked && !line(I::ByPrinter).checked && line(I::PdfA).enabled);
+  EXPECT_EQ(c, Choose(c, I::IntoFolder, L"")) << "the picker cancelled";
+  c = Choose(c, I::IntoFolder, L"D:\\PDFs");
+  EXPECT_EQ(L"PDFs into D:\\PDFs...", line(I::IntoFolder).text);
+  EXPECT_TRUE(line(I::IntoFolder).checked && !line(I::Beside).checked);
+  c = Choose(Choose(c, I::Beside), I::ByPrinter);
+  EXPECT_EQ(L"", c.folder);
+  EXPECT_EQ(ExportRoad::Printer, c.road);
 }
 
 TEST(HasArguments, OnlyWhatFollowsTheProgramsNameCounts) {

@@ -7,6 +7,7 @@
 #include "common/long_path.h"
 #include "export/export_run.h"
 #include "export/pdf_files.h"
+#include "export/pdf_placement.h"
 #include "fakes/fake_pump.h"
 #include "shared/fake_pointer.h"
 
@@ -90,10 +91,17 @@ class FakeDisk final : public FileSystem {
     return true;
   }
   std::wstring ShortPdfPath() override { return L"C:\\Temp\\Tavrolin\\1.pdf"; }
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override {
+    if (!Usable(path, &reason)) return false;
+    if (folderRefused == path) return Fail(reason, L"Access is denied.");
+    files[path] = {};
+    return true;
+  }
 
   std::map<std::wstring, File> files;  // keyed by the path as the system sees it
   std::vector<std::wstring> refused;
   bool moveFails = false;
+  std::wstring folderRefused;
 
  private:
   static bool Fail(std::wstring& reason, const wchar_t* text) {
@@ -130,6 +138,10 @@ class PrinterWord final : public Word {
     if (writeSeconds < 0) return {};  // never finishes
     pump_.At(pump_.Now() + 0.5 + writeSeconds,
              [this, target] { disk_.files[target] = {kNewPdf, false}; });
+    return {};
+  }
+  std::wstring ExportToPdf(WordApplication&, const std::wstring& outputPath, const PdfOptions&) override {
+    disk_.files[LongPathForm(outputPath)] = {kNewPdf, false};
     return {};
   }
   std::wstring Quit(WordApplication&) override { return {}; }
@@ -377,6 +389,61 @@ TEST(AsidePathFor, IsAHiddenTildeNameBesideThePdfThatFitsTheNameLimit) {
   EXPECT_NE(first, second) << "names that differ only past the cut stay apart";
   EXPECT_EQ(first, AsidePathFor(base + L"1.pdf")) << "found again by the next export";
   EXPECT_EQ(first.rfind(L"C:\\Docs\\~$", 0), 0u);
+}
+
+// Into a folder: each document's path below the deepest folder the run's documents share, in the
+// folder the user named; a run over drives or shares keeps each below its own's name.
+TEST(PdfPlacement, KeepsTheTreeBelowTheSharedFolder) {
+  struct Row {
+    const char* what;
+    std::wstring folder;
+    std::vector<std::wstring> documents;
+    std::vector<std::wstring> pdfs;
+  };
+  const std::vector<Row> rows = {
+      {"beside, as without a folder", L"", {L"C:\\Docs\\a.docx"}, {L"C:\\Docs\\a.pdf"}},
+      {"one document", L"D:\\Out", {L"C:\\Docs\\a.docx"}, {L"D:\\Out\\a.pdf"}},
+      {"sibling folders, trailing separator", L"D:\\Out\\",
+       {L"C:\\Work\\2024\\a.docx", L"C:\\Work\\2025\\Q1\\b.doc"},
+       {L"D:\\Out\\2024\\a.pdf", L"D:\\Out\\2025\\Q1\\b.pdf"}},
+      {"folders compared without letter case, spelled as each document has them", L"D:\\Out",
+       {L"C:\\Work\\\u00C4rger\\a.docx", L"c:\\WORK\\\u00E4rger\\b.docx", L"C:\\work\\c.docx"},
+       {L"D:\\Out\\\u00C4rger\\a.pdf", L"D:\\Out\\\u00E4rger\\b.pdf", L"D:\\Out\\c.pdf"}},
+      {"a shared name prefix is not a shared folder", L"D:\\Out",
+       {L"C:\\Work\\Report\\a.docx", L"C:\\Work\\Reports\\b.docx"},
+       {L"D:\\Out\\Report\\a.pdf", L"D:\\Out\\Reports\\b.pdf"}},
+      {"long forms and UNC share the tree of their plain forms", L"D:\\Out",
+       {L"\\\\?\\C:\\Work\\x\\a.docx", L"C:\\Work\\y\\b.docx", L"\\\\?\\UNC\\srv\\team\\p\\c.docx"},
+       {L"D:\\Out\\C\\Work\\x\\a.pdf", L"D:\\Out\\C\\Work\\y\\b.pdf", L"D:\\Out\\srv\\team\\p\\c.pdf"}},
+      {"two drives", L"E:\\", {L"C:\\a\\x.docx", L"d:\\b\\y.docx"}, {L"E:\\C\\a\\x.pdf", L"E:\\D\\b\\y.pdf"}},
+      {"one share", L"D:\\Out", {L"\\\\srv\\team\\p\\a.docx", L"\\\\SRV\\Team\\p\\q\\b.docx"},
+       {L"D:\\Out\\a.pdf", L"D:\\Out\\q\\b.pdf"}},
+  };
+  for (const auto& row : rows) {
+    const PdfPlacement placement(row.folder, row.documents);
+    for (std::size_t i = 0; i < row.documents.size(); ++i) {
+      EXPECT_EQ(row.pdfs[i], placement.PdfPathFor(row.documents[i])) << row.what;
+    }
+  }
+  // Added during the run, outside the shared folder: below its drive's name, never above the folder.
+  const PdfPlacement placement(L"D:\\Out", {L"C:\\Work\\a.docx"});
+  EXPECT_EQ(L"D:\\Out\\C\\Other\\b.pdf", placement.PdfPathFor(L"C:\\Other\\b.docx"));
+  EXPECT_FALSE(SameFileName(L"stra\u00DFe", L"STRASSE")) << "one character at a time, as the file system";
+}
+
+TEST(MakeFoldersFor, MakesTheMissingFoldersOutermostFirstAndNamesTheOneRefused) {
+  FakeDisk disk;
+  disk.files[L"D:\\Out"] = {};
+  LongPathFiles files(disk);
+  std::wstring reason;
+  const std::wstring deep = L"D:\\Out\\" + std::wstring(250, L'x') + L"\\y\\a.pdf";
+  ASSERT_TRUE(MakeFoldersFor(files, deep, reason)) << reason.size();
+  EXPECT_TRUE(files.Exists(FolderOf(deep)));
+  EXPECT_TRUE(disk.refused.empty()) << "the long form, also for folders";
+  disk.folderRefused = LongPathForm(L"D:\\Out\\z");
+  EXPECT_FALSE(MakeFoldersFor(files, L"D:\\Out\\z\\w\\b.pdf", reason));
+  EXPECT_TRUE(Contains(reason, L"D:\\Out\\z could not be made: Access is denied.")) << reason.size();
+  EXPECT_TRUE(MakeFoldersFor(files, L"E:\\b.pdf", reason)) << "a drive is never made";
 }
 
 }  // namespace

@@ -71,6 +71,11 @@ class FakeFiles final : public FileSystem {
     return true;
   }
   std::wstring ShortPdfPath() override { return L"C:\\Temp\\1.pdf"; }
+  bool MakeFolder(const std::wstring& path, std::wstring&) override {
+    journal_.push_back(L"make folder " + path);
+    files.insert(path);
+    return true;
+  }
   std::set<std::wstring> files;
   std::map<std::wstring, std::wstring> undeletable;  // path -> reason
   std::set<std::wstring> unfinished;                 // the printer never finishes these
@@ -120,6 +125,14 @@ class FakeWord final : public Word {
       pump_.At(pump_.Now() + pdfDelay, [this, outputPath] { files_.files.insert(outputPath); });
     }
     return document == printerStays ? L"Word could not be switched back to the printer \"Office Laser\"." : L"";
+  }
+  // Word's own export writes the PDF before it returns.
+  std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions&) override {
+    const auto& document = static_cast<FakeApplication&>(word).document;
+    journal_.push_back(L"export " + document + L" -> " + outputPath);
+    if (document == printFails) throw AutomationError(L"ExportAsFixedFormat", L"The document could not be exported.");
+    if (document != noPdf) files_.files.insert(outputPath);
+    return {};
   }
   std::wstring Quit(WordApplication& word) override {
     const auto& document = static_cast<FakeApplication&>(word).document;

@@ -511,6 +511,53 @@ TEST_F(WordSequenceTest, PrintingWaitsForAnotherExportsTurnAtThePrinter) {
   EXPECT_EQ(0, startLock.held);
 }
 
+// Word's own export: on the opened document, with fixed types, and never a printer or a dialog.
+TEST_F(WordSequenceTest, ExportToPdfCallsExportAsFixedFormatOnTheDocumentWithoutAnyPrinter) {
+  auto app = Open(L"C:\\Docs\\Report.docx");
+  log.calls.clear();
+  EXPECT_EQ(L"", word.ExportToPdf(*app, L"C:\\Out\\Report.pdf", {}));
+  EXPECT_EQ((std::vector<std::wstring>{L"Document.call ExportAsFixedFormat"}), log.Names());
+  const std::vector<Arg> expected = {
+      Arg::Str(L"OutputFileName", L"C:\\Out\\Report.pdf"), Arg::I4(L"ExportFormat", 17),
+      Arg::Bool(L"OpenAfterExport", false), Arg::I4(L"OptimizeFor", 0), Arg::I4(L"Range", 0),
+      Arg::I4(L"Item", 0), Arg::Bool(L"IncludeDocProps", true), Arg::Bool(L"KeepIRM", true),
+      Arg::I4(L"CreateBookmarks", 1), Arg::Bool(L"DocStructureTags", true), Arg::Bool(L"BitmapMissingFonts", true),
+  };
+  EXPECT_EQ(expected, log.calls[0].args);
+  word.ExportToPdf(*app, L"C:\\Out\\Report.pdf", {.pdfa = true, .markup = true});
+  EXPECT_EQ(Arg::I4(L"Item", 7), log.calls[1].args.at(5)) << "with markup";
+  EXPECT_EQ(Arg::Bool(L"UseISO19005_1", true), log.calls[1].args.back());
+  word.Quit(*app);
+  EXPECT_EQ(0u, Count(L"App.put ActivePrinter") + Count(L"App.call PrintOut"));
+  EXPECT_TRUE(windows.posts.empty()) << "no dialog is looked for";
+}
+
+// Word's own refusal is the document's; only a Word that does not know the export saves through
+// SaveAs2, once, and says so.
+TEST_F(WordSequenceTest, ExportToPdfFallsBackToSaveAs2OnlyForAnUnknownMember) {
+  auto app = Open(L"C:\\Docs\\Report.docx");
+  log.Fail(L"Document.call ExportAsFixedFormat", L"Export failed because this feature is not installed.");
+  std::wstring reason;
+  try {
+    word.ExportToPdf(*app, L"C:\\Docs\\Report.pdf", {});
+  } catch (const AutomationError& e) {
+    reason = e.reason();
+  }
+  EXPECT_EQ(L"Export failed because this feature is not installed.", reason);
+  EXPECT_EQ(0u, Count(L"Document.call SaveAs2"));
+
+  AutomationError unknown(L"ExportAsFixedFormat", L"Word does not know this member.");
+  unknown.SetCode(kUnknownName);
+  log.failures.insert_or_assign(L"Document.call ExportAsFixedFormat", unknown);
+  EXPECT_EQ(SavedAsPdfNote(L"Word does not know this member."), word.ExportToPdf(*app, L"C:\\Docs\\Report.pdf", {}));
+  ASSERT_EQ(L"Document.call SaveAs2", log.calls.back().what);
+  EXPECT_EQ((std::vector<Arg>{Arg::Str(L"FileName", L"C:\\Docs\\Report.pdf"), Arg::I4(L"FileFormat", 17)}),
+            log.calls.back().args);
+  log.Fail(L"Document.call SaveAs2", L"The file could not be saved.");
+  EXPECT_THROW(word.ExportToPdf(*app, L"C:\\Docs\\Report.pdf", {}), AutomationError);
+  EXPECT_EQ(2u, Count(L"Document.call SaveAs2")) << "once per export";
+}
+
 TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
   auto app = Open(L"C:\\Docs\\Report.docx");
   auto lastPut = [&] {

@@ -162,4 +162,12 @@ std::wstring Win32FileCalls::NameKey(const std::wstring& path) {
   return upper;
 }
 
+bool Win32FileCalls::MakeFolder(const std::wstring& path, std::wstring& reason) {
+  if (CreateDirectoryW(path.c_str(), nullptr)) return true;
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS && (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  reason = SystemErrorText(error);
+  return false;
+}
+
 }  // namespace tavrolin::win

@@ -28,6 +28,7 @@ class Win32FileCalls final : public FileSystem {
   std::wstring ShortPdfPath() override;
   // Upper case as the invariant locale has it, the folding NTFS names come closest to.
   std::wstring NameKey(const std::wstring& path) override;
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override;
 };
 
 // The export run's file system: the calls above, every path in its long form.
@@ -55,6 +56,7 @@ class Files final : public FileSystem {
   }
   std::wstring ShortPdfPath() override { return long_.ShortPdfPath(); }
   std::wstring NameKey(const std::wstring& path) override { return long_.NameKey(path); }
+  bool MakeFolder(const std::wstring& path, std::wstring& reason) override { return long_.MakeFolder(path, reason); }
 
  private:
   Win32FileCalls calls_;
