@@ -15,6 +15,8 @@ namespace {
 constexpr wchar_t kNoFiles[] = L"No files added.";
 constexpr wchar_t kDone[] = L"Done.";
 constexpr wchar_t kAskStop[] = L"An export is running. Do you want to stop it?";
+constexpr wchar_t kAskWordRoad[] =
+    L"Word cannot print on \"PDF Printer\". Export with Word's own PDF export instead?";
 // A printer may hold its unfinished file a moment after its Word is gone.
 constexpr double kUnfinishedPdfSeconds = 2;
 
@@ -132,7 +134,9 @@ std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results
   std::wstring oldCopies;
   std::wstring skipped;
   std::wstring leftRunning;
+  std::wstring notes;
   for (const auto& result : results) {
+    if (!result.note.empty()) notes += L"\n\n" + result.document + L":\n" + result.note;
     if (result.pdfWritten) ++exported;
     if (result.outcome == Outcome::Exported && !result.wordFate.empty()) {
       leftRunning += L"\n\n" + result.document + L":\n" + result.wordFate;
@@ -150,6 +154,10 @@ std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results
   if (!leftRunning.empty()) {
     if (!warnings.empty()) warnings += L"\n\n";
     warnings += L"Word was left running after these documents:" + leftRunning;
+  }
+  if (!notes.empty()) {
+    if (!warnings.empty()) warnings += L"\n\n";
+    warnings += L"Word made these PDFs otherwise than asked:" + notes;
   }
 
   const Outcome last = results.empty() ? Outcome::Exported : results.back().outcome;
@@ -207,9 +215,12 @@ ExportOutcome ExportRunner::Run() {
   if (declined) return ExportOutcome::Declined;
   results.clear();
   claims_.clear();
+  const int bound = ports_.documents.Count();
+  std::vector<std::wstring> listed;
+  for (int i = 1; i <= bound; ++i) listed.push_back(ports_.documents.Text(i));
+  placement_ = choices_.folder.empty() ? PdfPlacement() : PdfPlacement(choices_.folder, listed);
   busy.Refresh();
 
-  const int bound = ports_.documents.Count();
   for (int i = 1; i <= bound; ++i) {
     if (ports_.stop.Requested()) {
       results.push_back({Outcome::Stopped});
@@ -218,6 +229,7 @@ ExportOutcome ExportRunner::Run() {
     // Items may have been removed during a wait: nothing is left to read at this position.
     if (i > ports_.documents.Count()) break;
     results.push_back(Next(i));
+    if (TakeWordRoadInstead(results)) results.back() = Next(i);
     if (!GoOn(results.back())) break;
   }
   return Report(results, bound);
@@ -231,22 +243,39 @@ DocumentResult ExportRunner::Next(int position) {
     ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
     return result;
   };
-  // A PDF document is not exported (ExportOne skips it), so it claims no PDF.
+  // A PDF document is not exported: its own output path is the document itself.
   const bool writesPdf = !HasPdfExtension(document);
+  const std::wstring pdf = placement_.PdfPathFor(document);
   std::wstring key;
   if (writesPdf) {
-    const std::wstring pdf = OutputPathFor(document);
     key = ports_.files.NameKey(pdf);
     if (const std::wstring* earlier = EarlierClaim(document, key)) return settle(SamePdf(document, *earlier, pdf));
   }
   if (ports_.observer) {
-    if (auto settled = ports_.observer->Starting(document)) {
+    if (auto settled = ports_.observer->Starting(document, pdf)) {
       if (settled->outcome == Outcome::SkippedUpToDate) claims_.emplace(key, document);
       return settle(*settled);
     }
   }
-  if (writesPdf) claims_.emplace(key, document);
-  return ExportOne(document, position);
+  if (!writesPdf) return settle({Outcome::SkippedAsPdf, document});
+  claims_.emplace(key, document);
+  if (choices_.road == ExportRoad::Word) return ExportOneByWord(document, pdf, position);
+  return ExportOne(document, pdf, position);
+}
+
+bool ExportRunner::TakeWordRoadInstead(const std::vector<DocumentResult>& results) {
+  const DocumentResult& last = results.back();
+  // An unattended run asks nobody: its report says why it ended.
+  if (ports_.observer || choices_.road != ExportRoad::Printer || last.outcome != Outcome::Failed ||
+      last.failure.member != L"ActivePrinter") {
+    return false;
+  }
+  for (const auto& result : results) {
+    if (result.pdfWritten) return false;
+  }
+  if (ports_.boxes.AskYesNo(kAskWordRoad) != Answer::Yes) return false;
+  choices_.road = ExportRoad::Word;
+  return true;
 }
 
 const std::wstring* ExportRunner::EarlierClaim(const std::wstring& document, const std::wstring& pdfKey) {
@@ -263,16 +292,10 @@ bool ExportRunner::GoOn(const DocumentResult& result) {
   return result.outcome != Outcome::Failed || ports_.observer;
 }
 
-DocumentResult ExportRunner::ExportOne(const std::wstring& document, int position) {
+DocumentResult ExportRunner::ExportOne(const std::wstring& document, const std::wstring& outputPath, int position) {
   trace::Mark(L"document", document);
   ports_.busy.Refresh();
-  // Its own output path: deleting it would destroy the document itself.
-  if (HasPdfExtension(document)) {
-    ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
-    return {Outcome::SkippedAsPdf, document};
-  }
   DocumentResult result{Outcome::Exported, document};
-  const std::wstring outputPath = OutputPathFor(document);
   // Aside, not deleted: any end of this document's steps before the new PDF is complete
   // (failure, stop, unwinding) puts it back, once Word can no longer print over it.
   PdfAside oldPdf(ports_.files, outputPath);
@@ -280,17 +303,13 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   std::wstring printed;  // the short path the printer was given, until its PDF is in place
   bool pathIsOurs = false;  // nothing of the user's is at the output path any more
   try {
-    const std::wstring replacing = L"replacing the old PDF " + outputPath;
-    InStep(replacing, [&] {
-      if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
-    });
+    ClearPath(oldPdf, outputPath);
     pathIsOurs = true;
-    ports_.busy.Refresh();
     InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(document, word); });
     ports_.busy.Refresh();
     ThrowIfStopped();
     // The printers' save dialogs take no path this long: the printer writes to a short one of
-    // ours, and the finished PDF is moved beside the document.
+    // ours, and the finished PDF is moved to its place.
     if (outputPath.size() >= kDialogPathLimit) printed = ports_.files.ShortPdfPath();
     const std::wstring& printerPath = printed.empty() ? outputPath : printed;
     result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, printerPath); });
@@ -298,10 +317,7 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
     ThrowIfStopped();
     WaitForPdf(printerPath);
     if (!printed.empty()) MoveIntoPlace(std::exchange(printed, std::wstring()), outputPath);
-    result.pdfWritten = true;
-    // A copy held by a sync client or a scanner is only a warning: the new PDF is there.
-    if (std::wstring reason; !oldPdf.Commit(reason)) result.oldPdfKept = reason;
-    ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+    KeepPdf(oldPdf, result, position);
     // The one second before Word is told to quit; a stop cuts it short, and the document still
     // counts as exported (its PDF is in place): the run stops after it.
     trace::Mark(L"pause");
@@ -316,12 +332,76 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   } catch (...) {
     TakeOutcome(result);
   }
-  if (word) result.wordFate = ports_.word.Dismiss(*word);
-  // Only once Word is dealt with, whose printer could otherwise still write over it.
-  if (pathIsOurs) PutPathRight(oldPdf, outputPath, result);
+  Unwind(word, pathIsOurs ? &oldPdf : nullptr, outputPath, result);
   // A PDF the printer left at our short path is not the user's: it goes.
   if (std::wstring ignored; !printed.empty()) ports_.files.Delete(printed, ignored);
   return result;
+}
+
+// No printer, no dialog and no pause: Word writes the PDF itself before its call returns.
+DocumentResult ExportRunner::ExportOneByWord(const std::wstring& document, const std::wstring& outputPath,
+                                             int position) {
+  trace::Mark(L"document", document);
+  ports_.busy.Refresh();
+  DocumentResult result{Outcome::Exported, document};
+  result.road = ExportRoad::Word;
+  PdfAside oldPdf(ports_.files, outputPath);
+  std::unique_ptr<WordApplication> word;
+  std::wstring written;  // a short path of ours for a path Word cannot save to, until moved
+  bool pathIsOurs = false;
+  try {
+    ClearPath(oldPdf, outputPath);
+    pathIsOurs = true;
+    InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(document, word); });
+    ports_.busy.Refresh();
+    ThrowIfStopped();
+    // Word saves to no path of the classic limit or longer either.
+    if (outputPath.size() >= kDialogPathLimit) written = ports_.files.ShortPdfPath();
+    const std::wstring& target = written.empty() ? outputPath : written;
+    result.note = InStep(L"exporting with Word's own PDF export",
+                         [&] { return ports_.word.ExportToPdf(*word, target, choices_.pdf); });
+    ports_.busy.Refresh();
+    ThrowIfStopped();
+    CheckExportedPdf(target);
+    if (!written.empty()) MoveIntoPlace(std::exchange(written, std::wstring()), outputPath);
+    KeepPdf(oldPdf, result, position);
+    const std::unique_ptr<WordApplication> quitting = std::move(word);
+    result.wordFate = InStep(L"closing Word", [&] { return ports_.word.Quit(*quitting); });
+    ports_.busy.Refresh();
+    trace::Mark(L"document-done");
+    return result;
+  } catch (...) {
+    TakeOutcome(result);
+  }
+  Unwind(word, pathIsOurs ? &oldPdf : nullptr, outputPath, result);
+  if (std::wstring ignored; !written.empty()) ports_.files.Delete(written, ignored);
+  return result;
+}
+
+void ExportRunner::ClearPath(PdfAside& oldPdf, const std::wstring& outputPath) {
+  const std::wstring replacing = L"replacing the old PDF " + outputPath;
+  InStep(replacing, [&] {
+    if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
+  });
+  if (!placement_.IntoFolder()) return;
+  const std::wstring making = L"making the PDF's folder";
+  InStep(making, [&] {
+    if (std::wstring reason; !MakeFoldersFor(ports_.files, outputPath, reason)) throw StepFailure{making, L"", reason};
+  });
+}
+
+void ExportRunner::KeepPdf(PdfAside& oldPdf, DocumentResult& result, int position) {
+  result.pdfWritten = true;
+  // A copy held by a sync client or a scanner is only a warning: the new PDF is there.
+  if (std::wstring reason; !oldPdf.Commit(reason)) result.oldPdfKept = reason;
+  ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+}
+
+void ExportRunner::Unwind(std::unique_ptr<WordApplication>& word, PdfAside* oldPdf, const std::wstring& outputPath,
+                          DocumentResult& result) {
+  if (word) result.wordFate = ports_.word.Dismiss(*word);
+  // Only once Word is dealt with, which could otherwise still write over it.
+  if (oldPdf) PutPathRight(*oldPdf, outputPath, result);
 }
 
 void ExportRunner::PutPathRight(PdfAside& oldPdf, const std::wstring& outputPath, DocumentResult& result) {
@@ -363,6 +443,21 @@ void ExportRunner::WaitForPdf(const std::wstring& outputPath) {
   ThrowIfStopped();
   if (state != PdfState::Complete) throw StepFailure{finishing, L"", IncompletePdfReason(state, gaveUpAfter)};
   trace::Mark(L"pdf-complete");
+}
+
+void ExportRunner::CheckExportedPdf(const std::wstring& path) {
+  const std::wstring step = L"checking the PDF " + path;
+  double gaveUpAfter = bounds_.pdfSeconds;
+  const PdfState state = InStep(step, [&] {
+    return WaitForCompletePdf(ports_.pump, ports_.files, path, bounds_.pdfSeconds, bounds_.pdfGrowingSeconds,
+                              ports_.stop.Test(), &gaveUpAfter);
+  });
+  ThrowIfStopped();
+  if (state == PdfState::Complete) return;
+  std::wstring reason = IncompletePdfReason(state, gaveUpAfter);
+  if (state == PdfState::Missing) reason = L"Word gave no error, but there is no PDF.";
+  if (state == PdfState::BeingWritten) reason = L"The PDF was still held open for writing after " + SecondsText(gaveUpAfter) + L".";
+  throw StepFailure{step, L"", reason};
 }
 
 void ExportRunner::MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath) {

@@ -2,13 +2,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/event_pump.h"
 #include "common/message_boxes.h"
 #include "common/window_pointer.h"
 #include "doclist/document_list.h"
+#include "export/export_choices.h"
+#include "export/pdf_placement.h"
 #include "export/word.h"
 
 namespace tavrolin {
@@ -77,8 +81,9 @@ struct DocumentResult;
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
-  // Before `document`: a result given here stands for it, and it is not exported.
-  virtual std::optional<DocumentResult> Starting(const std::wstring& document) = 0;
+  // Before `document`, whose PDF would be `pdf`: a result given here stands for it, and it is
+  // not exported.
+  virtual std::optional<DocumentResult> Starting(const std::wstring& document, const std::wstring& pdf) = 0;
   // Every document's result, in order; false ends the run after it.
   virtual bool Finished(const DocumentResult& result) = 0;
   // The run's results as they end it; `bound` as for RunMessages.
@@ -124,6 +129,8 @@ struct DocumentResult {
   std::wstring warning;     // Word's printer could not be switched back
   std::wstring oldPdfKept;  // Exported: the old PDF's copy could not be deleted (where it is)
   std::wstring pdfFate;     // Failed, Stopped: the old PDF could not be put back (where each is)
+  ExportRoad road = ExportRoad::Printer;  // the road it went
+  std::wstring note;        // Word's road: how Word made the PDF when not as asked
 };
 
 // The messages that end a run, in the order they show. `results` are in list order; a last one
@@ -132,10 +139,12 @@ struct DocumentResult {
 std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results, int bound);
 
 // "Export to PDF": one run at a time over the document list, each document in a Word instance
-// of its own. A press during a run asks whether to stop it instead of starting another.
+// of its own, on the road `choices` name. A press during a run asks whether to stop it instead
+// of starting another.
 class ExportRunner {
  public:
-  ExportRunner(ExportPorts ports, ExportBounds bounds) : ports_(ports), bounds_(bounds) {}
+  ExportRunner(ExportPorts ports, ExportBounds bounds, ExportChoices choices = {})
+      : ports_(ports), bounds_(bounds), choices_(std::move(choices)) {}
   ExportRunner(const ExportRunner&) = delete;
   ExportRunner& operator=(const ExportRunner&) = delete;
 
@@ -144,6 +153,8 @@ class ExportRunner {
   void Press();
   bool Running() const { return running_; }
   ExportOutcome LastOutcome() const { return lastOutcome_; }
+  // As the run ended them: Word's road when the user took it for a printer Word refused.
+  const ExportChoices& Choices() const { return choices_; }
 
  private:
   ExportOutcome Run();
@@ -154,9 +165,22 @@ class ExportRunner {
   const std::wstring* EarlierClaim(const std::wstring& document, const std::wstring& pdfKey);
   // Whether the run goes on after `result`.
   bool GoOn(const DocumentResult& result);
-  // One document, the `position`th of the list, from the old PDF set aside to Word quit.
-  DocumentResult ExportOne(const std::wstring& document, int position);
+  // After Word refused the printer before any PDF of the run: whether the user takes Word's own
+  // export instead (then the choice is made).
+  bool TakeWordRoadInstead(const std::vector<DocumentResult>& results);
+  // One document, the `position`th of the list, from the old PDF set aside to Word quit: printed
+  // on the PDF printer, or exported by Word itself.
+  DocumentResult ExportOne(const std::wstring& document, const std::wstring& outputPath, int position);
+  DocumentResult ExportOneByWord(const std::wstring& document, const std::wstring& outputPath, int position);
+  // What both roads share: the old PDF aside and the PDF's folders made before Word starts; the
+  // new PDF kept once complete; on a failure or stop Word dealt with, then the path put right.
+  void ClearPath(PdfAside& oldPdf, const std::wstring& outputPath);
+  void KeepPdf(PdfAside& oldPdf, DocumentResult& result, int position);
+  void Unwind(std::unique_ptr<WordApplication>& word, PdfAside* oldPdf, const std::wstring& outputPath,
+              DocumentResult& result);
   void WaitForPdf(const std::wstring& outputPath);
+  // The PDF Word says it wrote, complete by the run's own test, bounded as the printer's.
+  void CheckExportedPdf(const std::wstring& path);
   // The PDF the printer wrote at a short path of ours, moved to its place beside the document.
   void MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath);
   ExportOutcome Report(const std::vector<DocumentResult>& results, int bound);
@@ -168,6 +192,8 @@ class ExportRunner {
 
   ExportPorts ports_;
   ExportBounds bounds_;
+  ExportChoices choices_;
+  PdfPlacement placement_;  // the run's, from its choices and its list at the start
   bool running_ = false;
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
   // The run's PDFs by NameKey, each with the document that has it: a later one never touches it.

@@ -61,6 +61,9 @@ std::wstring ReportLine(const DocumentResult& result, double seconds) {
   std::wstring message = result.warning;
   switch (result.outcome) {
     case Outcome::Exported:
+      // Which road made the PDF, where a failure names its step.
+      step = RoadName(result.road);
+      if (!result.note.empty()) message += (message.empty() ? L"" : L" ") + result.note;
       break;
     case Outcome::SkippedAsPdf:
       outcome = L"skipped";
@@ -199,7 +202,7 @@ std::wstring UnreadListLine(const std::wstring& line) {
          L"\" is neither a path nor a line of a report (it holds a tab); it counts as a document that failed.";
 }
 
-std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& document) {
+std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& document, const std::wstring& pdfPath) {
   documentStart_ = clock_.Now();
   const FileFacts facts = facts_.Facts(document);
   if (!facts.exists || facts.folder) {
@@ -209,9 +212,9 @@ std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& doc
     return result;
   }
   if (!skipExisting_ || HasPdfExtension(document)) return std::nullopt;
-  const FileFacts pdf = facts_.Facts(OutputPathFor(document));
+  const FileFacts pdf = facts_.Facts(pdfPath);
   // What a stopped or killed run's printer left half-written is no PDF to keep.
-  if (pdf.exists && !pdf.folder && pdf.modified > facts.modified && facts_.CompletePdf(OutputPathFor(document))) {
+  if (pdf.exists && !pdf.folder && pdf.modified > facts.modified && facts_.CompletePdf(pdfPath)) {
     return DocumentResult{Outcome::SkippedUpToDate, document};
   }
   return std::nullopt;

@@ -107,7 +107,7 @@ class UnattendedReport final : public RunObserver {
     totals_.documents = documents;
   }
 
-  std::optional<DocumentResult> Starting(const std::wstring& document) override;
+  std::optional<DocumentResult> Starting(const std::wstring& document, const std::wstring& pdf) override;
   bool Finished(const DocumentResult& result) override;
   void Ended(const std::vector<DocumentResult>& results, int bound) override;
 

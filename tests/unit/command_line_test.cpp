@@ -217,7 +217,12 @@ TEST(ReportLine, TabSeparatedWithTheStepAndTheMessageOnOneLine) {
   EXPECT_EQ(ReportLine(failed, 2.25),
             L"failed\t2.3\tC:\\a b.docx\topening the document in Word (Documents.Open)\tNeeds a password. That "
             L"Word instance was ended.");
-  EXPECT_EQ(ReportLine({DocumentResult::Outcome::Exported, L"C:\\x.doc"}, 12.04), L"exported\t12.0\tC:\\x.doc");
+  // An exported line names the road that made its PDF where a failed one names its step.
+  EXPECT_EQ(ReportLine({DocumentResult::Outcome::Exported, L"C:\\x.doc"}, 12.04), L"exported\t12.0\tC:\\x.doc\tprinter\t");
+  DocumentResult byWord{DocumentResult::Outcome::Exported, L"C:\\x.doc"};
+  byWord.road = ExportRoad::Word;
+  byWord.note = L"Saved through SaveAs2.";
+  EXPECT_EQ(ReportLine(byWord, 1), L"exported\t1.0\tC:\\x.doc\tword\tSaved through SaveAs2.");
   EXPECT_EQ(ReportLine({DocumentResult::Outcome::SkippedUpToDate, L"C:\\x.doc"}, 0),
             L"skipped\t0.0\tC:\\x.doc\t\tIts PDF is newer than the document.");
   EXPECT_EQ(TotalsLine({3, 1, 0, 1}, 61.5), L"total\t61.5\t3 documents: 1 exported, 0 skipped, 1 failed, 1 not "

@@ -130,7 +130,7 @@ class FakeWord final : public Word {
   std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions&) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
     journal_.push_back(L"export " + document + L" -> " + outputPath);
-    if (document == printFails) throw AutomationError(L"ExportAsFixedFormat", L"The document could not be exported.");
+    if (document == exportFails) throw AutomationError(L"ExportAsFixedFormat", L"The document could not be exported.");
     if (document != noPdf) files_.files.insert(outputPath);
     return {};
   }
@@ -150,7 +150,7 @@ class FakeWord final : public Word {
   std::function<void()> whileStarting;
   double dialogSeconds = 0;
   double pdfDelay = 0.5;
-  std::wstring openFails, printFails, quitFails, noPdf, printerStays, usersToo;
+  std::wstring openFails, printFails, exportFails, quitFails, noPdf, printerStays, usersToo;
   std::wstring printFailsMember = L"PrintOut";
   std::wstring fate;  // what Dismiss says
   int live = 0;
@@ -515,6 +515,56 @@ TEST_F(ExportRunTest, ALaterDocumentWithAnEarlierOnesPdfFailsBeforeWordStarts) {
   EXPECT_EQ(IndexOf(journal, L"aside C:\\Docs\\A.pdf"), journal.size());
   EXPECT_TRUE(Contains(LastMessage(), L"C:\\Docs\\A.docx has the same PDF as C:\\Docs\\a.doc")) << LastMessage();
   EXPECT_TRUE(Contains(LastMessage(), L"Documents exported: 2 of 3."));
+}
+
+// Word's own export: no printer, no dialog, no pause; into a folder, the tree kept and made; a
+// failure puts the old PDF back there as on the print road.
+TEST_F(ExportRunTest, WordsRoadExportsIntoTheChosenFolderWithoutPrinterOrPause) {
+  Add({L"C:\\Docs\\a.docx", L"C:\\Docs\\sub\\b.docx"});
+  files.files = {L"E:\\Out", L"E:\\Out\\sub\\b.pdf", L"E:\\Out\\sub"};
+  word.exportFails = L"C:\\Docs\\sub\\b.docx";
+  ExportRunner byWord{{documents, word, files, progress, messages, busy, pump, stop}, bounds,
+                      {ExportRoad::Word, {}, L"E:\\Out"}};
+  byWord.Press();
+  EXPECT_LT(IndexOf(journal, L"export C:\\Docs\\a.docx -> E:\\Out\\a.pdf"), journal.size());
+  EXPECT_LT(IndexOf(journal, L"export C:\\Docs\\sub\\b.docx -> E:\\Out\\sub\\b.pdf"), journal.size());
+  for (const auto& entry : journal) EXPECT_NE(entry.rfind(L"print ", 0), 0u) << entry;
+  EXPECT_LT(pump.Now(), 1.0) << "no fixed pause";
+  EXPECT_TRUE(files.files.count(L"E:\\Out\\a.pdf"));
+  EXPECT_LT(IndexOf(journal, L"put back E:\\Out\\sub\\b.pdf"), journal.size());
+  EXPECT_FALSE(files.files.count(L"C:\\Docs\\a.pdf")) << "nothing beside the documents";
+  EXPECT_TRUE(Contains(LastMessage(), L"exporting with Word's own PDF export")) << LastMessage();
+  EXPECT_EQ(word.live, 0);
+}
+
+// Word refuses "PDF Printer" (not installed) before any PDF: the window offers Word's own export
+// once, and Yes goes on with it from that document; No, or a refusal after a PDF, ends as before.
+TEST(ExportRunPrinterRefused, OffersWordsOwnExportOnceBeforeAnyPdf) {
+  struct Case {
+    const char* name;
+    Answer answer;
+    bool firstPrints;
+    bool asked;
+    ExportRoad road;
+  };
+  for (const Case& c : {Case{"yes", Answer::Yes, false, true, ExportRoad::Word},
+                        Case{"no", Answer::No, false, true, ExportRoad::Printer},
+                        Case{"after a PDF", Answer::Yes, true, false, ExportRoad::Printer}}) {
+    SCOPED_TRACE(c.name);
+    Rig t;
+    t.Add({L"C:\\a.docx", L"C:\\b.docx"});
+    t.word.printFails = c.firstPrints ? L"C:\\b.docx" : L"C:\\a.docx";
+    t.word.printFailsMember = L"ActivePrinter";
+    t.messages.answer = c.answer;
+    t.runner.Press();
+    EXPECT_EQ(c.asked ? 1u : 0u, t.messages.asked.size());
+    EXPECT_EQ(c.road, t.runner.Choices().road) << "the menu shows the road the run took";
+    EXPECT_EQ(c.road == ExportRoad::Word ? ExportOutcome::Done : ExportOutcome::Failed, t.runner.LastOutcome());
+    if (c.road == ExportRoad::Word) {
+      EXPECT_LT(IndexOf(t.journal, L"export C:\\a.docx -> C:\\a.pdf"), t.journal.size());
+      EXPECT_LT(IndexOf(t.journal, L"export C:\\b.docx -> C:\\b.pdf"), t.journal.size());
+    }
+  }
 }
 
 // The window closed mid-run: the run unwinds by the stop's way, and nothing shows after the window.
