@@ -80,6 +80,10 @@ bool FaceButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_MOUSEMOVE:
       if (onMouseMove_) onMouseMove_();
       break;  // the control still tracks hovering
+    case WM_CONTEXTMENU:
+      if (!onContextMenu_) break;
+      onContextMenu_(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      return true;
     case WM_ERASEBKGND:
       result = 1;
       return true;

@@ -23,6 +23,9 @@ class FaceButton {
   void SetLook(int dpi, bool highContrast);
   void OnClick(std::function<void()> handler) { onClick_ = std::move(handler); }
   void OnMouseMove(std::function<void()> handler) { onMouseMove_ = std::move(handler); }
+  // A right-click, Shift+F10 or the menu key on it: where, in screen coordinates ((-1, -1) from
+  // the keyboard).
+  void OnContextMenu(std::function<void(POINT)> handler) { onContextMenu_ = std::move(handler); }
 
   // The button pattern: true, with the value put back to unchecked, when the press should run
   // its action (a click that unchecked the button runs none).
@@ -40,6 +43,7 @@ class FaceButton {
   win::UniqueIcon icon_;
   std::function<void()> onClick_;
   std::function<void()> onMouseMove_;
+  std::function<void(POINT)> onContextMenu_;
   win::Subclass subclass_;  // last: removed before the rest goes
 };
 

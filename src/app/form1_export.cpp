@@ -8,6 +8,7 @@
 #include "app/form1_export.h"
 #include "app/test_bounds.h"
 #include "common/win/pump.h"
+#include "doclist/win/folder_win.h"
 #include "export/win/com_word.h"
 
 namespace tavrolin {
@@ -32,6 +33,7 @@ ExportFeature::ExportFeature(FaceButton& check2, HWND progressBar1, const Docume
                              MessageBoxes& boxes, BusyMark& busy)
     : check2_(check2), progress_(progressBar1), documents_(documents), boxes_(boxes), busy_(busy) {
   check2_.OnClick([this] { Check2_Click(); });
+  check2_.OnContextMenu([this](POINT at) { ShowOptions(at); });
   const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
   if (test.pdf) bounds_.pdfSeconds = *test.pdf;
   if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
@@ -48,16 +50,17 @@ void ExportFeature::Check2_Click() {
     runner_->Press();
     return;
   }
-  if (!StartRun(boxes_, nullptr)) {
+  if (!StartRun(boxes_, nullptr, choices_)) {
     boxes_.Notify(L"The export could not start: Word's automation is not available.");
   }
 }
 
-bool ExportFeature::RunUnattended(MessageBoxes& boxes, RunObserver& observer) {
-  return !runner_ && StartRun(boxes, &observer);
+bool ExportFeature::RunUnattended(MessageBoxes& boxes, RunObserver& observer, const ExportChoices& choices) {
+  ExportChoices taken = choices;
+  return !runner_ && StartRun(boxes, &observer, taken);
 }
 
-bool ExportFeature::StartRun(MessageBoxes& boxes, RunObserver* observer) {
+bool ExportFeature::StartRun(MessageBoxes& boxes, RunObserver* observer, ExportChoices& choices) {
   // One stop for the run, seen by every wait in it: the user's Yes and the window closed.
   RunStop stop(win::UiPump());
   // Word's automation lives only as long as the run that uses it.
@@ -69,15 +72,54 @@ bool ExportFeature::StartRun(MessageBoxes& boxes, RunObserver* observer) {
   }
   runner_ = std::make_unique<ExportRunner>(
       ExportPorts{documents_, word->word(), files_, progress_, boxes, busy_, win::UiPump(), stop, observer},
-      bounds_);
+      bounds_, choices);
   struct Release {
     ExportFeature& feature;
-    ~Release() { feature.runner_.reset(); }
-  } release{*this};
+    ExportChoices& choices;
+    ~Release() {
+      choices = feature.runner_->Choices();
+      feature.runner_.reset();
+    }
+  } release{*this, choices};
   runner_->Press();
   return true;
 }
 
-ExportFeature::~ExportFeature() { check2_.OnClick(nullptr); }
+void ExportFeature::ShowOptions(POINT at) {
+  const HWND owner = GetParent(check2_.hwnd());
+  if (at.x == -1 && at.y == -1) {
+    RECT button{};
+    GetWindowRect(check2_.hwnd(), &button);
+    at = {button.left, button.bottom};
+  }
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return;
+  for (const ExportMenuLine& line : ExportMenuLines(choices_)) {
+    std::wstring text;
+    for (wchar_t c : line.text) text += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+    MENUITEMINFOW item{sizeof(item)};
+    item.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
+    item.fType = MFT_STRING | (line.radio ? MFT_RADIOCHECK : 0);
+    // During a run its choices are shown but kept: they are that run's.
+    item.fState = (line.checked ? MFS_CHECKED : 0) | (line.enabled && !runner_ ? 0 : MFS_GRAYED);
+    item.wID = static_cast<UINT>(line.item);
+    item.dwTypeData = text.data();
+    InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item);
+    if (line.separatorAfter) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  }
+  const UINT picked = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y, 0, owner, nullptr));
+  DestroyMenu(menu);
+  if (picked == 0 || runner_) return;
+  const auto item = static_cast<ExportMenuItem>(picked);
+  std::wstring folder;
+  if (item == ExportMenuItem::IntoFolder) folder = win::BrowseForFolder(owner, L"Choose the folder for the PDFs.");
+  choices_ = Choose(choices_, item, folder);
+}
+
+ExportFeature::~ExportFeature() {
+  check2_.OnClick(nullptr);
+  check2_.OnContextMenu(nullptr);
+}
 
 }  // namespace tavrolin

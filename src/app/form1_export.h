@@ -34,13 +34,16 @@ class ExportFeature final {
   ExportFeature& operator=(const ExportFeature&) = delete;
 
   // The export of the whole list, unattended: `boxes` answer for the user and `observer` follows
-  // each document. False when Word's automation could not be set up.
-  bool RunUnattended(MessageBoxes& boxes, RunObserver& observer);
+  // each document, the way `choices` say. False when Word's automation could not be set up.
+  bool RunUnattended(MessageBoxes& boxes, RunObserver& observer, const ExportChoices& choices);
 
  private:
   void Check2_Click();
   // One run with these boxes (and observer); false when Word's automation is not available.
-  bool StartRun(MessageBoxes& boxes, RunObserver* observer);
+  // Gives back the choices as the run ended them.
+  bool StartRun(MessageBoxes& boxes, RunObserver* observer, ExportChoices& choices);
+  // The menu of export options, at `at` in screen coordinates ((-1, -1): below the button).
+  void ShowOptions(POINT at);
 
   FaceButton& check2_;
   ProgressControl progress_;
@@ -50,6 +53,7 @@ class ExportFeature final {
   ExportBounds bounds_;
   WordBounds wordBounds_;
   win::Files files_;
+  ExportChoices choices_;  // the window's, from its menu; held until it closes
   std::unique_ptr<ExportRunner> runner_;
 };
 

@@ -101,11 +101,13 @@ void UnattendedRun::Run() {
   report.ListLinesUnread(unreadLines_);
   running_ = true;
   // Both checked before the first document, so that a missing one touches nothing.
-  if (const std::wstring missing = win::MissingPrerequisite(); !missing.empty()) {
+  ExportChoices choices{line_.viaWord ? ExportRoad::Word : ExportRoad::Printer, {line_.pdfa, line_.markup}};
+  if (!line_.outFolder.empty()) choices.folder = win::FullPath(line_.outFolder);
+  if (const std::wstring missing = win::MissingPrerequisite(choices.road == ExportRoad::Printer); !missing.empty()) {
     report.PrerequisiteMissing(missing);
   } else {
     UnattendedBoxes boxes(sink);
-    if (!export_.RunUnattended(boxes, report)) {
+    if (!export_.RunUnattended(boxes, report, choices)) {
       report.PrerequisiteMissing(L"The export could not start: Word's automation is not available.");
     }
   }

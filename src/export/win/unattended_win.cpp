@@ -97,10 +97,10 @@ bool Win32DocumentFacts::CompletePdf(const std::wstring& path) {
   return files.CheckPdf(path) == PdfState::Complete;
 }
 
-std::wstring MissingPrerequisite() {
+std::wstring MissingPrerequisite(bool printerDialog) {
   USEROBJECTFLAGS flags{};
   HWINSTA station = GetProcessWindowStation();
-  if (station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), nullptr) &&
+  if (printerDialog && station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), nullptr) &&
       !(flags.dwFlags & WSF_VISIBLE)) {
     return L"There is no interactive desktop (started as a service or a scheduled task that runs whether the "
            L"user is logged on or not): the printer's \"Save As\" dialog needs one.";

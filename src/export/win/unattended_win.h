@@ -52,8 +52,8 @@ class Win32DocumentFacts final : public DocumentFacts {
 };
 
 // Why no document could be exported on this system (no interactive desktop for the printer's
-// dialog, Word not registered for automation); empty when nothing is missing.
-std::wstring MissingPrerequisite();
+// dialog, when the road has one; Word not registered for automation); empty when nothing is missing.
+std::wstring MissingPrerequisite(bool printerDialog);
 
 // The whole file, for a list; false with the system's reason. Bounded: a list is text.
 bool ReadSmallFile(const std::wstring& path, std::string& bytes, std::wstring& reason);
