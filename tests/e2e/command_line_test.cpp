@@ -266,6 +266,45 @@ TEST_F(CommandLine, TwoRunsAtOnceEachGetTheirOwnPdfs) {
   }
 }
 
+// Word's own export: bookmarks from both kinds of heading, the link, tags and PDF/A, no printer
+// touched; into a folder, each PDF in its document's own folder below it, where /skip-existing
+// then looks.
+TEST_F(CommandLine, ViaWordIntoAFolderGivesPdfsWithBookmarksLinksTagsAndPdfA) {
+  const std::wstring one = dir + L"\\one", two = dir + L"\\two";
+  ASSERT_TRUE(CreateDirectoryW(one.c_str(), nullptr) && CreateDirectoryW(two.c_str(), nullptr));
+  const std::wstring a = one + L"\\a.docx";
+  ASSERT_TRUE(CopyFileW((testbed::SamplesDirectory() + L"\\headings.docx").c_str(), a.c_str(), FALSE));
+  const std::wstring b = Document(L"two\\b.docx");
+  const std::wstring switches = L"/via:word /pdfa /out:pdfs " + Quoted(a) + L" " + Quoted(b);
+  EXPECT_EQ(0, Export(switches));
+  const testbed::PdfStructure pdf = testbed::ReadPdfStructure(dir + L"\\pdfs\\one\\a.pdf");
+  ASSERT_TRUE(pdf.read);
+  ASSERT_EQ(2u, pdf.outline.size());
+  EXPECT_TRUE(pdf.outline[0].title == L"Overview" && pdf.outline[0].depth == 1);
+  EXPECT_TRUE(pdf.outline[1].title == L"Details" && pdf.outline[1].depth == 2) << "nested below the first";
+  EXPECT_EQ(std::vector<std::wstring>{L"https://example.org/tavrolin"}, pdf.linkUris);
+  EXPECT_TRUE(pdf.tagged);
+  EXPECT_TRUE(pdf.pdfa1);
+  EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\pdfs\\two\\b.pdf"), L"Text of two\\b.docx."));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((one + L"\\a.pdf").c_str())) << "none beside";
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((two + L"\\b.pdf").c_str())) << "none beside";
+  const auto log = testbed::ReadLog(settings.logFile);
+  const auto exports = testbed::CallsOf(log, L"ExportAsFixedFormat");
+  ASSERT_EQ(2u, exports.size());
+  for (const auto& arg : exports[0].args) {
+    if (arg.name == L"ExportFormat") EXPECT_TRUE(arg.vt == VT_I4 && arg.value == L"17") << arg.value;
+  }
+  EXPECT_TRUE(testbed::CallsOf(log, L"PrintOut").empty());
+  EXPECT_TRUE(testbed::CallsOf(log, L"ActivePrinter").empty()) << "no printer read or put";
+  EXPECT_TRUE(testbed::EventsOf(log, L"open-after-export").empty());
+  const auto lines = LinesStarting(ReportLines(dir + L"\\" + report), L"exported");
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(Contains(lines[0], L"\tword\t")) << lines[0];
+
+  EXPECT_EQ(0, Export(L"/skip-existing " + switches));
+  EXPECT_EQ(2u, LinesStarting(ReportLines(dir + L"\\" + report), L"skipped").size()) << "found below the folder";
+}
+
 TEST_F(CommandLine, AReportGivenAsItsOwnListRerunsWhatFailedAndARefusedLineLeavesNoOldReport) {
   const std::wstring a = Document(L"a.docx");
   const std::wstring b = Document(L"b.docx");

@@ -11,6 +11,7 @@
 #include "driver/doclist_driver.h"
 #include "driver/driver.h"
 #include "driver/export_driver.h"
+#include "driver/folder_driver.h"
 #include "testbed/client/testbed_client.h"
 
 using namespace e2e;
@@ -304,6 +305,79 @@ TEST_F(ExportRun, AnOldPdfThatCannotBeDeletedIsReportedAndLeftAlone) {
   EXPECT_EQ(ReadFileBytes(oldPdf), "old");
   EXPECT_TRUE(OpenedDocuments().empty()) << "Word is not started for it";
   SetFileAttributesW(oldPdf.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Word refuses "PDF Printer" (not installed): the question, Yes, Word's own export and "Done.".
+// Then the menu of export options on the button: PDF/A, and the PDFs into a folder chosen in the
+// picker, each below it in its document's own folder and none beside the documents.
+TEST_F(ExportRun, WordsOwnExportWhenThePrinterIsRefusedAndThroughTheMenu) {
+  const std::wstring one = dir + L"\\one", two = dir + L"\\two";
+  ASSERT_TRUE(CreateDirectoryW(one.c_str(), nullptr) && CreateDirectoryW(two.c_str(), nullptr));
+  const std::wstring a = one + L"\\a.docx", b = two + L"\\b.docx";
+  ASSERT_TRUE(CopyFileW((testbed::SamplesDirectory() + L"\\headings.docx").c_str(), a.c_str(), FALSE));
+  ASSERT_TRUE(WriteFileBytes(b, "Text of b.\r\n"));
+  settings.rejectPrinterPattern = L"PDF Printer";
+  ASSERT_NO_FATAL_FAILURE(Start());
+  AddAll({a, b});
+  PressExport();
+  MessageBoxView box = NextBox(60);
+  ASSERT_TRUE(Contains(box.text, L"Word cannot print on \"PDF Printer\"")) << box.text;
+  ASSERT_TRUE(AnswerMessageBox(box, L"&Yes"));
+  box = NextBox();
+  EXPECT_EQ(L"Done.", box.text);
+  ASSERT_TRUE(AnswerMessageBox(box, L"OK"));
+  EXPECT_TRUE(testbed::PdfInfoAccepts(one + L"\\a.pdf"));
+  EXPECT_TRUE(testbed::PdfInfoAccepts(two + L"\\b.pdf"));
+  auto log = testbed::ReadLog(settings.logFile);
+  EXPECT_EQ(2u, testbed::CallsOf(log, L"ExportAsFixedFormat").size());
+  EXPECT_TRUE(testbed::CallsOf(log, L"PrintOut").empty());
+  ASSERT_TRUE(DeleteFileW((one + L"\\a.pdf").c_str()) && DeleteFileW((two + L"\\b.pdf").c_str()));
+
+  const std::wstring outName = L"tavrolin-pdfs-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring out = L"C:\\" + outName;
+  CreateDirectoryW(out.c_str(), nullptr);
+  // The items: the two roads, PDF/A, markup, beside, into a folder (Down from none selected).
+  const auto pick = [&](int downs, const wchar_t* screenshot) {
+    const RECT button = WindowRectOnScreen(app->Control(tavrolin::kIdCheck2));
+    ASSERT_TRUE(MovePointerTo({(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
+    MouseButton(true, true);
+    MouseButton(false, true);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+      const auto menus = TopLevelWindows(app->Pid(), L"#32768");
+      menu = menus.empty() ? nullptr : menus[0];
+      return menu && IsWindowVisible(menu);
+    }, 20)) << "no menu on a right-click";
+    if (screenshot) SaveScreenshot(nullptr, ScreenshotDir() + L"\\" + screenshot);
+    for (int i = 0; i < downs; ++i) PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+  };
+  ASSERT_NO_FATAL_FAILURE(pick(3, L"export_options_menu.bmp"));  // "PDF/A for archiving", open on Word's road
+  ASSERT_NO_FATAL_FAILURE(pick(6, nullptr));                     // "PDFs into a folder..."
+  HWND picker = WaitForDialogWithText(app->Pid(), L"Choose the folder for the PDFs.", 20);
+  ASSERT_NE(picker, nullptr);
+  HWND tree = nullptr;
+  for (HWND child : Children(picker)) {
+    if (ClassName(child) == WC_TREEVIEWW) tree = child;
+  }
+  ASSERT_NE(tree, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return !TreeVisibleTexts(tree).empty(); }, 20));
+  std::wstring trace;
+  ASSERT_TRUE(PickByKeyboard(tree, StepsOnDriveC({outName}), trace)) << std::string(trace.begin(), trace.end());
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }, 20));
+
+  PressExport();
+  box = NextBox();
+  EXPECT_EQ(L"Done.", box.text);
+  AnswerMessageBox(box, L"OK");
+  const testbed::PdfStructure pdf = testbed::ReadPdfStructure(out + L"\\one\\a.pdf");
+  EXPECT_TRUE(pdf.pdfa1 && pdf.tagged) << "PDF/A, below the folder in its own";
+  EXPECT_TRUE(testbed::PdfInfoAccepts(out + L"\\two\\b.pdf"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((one + L"\\a.pdf").c_str())) << "none beside";
+  log = testbed::ReadLog(settings.logFile);
+  EXPECT_EQ(4u, testbed::CallsOf(log, L"ExportAsFixedFormat").size());
+  EXPECT_TRUE(testbed::CallsOf(log, L"PrintOut").empty()) << "the road taken stays for the window's next run";
 }
 
 TEST_F(ExportRun, PressingExportDuringARunOffersToStopIt) {
