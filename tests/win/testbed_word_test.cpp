@@ -492,3 +492,38 @@ TEST_F(StandInWord, QuitWhileBackgroundPrintingAsksWhetherToCancelTheJob) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two Words started at the same moment from two threads, each in an apartment of its own, as two
+// unattended exports started together do: both start and answer, every time.
+TEST_F(StandInWord, TwoCreationsAtOnceBothWork) {
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    std::atomic<int> arrived = 0;
+    HRESULT created[2] = {E_FAIL, E_FAIL};
+    std::wstring names[2];
+    const auto create = [&](int which) {
+      CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      {
+        ++arrived;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (arrived < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        Ref word;
+        created[which] = tb::CreateWord(word.Out());
+        if (SUCCEEDED(created[which])) names[which] = tb::CallId(word.get(), DISPID_VALUE, DISPATCH_PROPERTYGET).Text();
+      }
+      CoUninitialize();
+    };
+    std::thread first(create, 0), second(create, 1);
+    first.join();
+    second.join();
+    for (int which = 0; which < 2; ++which) {
+      EXPECT_EQ(S_OK, created[which]) << "thread " << which << ": " << std::hex << created[which];
+      EXPECT_EQ(L"Microsoft Word", names[which]);
+    }
+    ASSERT_TRUE(tb::WaitNoStandIns(15s));
+  }
+}
+
+}  // namespace
