@@ -194,6 +194,11 @@ void Apply(const Settings& s) {
   PutString(key.Get(), L"SaveButtonText", s.saveButtonText);
   PutString(key.Get(), L"DialogLocale", s.dialogLocale);
   PutDword(key.Get(), L"ProgressWindowMs", s.progressWindowMs);
+  PutDword(key.Get(), L"ExportFeatureMissing", s.exportFeatureMissing);
+  PutString(key.Get(), L"ExportFailPattern", s.exportFailPattern);
+  PutString(key.Get(), L"UnknownMembers", s.unknownMembers);
+  PutDword(key.Get(), L"StartupDelayMs", s.startupDelayMs);
+  PutString(key.Get(), L"UserDocument", s.userDocument);
 }
 
 Settings Current() {
@@ -231,6 +236,11 @@ Settings Current() {
   s.saveButtonText = GetString(k, L"SaveButtonText", s.saveButtonText);
   s.dialogLocale = GetString(k, L"DialogLocale", s.dialogLocale);
   s.progressWindowMs = GetDword(k, L"ProgressWindowMs", 0);
+  s.exportFeatureMissing = GetDword(k, L"ExportFeatureMissing", 0) != 0;
+  s.exportFailPattern = GetString(k, L"ExportFailPattern", s.exportFailPattern);
+  s.unknownMembers = GetString(k, L"UnknownMembers", s.unknownMembers);
+  s.startupDelayMs = GetDword(k, L"StartupDelayMs", 0);
+  s.userDocument = GetString(k, L"UserDocument", s.userDocument);
   return s;
 }
 

@@ -83,6 +83,14 @@ struct Settings {
   std::wstring dialogLocale;
   unsigned progressWindowMs = 0;     // a "Printing..." dialog box without a file name box is
                                      // shown this long before the save dialog
+  bool exportFeatureMissing = false; // ExportAsFixedFormat (and saving as PDF) fails as in a Word
+                                     // without its PDF export
+  std::wstring exportFailPattern;    // ExportAsFixedFormat fails for a document matching it
+  std::wstring unknownMembers;       // comma-separated member names GetIDsOfNames does not know
+  unsigned startupDelayMs = 0;       // a COM-started stand-in registers its class this late
+  // A document the user opens in the instance once the automation has opened one (at the
+  // instance's next call after that Open): Visible and UserControl then read true.
+  std::wstring userDocument;
 };
 
 // The switch that makes the stand-in a process that only runs one print job: the dialog the
