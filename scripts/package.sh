@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Builds the program alone (no test bed; release; static runtime) and writes
 # dist/tavrolin-<version>-win64.zip with tavrolin.exe, its two pointer files and a README.txt
-# for Windows users. Prints the zip's path on its last line.
+# for Windows users, and dist/tavrolin-<version>-win64.msi, which installs the same files
+# (installer/tavrolin.wxs). Prints the MSI's path, then the zip's path on the last line.
+#
+# For the installer check only: TAVROLIN_PACKAGE_VERSION names the packages (and the MSI's
+# version) otherwise than CMakeLists.txt, to have an older MSI to upgrade from, and
+# TAVROLIN_PACKAGE_OUT writes them elsewhere than dist/.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 ensure_packages
 build_package
 
-version=$(cat "$PACKAGE_BUILD_DIR/version.txt")
+version=${TAVROLIN_PACKAGE_VERSION:-$(cat "$PACKAGE_BUILD_DIR/version.txt")}
 [ -n "$version" ] || { log "no version in $PACKAGE_BUILD_DIR/version.txt"; exit 1; }
+out=${TAVROLIN_PACKAGE_OUT:-$ROOT/dist}
 stage=$PACKAGE_BUILD_DIR/stage
 rm -rf "$stage"
-mkdir -p "$stage" "$ROOT/dist"
+mkdir -p "$stage" "$out"
 x86_64-w64-mingw32-strip -o "$stage/tavrolin.exe" "$PACKAGE_BUILD_DIR/bin/tavrolin.exe"
 cp "$ROOT/src/app/res/HAND-M.CUR" "$ROOT/src/app/res/drag.ico" "$stage/"
 
@@ -36,9 +42,16 @@ What it needs
   the same name is replaced.
 
 How to install
-Unzip these files into a folder of their own and start tavrolin.exe. Keep HAND-M.CUR and
-drag.ico beside it (they are the pointers shown over the buttons and while moving a document).
-Tavrolin keeps no settings and writes nothing to the registry; to remove it, delete the folder.
+With the installer: double-click tavrolin-$version-win64.msi (or, for all computers of an
+office, msiexec /i tavrolin-$version-win64.msi /qn). It puts Tavrolin into
+Program Files\Tavrolin, adds "Tavrolin" to the Start menu and "Export to PDF with Tavrolin"
+to Explorer's menu of Word documents and folders (on Windows 11 under "Show more options").
+Remove it in Settings, Apps (or msiexec /x tavrolin-$version-win64.msi /qn). The installer is
+not signed: Windows may say "Windows protected your PC"; choose "More info", then "Run anyway".
+From the zip: unzip these files into a folder of their own and start tavrolin.exe. Keep
+HAND-M.CUR and drag.ico beside it (they are the pointers shown over the buttons and while
+moving a document). The program keeps no settings and writes nothing to the registry; to
+remove the unzipped copy, delete the folder.
 About one start in a hundred it opens the publisher's home page in your browser (never with
 /export).
 
@@ -76,7 +89,23 @@ version of Tavrolin ($version, shown in tavrolin.exe's Properties, tab Details),
 contact page of https://www.tavrolin.example/.
 TEXT
 
-zip_file=$ROOT/dist/tavrolin-$version-win64.zip
+# The installer: wixl takes the files from the current directory.
+
+product_code=$(python3 -c 'import sys, uuid; print(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2]))' \
+  "$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$ROOT/installer/tavrolin.wxs")" "$version")
+# The publisher as the program's version resource names it (its product name when it names none).
+rc=$ROOT/src/app/tavrolin.rc
+publisher=$(sed -n 's/.*VALUE "CompanyName", *"\([^"]*\)".*/\1/p' "$rc" | head -n 1)
+[ -n "$publisher" ] || publisher=$(sed -n 's/.*VALUE "ProductName", *"\([^"]*\)".*/\1/p' "$rc" | head -n 1)
+cp "$ROOT/src/app/res/pdf_document.ico" "$PACKAGE_BUILD_DIR/installer.ico"
+msi_file=$out/tavrolin-$version-win64.msi
+rm -f "$msi_file"
+(cd "$stage" && wixl -a x64 -o "$msi_file" -D Version="$version" -D ProductCode="$product_code" \
+  -D Manufacturer="$publisher" -D IconFile=../installer.ico "$ROOT/installer/tavrolin.wxs")
+log "wrote $msi_file"
+echo "$msi_file"
+
+zip_file=$out/tavrolin-$version-win64.zip
 rm -f "$zip_file"
 # -j: the four files at the top of the zip; -X: no Unix extra fields.
 (cd "$stage" && zip -q -X -j "$zip_file" tavrolin.exe HAND-M.CUR drag.ico README.txt)

@@ -14,6 +14,8 @@ enum : int {
 };
 
 inline constexpr wchar_t kForm1Class[] = L"TavrolinForm1";
+// The hidden window that holds the session's end while an unattended run unwinds.
+inline constexpr wchar_t kSessionEndClass[] = L"TavrolinSessionEnd";
 
 // Window property of the main window holding its pointer setting (0, 11 or 99).
 inline constexpr wchar_t kMousePointerProperty[] = L"Tavrolin.MousePointer";

@@ -7,17 +7,15 @@
 #include "app/display.h"
 #include "app/face_button.h"
 #include "app/form1_addfolder.h"
-#include "app/form1_command_line.h"
 #include "app/form1_doclist.h"
 #include "app/form1_export.h"
+#include "app/form1_unattended.h"
 #include "app/form_pointers.h"
 #include "app/resource.h"
 #include "common/message_text.h"
 #include "common/placement.h"
 #include "common/win/files.h"
 #include "common/win/pump.h"
-#include "doclist/add_files.h"
-#include "export/win/unattended_win.h"
 
 namespace tavrolin {
 namespace {
@@ -31,8 +29,6 @@ constexpr int kToolTipTwips = 6000;
 constexpr UINT kWmGetDpiScaledSize = 0x02E4;  // Windows 10 1703 and later
 // Posted to the window by Show: the start's work that the first paint does not need.
 constexpr UINT kAfterShowMessage = WM_APP + 1;
-// Posted by ExportUnattended: the run starts from the message loop, as a press would.
-constexpr UINT kStartUnattendedMessage = WM_APP + 2;
 
 enum class Kind { Push, Face, List, Bar };
 
@@ -167,6 +163,7 @@ void Form1::OnCreate() {
                                             pointers_->Busy());
   addFolder_ = std::make_unique<AddFolderFeature>(Face(kIdCheck4), hwnd_, documents_, *this,
                                                   pointers_->Busy());
+  unattended_ = std::make_unique<UnattendedRun>(hwnd_, documents_, *export_);
 }
 
 void Form1::CreateControls() {
@@ -269,48 +266,7 @@ void Form1::AfterShow() {
   // Until the picture is read the buttons show the arrow, for the first moments only.
   pointers_->LoadWindowPicture(win::ProgramDirectory() + L"\\HAND-M.CUR");
   // A script's run opens nothing besides its own window.
-  if (!unattendedReport_) win::VisitHomePageOccasionally();
-}
-
-void Form1::AddStartPaths(const std::vector<std::wstring>& paths) { AppendDropped(documents_, paths); }
-
-void Form1::ExportUnattended(ReportSink& report, bool skipExisting) {
-  unattendedReport_ = &report;
-  skipExisting_ = skipExisting;
-  PostMessageW(hwnd_, kStartUnattendedMessage, 0, 0);
-}
-
-std::optional<int> Form1::UnattendedExitCode() const {
-  if (!unattendedReport_) return std::nullopt;
-  return exitCode_;
-}
-
-void Form1::RunUnattended() {
-  ReportSink& sink = *unattendedReport_;
-  win::Win32DocumentFacts facts;
-  UnattendedReport report(sink, facts, win::UiPump(), skipExisting_, documents_.Count());
-  // Both checked before the first document, so that a missing one touches nothing.
-  if (const std::wstring missing = win::MissingPrerequisite(); !missing.empty()) {
-    report.PrerequisiteMissing(missing);
-  } else {
-    UnattendedBoxes boxes(sink);
-    if (!export_->RunUnattended(boxes, report)) {
-      report.PrerequisiteMissing(L"The export could not start: Word's automation is not available.");
-    }
-  }
-  exitCode_ = report.Close();
-  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
-}
-
-LRESULT Form1::OnHandedPaths(const COPYDATASTRUCT& data) {
-  // An unattended run ends with its own list: paths added now would never be exported.
-  if (unattendedReport_) return FALSE;
-  std::vector<std::wstring> paths;
-  if (!ReadHandedPaths(data, paths)) return FALSE;
-  AppendDropped(documents_, paths);
-  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
-  SetForegroundWindow(hwnd_);
-  return TRUE;
+  if (!unattended_->Active()) win::VisitHomePageOccasionally();
 }
 
 void Form1::Form_Unload() {
@@ -357,6 +313,7 @@ LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (OnLookMessage(message, wParam, lParam, result)) return result;
+  if (unattended_ && unattended_->OnMessage(message, wParam, lParam, result)) return result;
   switch (message) {
     case WM_CREATE:
       OnCreate();
@@ -364,12 +321,6 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kAfterShowMessage:
       AfterShow();
       return 0;
-    case kStartUnattendedMessage:
-      RunUnattended();
-      return 0;
-    case WM_COPYDATA:
-      if (!lParam) return FALSE;
-      return OnHandedPaths(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_SETCURSOR:
       if (pointers_ && pointers_->OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) {
         return TRUE;
@@ -380,13 +331,13 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
-        RememberFocus();
+        focus_.Remember(hwnd_);
       } else if (!HIWORD(wParam)) {
-        RestoreFocus();
+        focus_.Restore(hwnd_, command1_);
       }
       return 0;
     case WM_SETFOCUS:
-      RestoreFocus();
+      focus_.Restore(hwnd_, command1_);
       return 0;
     case DM_GETDEFID:
       return 0;
@@ -439,17 +390,6 @@ bool Form1::OnLookMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
     default:
       return false;
   }
-}
-
-void Form1::RememberFocus() {
-  HWND focus = GetFocus();
-  if (focus && IsChild(hwnd_, focus)) focusBeforeDeactivation_ = focus;
-}
-
-void Form1::RestoreFocus() {
-  HWND target = focusBeforeDeactivation_;
-  if (!target || !IsWindow(target) || !IsChild(hwnd_, target)) target = command1_;
-  if (target) SetFocus(target);
 }
 
 }  // namespace tavrolin

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +9,6 @@
 #include "common/message_boxes.h"
 #include "common/win/window.h"
 #include "doclist/document_list.h"
-#include "export/unattended.h"
 
 namespace tavrolin {
 
@@ -21,6 +19,7 @@ class FormPointers;
 class DocListFeature;
 class ExportFeature;
 class AddFolderFeature;
+class UnattendedRun;
 
 // The program's only window: its controls, their layout at every DPI, colours and focus. Each
 // feature (form1_*.h) owns the handlers and state of its controls; the window hands them over.
@@ -38,13 +37,8 @@ class Form1 final : public MessageBoxes {
   void OleReady();
   HWND hwnd() const { return hwnd_; }
 
-  // Paths from the command line, added as a drop adds them.
-  void AddStartPaths(const std::vector<std::wstring>& paths);
-  // Exports the list once the message loop runs, unattended, reporting to `report`; the window
-  // then closes by itself. Paths handed over by a later start are refused meanwhile.
-  void ExportUnattended(ReportSink& report, bool skipExisting);
-  // The unattended run's exit code, once the window is gone; nothing for an interactive start.
-  std::optional<int> UnattendedExitCode() const;
+  // The start from the command line: the unattended run and the paths a later start hands over.
+  UnattendedRun& Unattended() { return *unattended_; }
 
   // MessageBoxes: boxes captioned with the program's title.
   void Notify(const std::wstring& text) override;
@@ -68,11 +62,6 @@ class Form1 final : public MessageBoxes {
   // White faces and bar background, or the system's colours under high contrast.
   void ApplyColours();
 
-  // The focus is kept while the window is inactive and given back on activation, as dialog
-  // boxes do, so the keyboard goes on where it was after a message box or another program.
-  void RememberFocus();
-  void RestoreFocus();
-
   // Event procedures of the window.
   void Form_Load();
   void AfterShow();
@@ -80,9 +69,6 @@ class Form1 final : public MessageBoxes {
   void Form_MouseMove();
   void Check_MouseMove();
   void Check3_Click();
-  void RunUnattended();
-  // WM_COPYDATA from a second start: TRUE when its paths were taken.
-  LRESULT OnHandedPaths(const COPYDATASTRUCT& data);
 
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
@@ -94,18 +80,15 @@ class Form1 final : public MessageBoxes {
   HWND progressBar1_ = nullptr;
   std::vector<std::unique_ptr<FaceButton>> faces_;
   HWND toolTip_ = nullptr;
-  HWND focusBeforeDeactivation_ = nullptr;
+  win::KeptFocus focus_;  // given back on activation
   std::unique_ptr<FormPointers> pointers_;
-
-  ReportSink* unattendedReport_ = nullptr;  // set for an unattended start
-  bool skipExisting_ = false;
-  int exitCode_ = kExitStopped;  // until the unattended run has ended
 
   // The documents to export, shared by the features; declared before them, so it outlives them.
   DocumentList documents_;
   std::unique_ptr<DocListFeature> docList_;
   std::unique_ptr<ExportFeature> export_;
   std::unique_ptr<AddFolderFeature> addFolder_;
+  std::unique_ptr<UnattendedRun> unattended_;
 };
 
 }  // namespace tavrolin

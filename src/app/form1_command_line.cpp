@@ -46,7 +46,9 @@ StartRequest ReadStartRequest(win::ParentConsole& console, win::ReportWriter& re
   StartRequest start;
   start.line = ParseCommandLine(ProcessArguments());
   const CommandLine& line = start.line;
-  const bool unattended = line.exportMode && !line.usage;
+  const std::wstring& reportFile = line.reportFile;
+  // A line naming a report is a script's, also when it is refused: no box waits for a person.
+  const bool unattended = (line.exportMode || !reportFile.empty()) && !line.usage;
   // Only a run that is followed or refused in words needs the console; a plain start with
   // paths stays apart from it, so that a Ctrl+C there does not reach the window.
   if (unattended || line.usage || !line.error.empty()) console.Attach();
@@ -56,17 +58,23 @@ StartRequest ReadStartRequest(win::ParentConsole& console, win::ReportWriter& re
     return start;
   }
   std::wstring error = line.error;
-  // Opened also for a bad line, so that the script finds why in the report.
-  if (std::wstring why; unattended && !line.reportFile.empty() && !report.Open(line.reportFile, why)) {
-    if (error.empty()) error = why;
-  }
   std::vector<std::wstring> paths = line.paths;
+  ListEntries list;
+  // Read before the report is opened, which empties it: the list may be last night's report.
   if (error.empty() && !line.listFile.empty()) {
-    std::string bytes;
-    if (win::ReadSmallFile(line.listFile, bytes, error)) {
-      for (auto& path : PathsOfList(bytes)) paths.push_back(std::move(path));
+    if (std::string bytes; win::ReadSmallFile(line.listFile, bytes, error)) {
+      list = PathsOfList(ListText(bytes, win::AnsiText), FolderOf(win::FullPath(line.listFile)));
+      for (auto& path : list.paths) paths.push_back(std::move(path));
     }
   }
+  // Opened also for a refused line: the script finds why there, and no earlier report stands.
+  if (std::wstring why; unattended && !reportFile.empty() && !report.Open(reportFile, why)) {
+    if (error.empty()) error = why;
+  }
+  if (unattended) {
+    for (const auto& unread : list.unread) report.Line(UnreadListLine(unread));
+  }
+  start.unreadLines = static_cast<int>(list.unread.size());
   if (error.empty() && unattended && paths.empty()) error = L"No document was given.";
   if (!error.empty()) {
     // The usage helps a person; a report keeps one line per fact.

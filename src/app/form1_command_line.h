@@ -19,12 +19,14 @@ inline constexpr DWORD kMaxHandedBytes = 64 * 1024 * 1024;
 struct StartRequest {
   CommandLine line;
   std::vector<std::wstring> paths;  // full paths, the command line's first, then the list's
+  int unreadLines = 0;              // lines of the list that were not taken, in the report already
   int exitCode = -1;                // >= 0: the program ends with it at once
 };
 
 // Reads the process's command line (split as the platform splits it) and the list file; a bad
 // line or an unreadable file is told (a box when interactive; the console and the report
-// otherwise) and gives exit code 3. `report` is opened here for an unattended run.
+// otherwise) and gives exit code 3. `report` is opened here for an unattended run, once every
+// list is read, and also for a refused line that names one.
 StartRequest ReadStartRequest(win::ParentConsole& console, win::ReportWriter& report);
 
 // Held from the start until this process's window exists, so that two starts at once make one

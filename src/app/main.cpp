@@ -2,22 +2,25 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include <atomic>
 #include <optional>
 
 #include "app/form1.h"
 #include "app/form1_command_line.h"
+#include "app/form1_unattended.h"
 #include "common/win/pump.h"
 #include "common/win/trace_file.h"
 
 namespace {
 
-std::atomic<HWND> unattendedWindow{nullptr};
-
-// Ctrl+C or a closed console ends an unattended run as closing its window does: Word dealt
-// with and the old PDF back, instead of the process ended where it stands.
-BOOL WINAPI OnConsoleControl(DWORD) {
-  if (HWND window = unattendedWindow.load()) PostMessageW(window, WM_CLOSE, 0, 0);
+// A closed console, a logoff or a shutdown end the process as soon as this returns: the run is
+// closed as closing its window does (Word dealt with, the old PDF back, the report's last lines)
+// and this returns once it has unwound, or when the few seconds Windows allows are nearly gone.
+// Ctrl+C and Ctrl+Break leave the process alone: it ends by itself once the run has unwound.
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  tavrolin::RunEnd::Close();
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    tavrolin::RunEnd::AwaitUnwound();
+  }
   return TRUE;
 }
 
@@ -45,7 +48,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   auto form = tavrolin::Form1::Create(instance);
   if (!form) return unattended ? tavrolin::kExitStopped : 1;
   tavrolin::win::SetNavigationWindow(form->hwnd());
-  form->AddStartPaths(start.paths);
+  form->Unattended().AddStartPaths(start.paths);
   form->Show(showCommand);
   if (oneWindow) oneWindow->Release();
   // OLE (the list's drop target, the automation of Word) comes only after the window shows:
@@ -54,14 +57,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (FAILED(OleInitialize(nullptr))) return unattended ? tavrolin::kExitPrerequisiteMissing : 1;
   form->OleReady();
   if (unattended) {
-    unattendedWindow = form->hwnd();
+    form->Unattended().Start(report, start);
     if (console.Attached()) SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    form->ExportUnattended(report, start.line.skipExisting);
   }
   // Returns once the window is closed; a run in hand has unwound by then.
   int code = tavrolin::win::RunMessageLoop();
-  unattendedWindow = nullptr;
-  if (const auto ran = form->UnattendedExitCode()) code = *ran;
+  if (const auto ran = form->Unattended().ExitCode()) code = *ran;
   form.reset();
   OleUninitialize();
   // The one way out: a call thread still stuck in a Word that hangs cannot hold the process.

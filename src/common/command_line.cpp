@@ -82,6 +82,14 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     std::wstring name;
     std::optional<std::wstring> value;
     SplitSwitch(argument, name, value);
+    // Past a refused switch only the report is still looked for: the script reads why there.
+    if (!result.error.empty()) {
+      if (name == L"report") {
+        std::wstring ignored;
+        TakeFile(name, value, result.reportFile, ignored);
+      }
+      continue;
+    }
     const bool takesValue = name == L"report" || name == L"list";
     if (value && !takesValue) {
       result.error = L"The switch " + argument + L" takes no value.";
@@ -98,8 +106,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     } else {
       result.error = L"Unknown switch: " + argument;
     }
-    if (!result.error.empty()) return result;
   }
+  if (!result.error.empty()) return result;
   // Only an unattended run reports or skips: alone they would do nothing, silently.
   if (!result.exportMode && !result.usage) {
     if (!result.reportFile.empty()) result.error = L"The switch /report works only with /export.";

@@ -121,6 +121,25 @@ class Outcome {
   std::exception_ptr error_;
 };
 
+// The call as its thread runs it: the outcome delivered or its error kept, the caller woken.
+template <typename Work, typename Wake>
+std::function<void(AttemptClock&)> QueuedCall(std::shared_ptr<Outcome> outcome, Work work, std::wstring member,
+                                              Wake wake) {
+  return [outcome, work = std::move(work), member, wake](AttemptClock& clock) mutable {
+    trace::Mark(L"call", member);
+    try {
+      work(clock, [&](const std::function<void()>& store) { return outcome->Deliver(store); });
+    } catch (...) {
+      outcome->Fail(std::current_exception());
+    }
+    trace::Mark(L"called", member);
+    // What the task holds goes before its caller goes on.
+    work = nullptr;
+    // The caller waits pumping: it goes on now, not at its next poll.
+    if (wake) wake();
+  };
+}
+
 }  // namespace
 
 std::shared_ptr<CallRunner> CallRunner::Create(Ports ports, CallBounds bounds) {
@@ -155,20 +174,7 @@ void CallRunner::RunErased(const std::wstring& member, const CallBounds& bounds,
                            const Meanwhile& meanwhile) {
   auto outcome = std::make_shared<Outcome>();
   auto thread = Current();
-  thread->Push({[outcome, work = std::move(work), member, wake = ports_.pump->Waker()](AttemptClock& clock) mutable {
-                  trace::Mark(L"call", member);
-                  try {
-                    work(clock, [&](const std::function<void()>& store) { return outcome->Deliver(store); });
-                  } catch (...) {
-                    outcome->Fail(std::current_exception());
-                  }
-                  trace::Mark(L"called", member);
-                  // What the task holds goes before its caller goes on.
-                  work = nullptr;
-                  // The caller waits pumping: it goes on now, not at its next poll.
-                  if (wake) wake();
-                },
-                false});
+  thread->Push({QueuedCall(outcome, std::move(work), member, ports_.pump->Waker()), false});
 
   struct InCallScope {
     int& count;

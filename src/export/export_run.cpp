@@ -15,6 +15,8 @@ namespace {
 constexpr wchar_t kNoFiles[] = L"No files added.";
 constexpr wchar_t kDone[] = L"Done.";
 constexpr wchar_t kAskStop[] = L"An export is running. Do you want to stop it?";
+// A printer may hold its unfinished file a moment after its Word is gone.
+constexpr double kUnfinishedPdfSeconds = 2;
 
 std::wstring Widen(const char* text) {
   std::wstring result;
@@ -28,6 +30,15 @@ std::wstring ExportedText(int exported, int bound) {
 }
 
 }  // namespace
+
+std::wstring FileSystem::NameKey(const std::wstring& path) {
+  std::wstring key = path;
+  for (auto& c : key) {
+    if (c == L'/') c = L'\\';
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  return key;
+}
 
 float ProgressPercent(int position, int count) {
   if (count <= 0) return 100.0f;
@@ -81,6 +92,15 @@ bool Settled(DocumentResult& result, F&& steps) {
   return false;
 }
 
+// A later document of the run whose PDF an earlier one has: it is not exported.
+DocumentResult SamePdf(const std::wstring& document, const std::wstring& earlier, const std::wstring& pdf) {
+  DocumentResult result{Outcome::Failed, document};
+  result.failure = {L"checking its PDF's path", L"",
+                    document + L" has the same PDF as " + earlier + L", which comes first in this run: " + pdf +
+                        L". That PDF is left to the first one; rename one of the two documents to export both."};
+  return result;
+}
+
 std::wstring StoppedText(const DocumentResult& last, int exported, int bound) {
   std::wstring text = L"The export was stopped.";
   if (!last.document.empty()) text += L"\n\nDocument in hand: " + last.document;
@@ -111,8 +131,12 @@ std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results
   std::wstring warnings;
   std::wstring oldCopies;
   std::wstring skipped;
+  std::wstring leftRunning;
   for (const auto& result : results) {
     if (result.pdfWritten) ++exported;
+    if (result.outcome == Outcome::Exported && !result.wordFate.empty()) {
+      leftRunning += L"\n\n" + result.document + L":\n" + result.wordFate;
+    }
     if (!result.warning.empty()) warnings += L"\n\n" + result.document + L":\n" + result.warning;
     if (!result.oldPdfKept.empty()) oldCopies += L"\n\n" + result.document + L":\n" + result.oldPdfKept;
     if (result.outcome == Outcome::SkippedAsPdf) skipped += L"\n" + result.document;
@@ -122,6 +146,10 @@ std::vector<std::wstring> RunMessages(const std::vector<DocumentResult>& results
     if (!warnings.empty()) warnings += L"\n\n";
     warnings += L"These documents were exported, but a copy of the old PDF is still beside them; "
                 L"delete it once nothing holds it:" + oldCopies;
+  }
+  if (!leftRunning.empty()) {
+    if (!warnings.empty()) warnings += L"\n\n";
+    warnings += L"Word was left running after these documents:" + leftRunning;
   }
 
   const Outcome last = results.empty() ? Outcome::Exported : results.back().outcome;
@@ -178,6 +206,7 @@ ExportOutcome ExportRunner::Run() {
   }
   if (declined) return ExportOutcome::Declined;
   results.clear();
+  claims_.clear();
   busy.Refresh();
 
   const int bound = ports_.documents.Count();
@@ -198,13 +227,34 @@ DocumentResult ExportRunner::Next(int position) {
   // A copy: the list may lose, reorder or outgrow this item at any wait of the document's
   // steps, and the document in hand stays the one read here.
   const std::wstring document = ports_.documents.Text(position);
+  const auto settle = [&](DocumentResult result) {
+    ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
+    return result;
+  };
+  // A PDF document is not exported (ExportOne skips it), so it claims no PDF.
+  const bool writesPdf = !HasPdfExtension(document);
+  std::wstring key;
+  if (writesPdf) {
+    const std::wstring pdf = OutputPathFor(document);
+    key = ports_.files.NameKey(pdf);
+    if (const std::wstring* earlier = EarlierClaim(document, key)) return settle(SamePdf(document, *earlier, pdf));
+  }
   if (ports_.observer) {
     if (auto settled = ports_.observer->Starting(document)) {
-      ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
-      return *settled;
+      if (settled->outcome == Outcome::SkippedUpToDate) claims_.emplace(key, document);
+      return settle(*settled);
     }
   }
+  if (writesPdf) claims_.emplace(key, document);
   return ExportOne(document, position);
+}
+
+const std::wstring* ExportRunner::EarlierClaim(const std::wstring& document, const std::wstring& pdfKey) {
+  const auto claim = claims_.find(pdfKey);
+  if (claim == claims_.end()) return nullptr;
+  // The same document listed twice writes the same PDF again: harmless.
+  if (ports_.files.NameKey(claim->second) == ports_.files.NameKey(document)) return nullptr;
+  return &claim->second;
 }
 
 bool ExportRunner::GoOn(const DocumentResult& result) {
@@ -224,16 +274,17 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   DocumentResult result{Outcome::Exported, document};
   const std::wstring outputPath = OutputPathFor(document);
   // Aside, not deleted: any end of this document's steps before the new PDF is complete
-  // (failure, stop, unwinding) puts it back, after Word is dealt with, whose printer could
-  // otherwise still write over it.
+  // (failure, stop, unwinding) puts it back, once Word can no longer print over it.
   PdfAside oldPdf(ports_.files, outputPath);
   std::unique_ptr<WordApplication> word;
   std::wstring printed;  // the short path the printer was given, until its PDF is in place
+  bool pathIsOurs = false;  // nothing of the user's is at the output path any more
   try {
     const std::wstring replacing = L"replacing the old PDF " + outputPath;
     InStep(replacing, [&] {
       if (std::wstring reason; !oldPdf.SetAside(reason)) throw StepFailure{replacing, L"", reason};
     });
+    pathIsOurs = true;
     ports_.busy.Refresh();
     InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(document, word); });
     ports_.busy.Refresh();
@@ -251,14 +302,14 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
     // A copy held by a sync client or a scanner is only a warning: the new PDF is there.
     if (std::wstring reason; !oldPdf.Commit(reason)) result.oldPdfKept = reason;
     ports_.progress.SetProgressValue(ProgressPercent(position, ports_.documents.Count()));
-    // The one second before Word is told to quit; a stop cuts it short.
+    // The one second before Word is told to quit; a stop cuts it short, and the document still
+    // counts as exported (its PDF is in place): the run stops after it.
     trace::Mark(L"pause");
     WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
     trace::Mark(L"paused");
-    ThrowIfStopped();
     // Out of hand first: the instance is done with, whatever Quit comes to.
     const std::unique_ptr<WordApplication> quitting = std::move(word);
-    InStep(L"closing Word", [&] { ports_.word.Quit(*quitting); });
+    result.wordFate = InStep(L"closing Word", [&] { return ports_.word.Quit(*quitting); });
     ports_.busy.Refresh();
     trace::Mark(L"document-done");
     return result;
@@ -267,10 +318,26 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, int positio
   }
   if (word) result.wordFate = ports_.word.Dismiss(*word);
   // Only once Word is dealt with, whose printer could otherwise still write over it.
-  if (std::wstring reason; !oldPdf.Restore(reason)) result.pdfFate = reason;
+  if (pathIsOurs) PutPathRight(oldPdf, outputPath, result);
   // A PDF the printer left at our short path is not the user's: it goes.
   if (std::wstring ignored; !printed.empty()) ports_.files.Delete(printed, ignored);
   return result;
+}
+
+void ExportRunner::PutPathRight(PdfAside& oldPdf, const std::wstring& outputPath, DocumentResult& result) {
+  const bool oldComesBack = oldPdf.Holding();
+  if (std::wstring reason; !oldPdf.Restore(reason)) {
+    result.pdfFate = reason;
+  } else if (!oldComesBack && !result.pdfWritten) {
+    DropUnfinishedPdf(outputPath, result);
+  }
+}
+
+void ExportRunner::DropUnfinishedPdf(const std::wstring& outputPath, DocumentResult& result) {
+  std::wstring reason;
+  const auto gone = [&] { return !ports_.files.Exists(outputPath) || ports_.files.Delete(outputPath, reason); };
+  if (gone() || WaitUntil(ports_.pump, gone, kUnfinishedPdfSeconds)) return;
+  result.pdfFate = L"The printer's unfinished PDF " + outputPath + L" could not be deleted: " + reason;
 }
 
 void ExportRunner::WaitForPdf(const std::wstring& outputPath) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/event_pump.h"
@@ -42,8 +43,11 @@ class FileSystem {
   virtual bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) = 0;
   // A fresh path shorter than the classic limit in a folder of the program's own under the
   // user's temporary folder, for a printer that cannot take the document's own; empty when
-  // none can be made.
+  // none can be made. Never the name of a file that exists, so nothing left there is lost.
   virtual std::wstring ShortPdfPath() = 0;
+  // `path` as the file system compares names, so that two spellings of one file give one key.
+  // Letter case is folded (ASCII here; the system's own folding on Windows).
+  virtual std::wstring NameKey(const std::wstring& path);
 };
 
 // The bar that shows how far the run is, 0 to 100.
@@ -114,7 +118,7 @@ struct DocumentResult {
   std::wstring document;    // empty: no document was in hand
   bool pdfWritten = false;  // its new PDF was complete, also when a later step failed
   StepFailure failure;      // Failed
-  std::wstring wordFate;    // Failed, Stopped: what became of its Word instance, if said
+  std::wstring wordFate;    // what became of its Word instance, if said (Exported: left to the user)
   std::wstring warning;     // Word's printer could not be switched back
   std::wstring oldPdfKept;  // Exported: the old PDF's copy could not be deleted (where it is)
   std::wstring pdfFate;     // Failed, Stopped: the old PDF could not be put back (where each is)
@@ -144,6 +148,8 @@ class ExportRunner {
   void AskToStop();
   // The `position`th document, through the observer's check first when there is one.
   DocumentResult Next(int position);
+  // The document whose PDF `document` would write over, if an earlier one of the run has it.
+  const std::wstring* EarlierClaim(const std::wstring& document, const std::wstring& pdfKey);
   // Whether the run goes on after `result`.
   bool GoOn(const DocumentResult& result);
   // One document, the `position`th of the list, from the old PDF set aside to Word quit.
@@ -153,11 +159,17 @@ class ExportRunner {
   void MoveIntoPlace(const std::wstring& printed, const std::wstring& outputPath);
   ExportOutcome Report(const std::vector<DocumentResult>& results, int bound);
   void ThrowIfStopped() const;
+  // After a failure or a stop, once Word is dealt with: the old PDF back, or else what the
+  // printer began at `outputPath` gone; where they are in `result` when that fails.
+  void PutPathRight(PdfAside& oldPdf, const std::wstring& outputPath, DocumentResult& result);
+  void DropUnfinishedPdf(const std::wstring& outputPath, DocumentResult& result);
 
   ExportPorts ports_;
   ExportBounds bounds_;
   bool running_ = false;
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
+  // The run's PDFs by NameKey, each with the document that has it: a later one never touches it.
+  std::unordered_map<std::wstring, std::wstring> claims_;
 };
 
 }  // namespace tavrolin

@@ -74,6 +74,7 @@ class LongPathFiles final : public FileSystem {
   std::int64_t FileSize(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
   std::wstring ShortPdfPath() override { return inner_.ShortPdfPath(); }
+  std::wstring NameKey(const std::wstring& path) override { return inner_.NameKey(path); }
 
  private:
   FileSystem& inner_;

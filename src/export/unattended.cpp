@@ -50,7 +50,8 @@ int UnattendedExitCode(const UnattendedTotals& t) {
   if (t.prerequisiteMissing) return kExitPrerequisiteMissing;
   if (t.documents <= 0) return kExitBadCommandLine;
   const int done = t.exported + t.skipped;
-  if (done == t.documents) return kExitAllExported;
+  // Done, but without the report a script reads, it is not a clean run.
+  if (done == t.documents) return t.reportLost ? kExitSomeFailed : kExitAllExported;
   return done > 0 ? kExitSomeFailed : kExitNoneExported;
 }
 
@@ -100,10 +101,74 @@ std::wstring TotalsLine(const UnattendedTotals& t, double seconds) {
   return L"total\t" + Seconds(seconds) + L"\t" + text + L"\texit code " + std::to_wstring(UnattendedExitCode(t));
 }
 
-std::vector<std::wstring> PathsOfList(const std::string& utf8) {
-  std::wstring text = FromUtf8(utf8);
-  if (!text.empty() && text[0] == L'\xFEFF') text.erase(0, 1);
-  std::vector<std::wstring> paths;
+namespace {
+
+// Two bytes a unit, in the order the byte-order mark gave; a lone surrogate becomes U+FFFD.
+std::wstring FromUtf16(const std::string& bytes, bool bigEndian) {
+  std::wstring out;
+  const auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  };
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+      out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(c);
+    }
+  }
+  return out;
+}
+
+bool StartsWith(const std::string& bytes, const char* mark) { return bytes.rfind(mark, 0) == 0; }
+
+// A path as Explorer's "Copy as path" gives it loses its quotes.
+std::wstring Unquoted(std::wstring path) {
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = Trimmed(path.substr(1, path.size() - 2));
+  return path;
+}
+
+// Neither "C:\...", "C:..." nor "\..." (nor a UNC path): taken from the list's folder.
+bool IsRelative(const std::wstring& path) {
+  if (path.empty() || path[0] == L'\\' || path[0] == L'/') return false;
+  return !(path.size() >= 2 && path[1] == L':');
+}
+
+// The report's own lines; "failed" among them is fed back.
+bool IsReportOutcome(const std::wstring& word) {
+  for (const wchar_t* known : {L"exported", L"skipped", L"failed", L"stopped", L"total", L"note", L"error"}) {
+    if (word == known) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::wstring ListText(const std::string& bytes, const std::function<std::wstring(const std::string&)>& ansi) {
+  if (StartsWith(bytes, "\xFF\xFE")) return FromUtf16(bytes, false);
+  if (StartsWith(bytes, "\xFE\xFF")) return FromUtf16(bytes, true);
+  if (StartsWith(bytes, "\xEF\xBB\xBF")) return FromUtf8(bytes.substr(3));
+  std::wstring text = FromUtf8(bytes);
+  // What is not UTF-8 does not come back the same: then it is the code page's (cmd's "dir /b >").
+  if (ansi && ToUtf8(text) != bytes) return ansi(bytes);
+  return text;
+}
+
+ListEntries PathsOfList(const std::wstring& text, const std::wstring& folder) {
+  ListEntries list;
+  const auto take = [&](std::wstring path) {
+    path = Unquoted(Trimmed(path));
+    if (path.empty()) return;
+    list.paths.push_back(IsRelative(path) && !folder.empty() ? folder + L"\\" + path : path);
+  };
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(L'\n', start);
@@ -112,21 +177,31 @@ std::vector<std::wstring> PathsOfList(const std::string& utf8) {
     start = end + 1;
     const std::size_t tab = line.find(L'\t');
     if (tab == std::wstring::npos) {
-      if (auto path = Trimmed(line); !path.empty()) paths.push_back(path);
+      take(line);
       continue;
     }
     // outcome, seconds, path, ...
-    if (line.substr(0, tab) != L"failed") continue;
+    const std::wstring outcome = line.substr(0, tab);
     const std::size_t pathStart = line.find(L'\t', tab + 1);
-    if (pathStart == std::wstring::npos) continue;
-    const std::size_t pathEnd = line.find(L'\t', pathStart + 1);
-    if (auto path = Trimmed(line.substr(pathStart + 1, pathEnd == std::wstring::npos ? std::wstring::npos
-                                                                                       : pathEnd - pathStart - 1));
-        !path.empty()) {
-      paths.push_back(path);
+    if (!IsReportOutcome(outcome) || (outcome == L"failed" && pathStart == std::wstring::npos)) {
+      if (!Trimmed(line).empty()) list.unread.push_back(Trimmed(line));
+      continue;
     }
+    if (outcome != L"failed") continue;
+    const std::size_t pathEnd = line.find(L'\t', pathStart + 1);
+    take(line.substr(pathStart + 1, pathEnd == std::wstring::npos ? std::wstring::npos : pathEnd - pathStart - 1));
   }
-  return paths;
+  return list;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t last = path.find_last_of(L"\\/");
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
+}
+
+std::wstring UnreadListLine(const std::wstring& line) {
+  return L"note\tThe list's line \"" + OneField(line) +
+         L"\" is neither a path nor a line of a report (it holds a tab); it counts as a document that failed.";
 }
 
 std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& document) {
@@ -140,7 +215,8 @@ std::optional<DocumentResult> UnattendedReport::Starting(const std::wstring& doc
   }
   if (!skipExisting_ || HasPdfExtension(document)) return std::nullopt;
   const FileFacts pdf = facts_.Facts(OutputPathFor(document));
-  if (pdf.exists && !pdf.folder && pdf.modified > facts.modified) {
+  // What a stopped or killed run's printer left half-written is no PDF to keep.
+  if (pdf.exists && !pdf.folder && pdf.modified > facts.modified && facts_.CompletePdf(OutputPathFor(document))) {
     return DocumentResult{Outcome::SkippedUpToDate, document};
   }
   return std::nullopt;
@@ -182,13 +258,21 @@ void UnattendedReport::Ended(const std::vector<DocumentResult>& results, int) {
   }
 }
 
+void UnattendedReport::ListLinesUnread(int lines) {
+  totals_.documents += lines;
+  totals_.failed += lines;
+}
+
 void UnattendedReport::PrerequisiteMissing(const std::wstring& reason) {
   totals_.prerequisiteMissing = true;
   sink_.Line(L"error\t" + OneField(reason));
 }
 
 int UnattendedReport::Close() {
+  // A line lost before the totals shows in their exit code, one lost with them in the code alone.
+  totals_.reportLost = sink_.Lost();
   sink_.Line(TotalsLine(totals_, clock_.Now() - runStart_));
+  totals_.reportLost = sink_.Lost();
   return UnattendedExitCode(totals_);
 }
 

@@ -58,8 +58,9 @@ class Word {
   virtual std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) = 0;
   // Quit without saving ("Savechanges" = 0), once Word has no background print job left (else
   // Quit would ask whether to cancel it); an instance that has not ended within a short bound
-  // is ended. Never throws: the document in hand is done either way.
-  virtual void Quit(WordApplication& word) = 0;
+  // is ended. Never throws: the document in hand is done either way. Says what became of the
+  // instance when the user must know (left running for a document of the user's); else empty.
+  virtual std::wstring Quit(WordApplication& word) = 0;
   // After a failure or a stop: the printer put back, a "Save As" dialog given up on cancelled,
   // Quit, and the process ended if it does not go; when the program is told to end, all of it
   // within a few seconds. Never throws; says what became of it (empty when it was dealt with

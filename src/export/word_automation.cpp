@@ -133,6 +133,7 @@ class AutomatedWord::Instance final : public WordApplication {
   WordState state;
   ProcessGuard process;
   PrinterGuard printers;
+  std::unique_ptr<Dispatch> document;  // the one it opened, closed alone when the user has work there
   WindowId dialog = 0;  // the printer's dialog that was completed
   std::vector<ChangedOption> options;  // Word's options changed for the run, until put back
 };
@@ -189,6 +190,11 @@ std::vector<Arg> OpenArguments(const std::wstring& documentPath) {
       Arg::Str(L"PasswordDocument", kNoDocumentPassword),
       Arg::Bool(L"NoEncodingDialog", true),
   };
+}
+
+double TurnSeconds(const WordBounds& bounds) {
+  constexpr double kMarginSeconds = 30;
+  return bounds.callSeconds + bounds.dialog.dialogSeconds + kMarginSeconds;
 }
 
 bool IsWordRunning(Automation& automation) {
@@ -250,11 +256,47 @@ bool AutomatedWord::ConfirmWordClosed() {
   return ports_.boxes.AskYesNo(kWordRunningQuestion) != Answer::Yes;
 }
 
+class AutomatedWord::Turn {
+ public:
+  explicit Turn(SessionLock* held) : held_(held) {}
+  ~Turn() {
+    if (held_) held_->Give();
+  }
+  Turn(Turn&& other) noexcept : held_(std::exchange(other.held_, nullptr)) {}
+  Turn(const Turn&) = delete;
+  Turn& operator=(const Turn&) = delete;
+  Turn& operator=(Turn&&) = delete;
+
+ private:
+  SessionLock* held_;
+};
+
+AutomatedWord::Turn AutomatedWord::TakeTurn(SessionLock* lock, const std::wstring& busy) {
+  if (!lock || lock->TryTake()) return Turn(lock);
+  ports_.busy.Refresh();
+  trace::Mark(L"lock-wait", busy);
+  const auto stop = ports_.stop.Test();
+  const double seconds = TurnSeconds(bounds_);
+  bool held = false;
+  WaitUntil(ports_.pump, [&] { return stop() || (held = lock->TryTake()); }, seconds);
+  Turn turn(held ? lock : nullptr);
+  ports_.busy.Refresh();
+  if (stop()) throw StopRequested();
+  if (!held) {
+    throw AutomationError(L"", L"Another Tavrolin export kept " + busy + L" for " + SecondsText(seconds) +
+                                   L", so this document was not exported.");
+  }
+  return turn;
+}
+
 void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) {
   // The processes of Word's program just before and just after the creation: the one that is
-  // new is this instance. A Word the user starts meanwhile makes two, and then none is taken.
+  // new is this instance. Another export's start waits for this one's; a Word the user starts
+  // meanwhile makes two, and then none is taken.
   if (!program_) program_ = ports_.processes.ServerProgram(kWordClass);
   const std::wstring& program = *program_;
+  std::optional<Turn> starting;
+  starting.emplace(TakeTurn(ports_.startLock, L"the start of Word"));
   std::vector<ProcessInfo> before;
   if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;
@@ -267,6 +309,7 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
     throw AutomationError(kWordClass, NoAnswerText(e.seconds()));
   }
   auto created = std::make_unique<Instance>(std::move(app), Identify(program, before), ports_.printers);
+  starting.reset();
   Instance& instance = *created;
   word = std::move(created);
   ports_.busy.Refresh();
@@ -277,10 +320,10 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
       KeepFieldsFromAsking(instance);
       auto documents = instance.app->GetDispatch(L"Documents");
       try {
-        documents->CallMethod(kOpenNoRepairDialog, OpenArguments(documentPath));
+        instance.document = documents->CallForObject(kOpenNoRepairDialog, OpenArguments(documentPath));
       } catch (const AutomationError& e) {
         if (e.code() != kUnknownName) throw;
-        documents->CallMethod(L"Open", OpenArguments(documentPath));
+        instance.document = documents->CallForObject(L"Open", OpenArguments(documentPath));
       }
     });
   } catch (const AutomationError& e) {
@@ -340,6 +383,9 @@ void AutomatedWord::SwitchToPdfPrinter(Instance& w) {
 
 std::wstring AutomatedWord::PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) {
   Instance& w = OursOrThrow(word, L"PrintOut");
+  // From before the printer is switched until it is switched back: another export then never
+  // meets this one's dialog, nor this one's printer as the user's default.
+  const Turn turn = TakeTurn(ports_.printLock, L"the printer's save dialog");
   SwitchToPdfPrinter(w);
   const std::wstring savedPrinter = *w.printers.wordPrinter;
   try {
@@ -420,6 +466,9 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
     // Quit writes Word's options for its next start: a Word whose options could not be put back
     // is ended instead, which writes nothing.
     if (!PutOptionsBack(word) && (word.state == WordState::Hung || word.process.Known())) return EndNow(word);
+    // Quit would close the user's documents too, unsaved.
+    if (HoldsUsersWork(word)) return LeaveToUser(word);
+    if (word.state == WordState::Hung) return EndNow(word);
     Guarded(word, [&] { word.app->CallMethod(L"Quit", {Arg::I4(L"Savechanges", 0)}); });
     quitAnswered = true;
   } catch (...) {
@@ -437,16 +486,50 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
   return EndNow(word);
 }
 
-void AutomatedWord::Quit(WordApplication& word) {
+bool AutomatedWord::HoldsUsersWork(Instance& word) {
+  // Each read on its own: one Word refuses does not hide what the others tell.
+  const auto read = [&](const std::function<std::wstring()>& get) {
+    std::wstring value;
+    if (word.state != WordState::Running) return value;
+    try {
+      Guarded(word, [&] { value = get(); });
+    } catch (...) {
+      // Unknown: counts as nothing (a call given up has marked the instance hung).
+    }
+    return value;
+  };
+  const std::wstring count = read([&] { return word.app->GetDispatch(L"Documents")->GetString(L"Count"); });
+  const std::wstring visible = read([&] { return word.app->GetString(L"Visible"); });
+  const std::wstring userControl = read([&] { return word.app->GetString(L"UserControl"); });
+  return std::wcstol(count.c_str(), nullptr, 10) > 1 || IsOn(visible) || IsOn(userControl);
+}
+
+std::wstring AutomatedWord::LeaveToUser(Instance& word) {
+  try {
+    Guarded(word, [&] {
+      if (word.document) word.document->CallMethod(L"Close", {Arg::I4(L"SaveChanges", 0)});
+    });
+  } catch (...) {
+    // Not closed: still no reason to take the user's Word down with it.
+  }
+  word.document.reset();
+  word.state = WordState::Gone;
+  word.process.Quitted();
+  return kWordLeftToUser;
+}
+
+std::wstring AutomatedWord::Quit(WordApplication& word) {
   Instance& w = OursOrThrow(word, L"Quit");
   // A stop does not wait for Word's printing; Quit now would wait on its question, so a Word
   // that can be told apart is ended instead.
+  std::wstring fate;
   if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process.Known()) {
     EndNow(w);
   } else {
-    QuitAndEnd(w);
+    fate = QuitAndEnd(w);
   }
   w.printers.RestoreUser();
+  return fate == kWordLeftToUser ? fate : std::wstring();
 }
 
 std::wstring AutomatedWord::Dismiss(WordApplication& word) {

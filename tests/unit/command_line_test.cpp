@@ -71,16 +71,58 @@ TEST(Utf8, RoundTripsEveryPlaneAndReplacesWhatIsNotUtf8) {
   EXPECT_EQ(FromUtf8("\xC0\xAF"), L"\uFFFD");
 }
 
-TEST(PathsOfList, OneALineAndAReportGivesItsFailedDocuments) {
-  const std::pair<std::string, Paths> rows[] = {
-      {"\xEF\xBB\xBF" "C:\\a.docx\r\n\r\n  C:\\b c.doc  \nC:\\d.doc", {L"C:\\a.docx", L"C:\\b c.doc", L"C:\\d.doc"}},
-      {"", {}},
-      {"exported\t1.2\tC:\\a.docx\nfailed\t0.4\tC:\\b.docx\topening the document in Word\tNeeds a password.\n"
-       "failed\t0.0\tC:\\Docs\tfinding the document\tIt is a folder, not a document.\nskipped\t0.0\tC:\\c.pdf\n"
-       "note\tWord may be open.\ntotal\t3.0\t4 documents: 1 exported\texit code 1\n",
-       {L"C:\\b.docx", L"C:\\Docs"}},
+TEST(ListText, Utf16ByItsMarkUtf8WithOrWithoutOneOtherwiseTheCodePage) {
+  // The code page's decoder, as the adapter's stands for the system's: it marks what it decoded.
+  const auto ansi = [](const std::string& bytes) {
+    std::wstring text = L"ansi:";
+    for (unsigned char c : bytes) text += static_cast<wchar_t>(c);
+    return text;
   };
-  for (const auto& [text, paths] : rows) EXPECT_EQ(PathsOfList(text), paths) << text;
+  const std::pair<std::string, std::wstring> rows[] = {
+      {std::string("\xFF\xFE" "C\0:\0\\\0\xFC\0\r\0\n\0", 14), L"C:\\\u00FC\r\n"},   // PowerShell 5.1's ">"
+      {std::string("\xFE\xFF\0C\0:\xD8\x3D\xDE\x00", 10), L"C:\U0001F600"},        // big-endian, a surrogate pair
+      {"\xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e.docx", L"Gr\u00FC\u00DFe.docx"},
+      {"Gr\xC3\xBC\xC3\x9F" "e.docx", L"Gr\u00FC\u00DFe.docx"},                       // UTF-8 without its mark
+      {"Gr\xFC\xDF" "e.docx", L"ansi:Gr\xFC\xDF" "e.docx"},                           // cmd's "dir /b >"
+      {"", L""},
+  };
+  for (const auto& [bytes, text] : rows) EXPECT_EQ(ListText(bytes, ansi), text) << bytes;
+}
+
+TEST(PathsOfList, OneALineAndAReportGivesItsFailedDocuments) {
+  const std::wstring folder = L"D:\\Lists";
+  const std::pair<std::wstring, ListEntries> rows[] = {
+      {L"C:\\a.docx\r\n\r\n  C:\\b c.doc  \nC:\\d.doc", {{L"C:\\a.docx", L"C:\\b c.doc", L"C:\\d.doc"}, {}}},
+      {L"", {}},
+      {L"exported\t1.2\tC:\\a.docx\nfailed\t0.4\tC:\\b.docx\topening the document in Word\tNeeds a password.\n"
+       L"failed\t0.0\tC:\\Docs\tfinding the document\tIt is a folder, not a document.\nskipped\t0.0\tC:\\c.pdf\n"
+       L"note\tWord may be open.\ntotal\t3.0\t4 documents: 1 exported\texit code 1\nerror\tNo document was given.\n",
+       {{L"C:\\b.docx", L"C:\\Docs"}, {}}},
+      // Explorer's "Copy as path", and a line of a report, quoted too.
+      {L"\"C:\\a b\\x.docx\"\r\n  \"C:\\y.doc\" \r\nfailed\t0.1\t\"C:\\z.doc\"\tstep\twhy", {{L"C:\\a b\\x.docx", L"C:\\y.doc", L"C:\\z.doc"}, {}}},
+      // Relative lines from the list's own folder; a drive, a root or a share is the line's own.
+      {L"x.docx\nsub\\y.doc\n..\\z.doc\nE:\\w.doc\n\\\\server\\share\\v.doc",
+       {{L"D:\\Lists\\x.docx", L"D:\\Lists\\sub\\y.doc", L"D:\\Lists\\..\\z.doc", L"E:\\w.doc", L"\\\\server\\share\\v.doc"}, {}}},
+      // A tab but no report's outcome: neither a path nor the report's, so it is said.
+      {L"C:\\a.docx\nC:\\b.docx\tC:\\c.docx\nfailed\t0.4\n", {{L"C:\\a.docx"}, {L"C:\\b.docx\tC:\\c.docx", L"failed\t0.4"}}},
+  };
+  for (const auto& [text, list] : rows) {
+    const ListEntries read = PathsOfList(text, folder);
+    EXPECT_EQ(read.paths, list.paths) << text;
+    EXPECT_EQ(read.unread, list.unread) << text;
+  }
+  EXPECT_EQ(FolderOf(L"C:\\Users\\me\\list.txt"), L"C:\\Users\\me");
+}
+
+TEST(ParseCommandLine, TheReportIsFoundBehindTheSwitchThatWasRefused) {
+  const std::pair<std::vector<std::wstring>, std::wstring> rows[] = {
+      {{L"/export", L"/exprot", L"--REPORT:C:\\r.txt"}, L"C:\\r.txt"},
+      {{L"-report:r.txt", L"/report:s.txt"}, L"r.txt"},
+      {{L"/export", L"/report:"}, L""},
+      {{L"/export", L"--", L"/report:r.txt"}, L""},
+      {{L"/reports:r.txt"}, L""},
+  };
+  for (const auto& [arguments, file] : rows) EXPECT_EQ(ParseCommandLine(arguments).reportFile, file) << arguments.back();
 }
 
 TEST(HandedPaths, TheReceiverTakesOnlyAWellFormedList) {
@@ -102,6 +144,8 @@ TEST(UnattendedExitCode, EachEndHasItsCode) {
       {{0}, kExitBadCommandLine},
       {{3, 0, 0, 1, false, true}, kExitPrerequisiteMissing},
       {{3, 1, 0, 0, true}, kExitStopped},
+      {{3, 3, 0, 0, false, false, true}, kExitSomeFailed},  // the report could not be written
+      {{3, 0, 0, 3, false, false, true}, kExitNoneExported},
   };
   for (const auto& [totals, code] : rows) EXPECT_EQ(UnattendedExitCode(totals), code) << totals.exported;
 }

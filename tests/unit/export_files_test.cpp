@@ -132,7 +132,7 @@ class PrinterWord final : public Word {
              [this, target] { disk_.files[target] = {kNewPdf, false}; });
     return {};
   }
-  void Quit(WordApplication&) override {}
+  std::wstring Quit(WordApplication&) override { return {}; }
   std::wstring Dismiss(WordApplication&) override { return {}; }
 
   static constexpr char kNewPdf[] = "%PDF-1.4 the new one, whole %%EOF";

@@ -61,7 +61,8 @@ class FakeFiles final : public FileSystem {
     return true;
   }
   PdfState CheckPdf(const std::wstring& path) override {
-    return files.count(path) ? PdfState::Complete : PdfState::Missing;
+    if (!files.count(path)) return PdfState::Missing;
+    return unfinished.count(path) ? PdfState::BeingWritten : PdfState::Complete;
   }
   std::int64_t FileSize(const std::wstring& path) override { return files.count(path) ? 1 : -1; }
   bool Move(const std::wstring& from, const std::wstring& to, std::wstring&) override {
@@ -72,6 +73,7 @@ class FakeFiles final : public FileSystem {
   std::wstring ShortPdfPath() override { return L"C:\\Temp\\1.pdf"; }
   std::set<std::wstring> files;
   std::map<std::wstring, std::wstring> undeletable;  // path -> reason
+  std::set<std::wstring> unfinished;                 // the printer never finishes these
 
  private:
   Journal& journal_;
@@ -119,11 +121,12 @@ class FakeWord final : public Word {
     }
     return document == printerStays ? L"Word could not be switched back to the printer \"Office Laser\"." : L"";
   }
-  void Quit(WordApplication& word) override {
+  std::wstring Quit(WordApplication& word) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
     journal_.push_back(L"quit " + document);
     --live;
     if (document == quitFails) throw AutomationError(L"Quit", L"The call timed out.");
+    return document == usersToo ? L"That Word was left running for the user." : L"";
   }
   std::wstring Dismiss(WordApplication& word) override {
     Quit(word);
@@ -134,7 +137,7 @@ class FakeWord final : public Word {
   std::function<void()> whileStarting;
   double dialogSeconds = 0;
   double pdfDelay = 0.5;
-  std::wstring openFails, printFails, quitFails, noPdf, printerStays;
+  std::wstring openFails, printFails, quitFails, noPdf, printerStays, usersToo;
   std::wstring printFailsMember = L"PrintOut";
   std::wstring fate;  // what Dismiss says
   int live = 0;
@@ -469,7 +472,36 @@ TEST_F(ExportRunTest, StopReachesTheWaitsInsideWordAndTheOneSecondWait) {
     EXPECT_EQ(t.Opened(), std::vector<std::wstring>{L"C:\\a.docx"});
     EXPECT_EQ(t.word.live, 0) << "its instance was told to quit";
     EXPECT_TRUE(Contains(t.LastMessage(), at < 1 ? L"exported: 0 of 2" : L"exported: 1 of 2"));
+    EXPECT_EQ(Contains(t.LastMessage(), L"Document in hand"), at < 1) << "a PDF in place is an exported document";
   }
+}
+
+// What the printer began is not left at the PDF's path (a later run would take it for a PDF);
+// an old PDF comes back over it instead.
+TEST_F(ExportRunTest, AStoppedDocumentLeavesNoUnfinishedPdf) {
+  for (const bool old : {false, true}) {
+    SCOPED_TRACE(old ? "with an old PDF" : "without");
+    Rig t;
+    t.Add({L"C:\\a.docx"});
+    if (old) t.files.files.insert(L"C:\\a.pdf");
+    t.files.unfinished.insert(L"C:\\a.pdf");
+    t.pump.At(5, [&] { t.stop.Ask(); });
+    t.runner.Press();
+    EXPECT_EQ(t.runner.LastOutcome(), ExportOutcome::Stopped);
+    EXPECT_EQ(t.files.files.count(L"C:\\a.pdf"), old ? 1u : 0u);
+    EXPECT_EQ(IndexOf(t.journal, L"delete C:\\a.pdf") < t.journal.size(), !old);
+  }
+}
+
+// a.doc and a.docx have one PDF: the first one's is never set aside or replaced by the second.
+TEST_F(ExportRunTest, ALaterDocumentWithAnEarlierOnesPdfFailsBeforeWordStarts) {
+  Add({L"C:\\Docs\\a.doc", L"C:\\docs\\a.doc", L"C:\\Docs\\A.docx"});
+  runner.Press();
+  EXPECT_EQ(Opened(), (std::vector<std::wstring>{L"C:\\Docs\\a.doc", L"C:\\docs\\a.doc"}))
+      << "the same document twice is harmless";
+  EXPECT_EQ(IndexOf(journal, L"aside C:\\Docs\\A.pdf"), journal.size());
+  EXPECT_TRUE(Contains(LastMessage(), L"C:\\Docs\\A.docx has the same PDF as C:\\Docs\\a.doc")) << LastMessage();
+  EXPECT_TRUE(Contains(LastMessage(), L"Documents exported: 2 of 3."));
 }
 
 // The window closed mid-run: the run unwinds by the stop's way, and nothing shows after the window.
@@ -549,6 +581,10 @@ TEST(RunMessages, SayHowTheRunEndedInTheirOrder) {
        {L"The export was stopped.\n\nDocument in hand: C:\\b.docx\nThat Word instance was ended.\nThe old PDF could "
         L"not be put back.\n\nDocuments exported: 0 of 1."}},
       {"stopped during the Word check, before anything was counted", {{O::Stopped}}, 0, {L"The export was stopped."}},
+      {"a Word left running for the user is said before done",
+       {{O::Exported, L"C:\\u.docx", true, {}, L"Left running."}},
+       1,
+       {L"Word was left running after these documents:\n\nC:\\u.docx:\nLeft running.", L"Done."}},
       {"failed before any document, with no reason given",
        {{O::Failed, L"", false, {L"checking whether Word is running", L"", L""}}},
        0,
@@ -571,14 +607,18 @@ TEST(ProgressPercent, IsCappedAtTheBarsRange) {
 struct UnattendedRig : Rig {
   struct Sink final : ReportSink {
     void Line(const std::wstring& line) override { lines.push_back(line); }
+    bool Lost() const override { return lost; }
     std::vector<std::wstring> lines;
+    bool lost = false;  // as a report file on a share that went away
   } sink;
   struct FakeFacts final : DocumentFacts {
     FileFacts Facts(const std::wstring& path) override {
       const auto it = known.find(path);
       return it != known.end() ? it->second : FileFacts{path.find(L".pdf") == std::wstring::npos, false, 10};
     }
+    bool CompletePdf(const std::wstring& path) override { return unfinished.count(path) == 0; }
     std::map<std::wstring, FileFacts> known;
+    std::set<std::wstring> unfinished;
   } facts;
   UnattendedBoxes boxes{sink};
 
@@ -631,6 +671,12 @@ TEST(UnattendedRun, GoesOnPastFailuresReportsEachAndEndsWithItsCode) {
        false, {L"failed C:\\a.docx", L"error ", L"total "}, kExitPrerequisiteMissing},
       {"every document fails", [](UnattendedRig& t) { t.word.openFails = L"C:\\a.docx"; t.Add({L"C:\\a.docx"}); },
        false, {L"failed C:\\a.docx", L"total "}, kExitNoneExported},
+      {"every document exported, but a line of the report was lost",
+       [](UnattendedRig& t) {
+         t.sink.lost = true;
+         t.Add({L"C:\\a.docx"});
+       },
+       false, {L"exported C:\\a.docx", L"total "}, kExitSomeFailed},
       {"a PDF newer than its document is skipped, an older one is not",
        [](UnattendedRig& t) {
          t.facts.known[L"C:\\a.pdf"] = {true, false, 11};
@@ -638,6 +684,17 @@ TEST(UnattendedRun, GoesOnPastFailuresReportsEachAndEndsWithItsCode) {
          t.Add({L"C:\\a.docx", L"C:\\b.docx"});
        },
        true, {L"skipped C:\\a.docx", L"exported C:\\b.docx", L"total "}, kExitAllExported},
+      {"a.doc then a.docx: the second fails and a.pdf stays the first one's",
+       [](UnattendedRig& t) { t.Add({L"C:\\a.doc", L"C:\\a.docx"}); },
+       false, {L"exported C:\\a.doc", L"failed C:\\a.docx", L"total "}, kExitSomeFailed},
+      {"skip-existing: an unfinished PDF is no PDF, and an up-to-date one is claimed by its document",
+       [](UnattendedRig& t) {
+         t.facts.known[L"C:\\a.pdf"] = {true, false, 11};
+         t.facts.unfinished.insert(L"C:\\a.pdf");
+         t.facts.known[L"C:\\b.pdf"] = {true, false, 11};
+         t.Add({L"C:\\a.docx", L"C:\\b.doc", L"C:\\b.docx"});
+       },
+       true, {L"exported C:\\a.docx", L"skipped C:\\b.doc", L"failed C:\\b.docx", L"total "}, kExitSomeFailed},
       {"stopped by the user",
        [](UnattendedRig& t) {
          t.Add({L"C:\\a.docx", L"C:\\b.docx"});

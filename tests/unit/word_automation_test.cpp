@@ -68,6 +68,10 @@ class FakeObject final : public Dispatch {
   void CallMethod(const std::wstring& member, const std::vector<Arg>& args) override {
     log_.Record(name_ + L".call " + member, args);
   }
+  std::unique_ptr<Dispatch> CallForObject(const std::wstring& member, const std::vector<Arg>& args) override {
+    log_.Record(name_ + L".call " + member, args);
+    return std::make_unique<FakeObject>(L"Document", log_, strings_);
+  }
   void Limit(const CallBounds&) override {}
 
  private:
@@ -167,6 +171,24 @@ class FakeDefaultPrinter final : public DefaultPrinter {
   std::vector<std::wstring> sets;
 };
 
+// Another export's turn at the printer until `freeAt` (never, when negative); taken and given
+// back by this one.
+class FakeSessionLock final : public SessionLock {
+ public:
+  explicit FakeSessionLock(FakePump& pump) : pump_(pump) {}
+  bool TryTake() override {
+    if (freeAt < 0 || pump_.now < freeAt) return false;
+    ++held;
+    return true;
+  }
+  void Give() override { --held; }
+  double freeAt = 0;
+  int held = 0;
+
+ private:
+  FakePump& pump_;
+};
+
 class WordSequenceTest : public ::testing::Test {
  protected:
   WordSequenceTest() {
@@ -214,7 +236,10 @@ class WordSequenceTest : public ::testing::Test {
   FakeProcesses processes;
   FakeDefaultPrinter printers;
   RunStop stop{pump};
-  AutomatedWord word{WordPorts{automation, processes, printers, messages, busy, windows, pump, stop}};
+  FakeSessionLock printLock{pump};
+  FakeSessionLock startLock{pump};
+  AutomatedWord word{
+      WordPorts{automation, processes, printers, messages, busy, windows, pump, stop, &printLock, &startLock}};
 };
 
 TEST_F(WordSequenceTest, OpenStartsANewWordWithMacrosAndAlertsOffAndOpensWithoutAnyPrompt) {
@@ -437,6 +462,55 @@ TEST_F(WordSequenceTest, PrintSwitchesPrinterPrintsDrivesTheDialogAndSwitchesBac
   EXPECT_EQ(3u, pointer.history.size()) << "hourglass after the switch, after PrintOut and after the dialog";
 }
 
+// Another Tavrolin at the printer: its dialog would be taken for this one's. This one waits its
+// turn (pumped, stoppable, bounded) before it even switches the printer, and gives it back after.
+TEST_F(WordSequenceTest, PrintingWaitsForAnotherExportsTurnAtThePrinter) {
+  const double bound = TurnSeconds(WordBounds{});
+  struct Case {
+    const char* name;
+    double freeAt;  // negative: never
+    double stopAt;  // negative: never
+    const char* ending;
+  };
+  const Case cases[] = {
+      {"free after 20 s", 20, -1, "printed"},
+      {"never free", -1, -1, "failed"},
+      {"stopped while waiting", -1, 5, "stopped"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto app = Open(L"C:\\Docs\\Report.docx");
+    log.calls.clear();
+    printLock.freeAt = c.freeAt;
+    if (c.stopAt >= 0) pump.At(pump.now + c.stopAt, [this] { stop.Ask(); });
+    const double start = pump.now;
+    std::string ending = "printed";
+    try {
+      word.PrintToPdfPrinter(*app, L"C:\\Docs\\Report.pdf");
+    } catch (const AutomationError& e) {
+      ending = "failed";
+      EXPECT_NE(e.reason().find(L"Another Tavrolin export kept the printer's save dialog"), std::wstring::npos);
+      EXPECT_NE(e.member(), L"ActivePrinter") << "not Word refusing the printer";
+    } catch (const StopRequested&) {
+      ending = "stopped";
+    }
+    EXPECT_EQ(c.ending, ending);
+    EXPECT_EQ(0, printLock.held) << "given back";
+    if (ending == "printed") EXPECT_GE(pump.now - start, 20.0);
+    if (ending == "failed") EXPECT_NEAR(pump.now - start, bound, 0.5);
+    if (ending != "printed") EXPECT_EQ(0u, Count(L"App.put ActivePrinter")) << "nothing switched";
+    word.Dismiss(*app);
+    stop.Clear();
+  }
+  // Word's start too: another export's new Word would be taken for this one's and ended with it.
+  startLock.freeAt = -1;
+  log.calls.clear();
+  const auto [reason, fate] = OpenFailing(L"C:\\Docs\\Report.docx");
+  EXPECT_NE(reason.find(L"kept the start of Word"), std::wstring::npos) << reason;
+  EXPECT_EQ(0u, Count(L"create Word.Application"));
+  EXPECT_EQ(0, startLock.held);
+}
+
 TEST_F(WordSequenceTest, TheSavedPrinterComesBackOnEveryWayOut) {
   auto app = Open(L"C:\\Docs\\Report.docx");
   auto lastPut = [&] {
@@ -506,12 +580,35 @@ TEST_F(WordSequenceTest, OnlyADialogShownAfterPrintingStartedIsTaken) {
   EXPECT_EQ(9u, windows.PostsTo(dialog.edit).size()) << "the selection and eight characters";
 }
 
-TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZero) {
+TEST_F(WordSequenceTest, QuitPassesSavechangesAsA32BitZeroUnlessTheUserHasWorkInThatWord) {
+  const std::vector<std::wstring> look{L"App.get BackgroundPrintingStatus", L"App.get Documents", L"Documents.get Count",
+                                       L"App.get Visible", L"App.get UserControl"};
   auto app = Open(L"C:\\Docs\\Report.docx");
   log.calls.clear();
-  word.Quit(*app);
-  ASSERT_EQ((std::vector<std::wstring>{L"App.get BackgroundPrintingStatus", L"App.call Quit"}), log.Names());
-  EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls[1].args);
+  automation.strings[L"Count"] = L"1";
+  EXPECT_EQ(L"", word.Quit(*app));
+  auto quit = look;
+  quit.push_back(L"App.call Quit");
+  ASSERT_EQ(quit, log.Names());
+  EXPECT_EQ((std::vector<Arg>{Arg::I4(L"Savechanges", 0)}), log.calls.back().args);
+
+  // A document the user opened landed in this instance, or it was shown: Quit would close theirs.
+  const std::map<std::wstring, std::wstring> usersWork[] = {{{L"Count", L"2"}}, {{L"Visible", L"-1"}},
+                                                            {{L"UserControl", L"True"}}};
+  for (const auto& strings : usersWork) {
+    SCOPED_TRACE(strings.begin()->first);
+    auto users = Open(L"C:\\Docs\\Report.docx");
+    log.calls.clear();
+    for (const auto& [name, value] : strings) automation.strings[name] = value;
+    EXPECT_EQ(kWordLeftToUser, word.Quit(*users));
+    auto closed = look;
+    closed.push_back(L"Document.call Close");
+    EXPECT_EQ(closed, log.Names()) << "only its own document closed, Word not quit";
+    EXPECT_EQ((std::vector<Arg>{Arg::I4(L"SaveChanges", 0)}), log.calls.back().args);
+    users.reset();
+    for (const auto& [id, state] : processes.states) EXPECT_FALSE(state.ended) << "the user's Word is left running";
+    for (const auto& [name, value] : strings) automation.strings[name] = L"0";
+  }
 }
 
 TEST_F(WordSequenceTest, AnApplicationFromElsewhereIsRefused) {
@@ -599,7 +696,7 @@ TEST_F(WordSequenceTest, TheWindowClosedPutsRightTheWordInHandAndAsksNothing) {
   EXPECT_LT(pump.now - before, 3.0) << "held to the short bounds of the end";
   const auto names = log.Names();
   ASSERT_GE(names.size(), 2u);
-  EXPECT_EQ(L"App.put ActivePrinter", names[names.size() - 2]);
+  EXPECT_LT(std::find(names.begin(), names.end(), L"App.put ActivePrinter"), names.end() - 1);
   EXPECT_EQ(L"App.call Quit", names.back());
   EXPECT_FALSE(processes.states[200].ended);
   EXPECT_EQ(L"Office Laser", printers.name);

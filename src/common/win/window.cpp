@@ -73,6 +73,17 @@ LRESULT CALLBACK Subclass::Proc(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefSubclassProc(window, message, wParam, lParam);
 }
 
+void KeptFocus::Remember(HWND window) {
+  HWND focus = GetFocus();
+  if (focus && IsChild(window, focus)) kept_ = focus;
+}
+
+void KeptFocus::Restore(HWND window, HWND fallback) const {
+  HWND target = kept_;
+  if (!target || !IsWindow(target) || !IsChild(window, target)) target = fallback;
+  if (target) SetFocus(target);
+}
+
 bool ReflectToControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   HWND control = nullptr;
   UINT reflected = 0;

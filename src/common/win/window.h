@@ -118,6 +118,19 @@ inline constexpr UINT kReflectedNotify = WM_APP + WM_NOTIFY;
 // are not children of `parent`.
 bool ReflectToControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+// The focus is kept while a window is inactive and given back on activation, as dialog boxes
+// do, so the keyboard goes on where it was after a message box or another program.
+class KeptFocus final {
+ public:
+  // Keeps the child of `window` that has the focus, if one has it.
+  void Remember(HWND window);
+  // Gives the focus back to the kept child, or to `fallback` when that is gone.
+  void Restore(HWND window, HWND fallback) const;
+
+ private:
+  HWND kept_ = nullptr;
+};
+
 // A tooltip owned by `owner` that shows `text` (kept by the caller) over the child `tool`, in
 // lines of at most `maxWidth` pixels.
 HWND AddToolTip(HWND owner, HWND tool, const wchar_t* text, int maxWidth);

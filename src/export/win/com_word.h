@@ -25,7 +25,7 @@ class ComWord {
     runner_ = CallRunner::Create(CallPorts(pump, &stop), CallBounds{bounds.busyRetrySeconds, bounds.callSeconds});
     automation_ = std::make_unique<ComAutomation>(runner_);
     word_ = std::make_unique<AutomatedWord>(
-        WordPorts{*automation_, processes_, printers_, boxes, busy, windows_, pump, stop}, bounds);
+        WordPorts{*automation_, processes_, printers_, boxes, busy, windows_, pump, stop, &printLock_, &startLock_}, bounds);
   }
   ComWord(const ComWord&) = delete;
   ComWord& operator=(const ComWord&) = delete;
@@ -44,6 +44,8 @@ class ComWord {
   Win32Processes processes_;
   Win32DefaultPrinter printers_;
   Win32WindowLayer windows_;
+  Win32SessionLock printLock_{L"Local\\Tavrolin.PrinterDialog"};
+  Win32SessionLock startLock_{L"Local\\Tavrolin.WordStart"};
 };
 
 }  // namespace tavrolin::win

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "common/win/files.h"
@@ -130,12 +131,35 @@ std::wstring Win32FileCalls::ShortPdfPath() {
   if (length == 0 || length > MAX_PATH) return {};
   const std::wstring folder = std::wstring(temp) + L"Tavrolin";
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
+  // The process and the moment it asks: a later process of the same number never repeats it. A
+  // file of that name is left alone (it may be a PDF an earlier export left there for the user):
+  // the next name is taken.
   static unsigned counter = 0;
-  const std::wstring path =
-      folder + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L".pdf";
-  // Fresh: one an earlier process of the same number left would end the wait at once.
-  DeleteFileW(path.c_str());
-  return path.size() < MAX_PATH ? path : std::wstring();
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  wchar_t stamp[32];
+  swprintf(stamp, 32, L"%lx%08lx", static_cast<unsigned long>(now.dwHighDateTime),
+           static_cast<unsigned long>(now.dwLowDateTime));
+  constexpr unsigned kTries = 100;
+  for (unsigned i = 0; i < kTries; ++i) {
+    const std::wstring path = folder + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + stamp + L"-" +
+                              std::to_wstring(++counter) + L".pdf";
+    if (path.size() >= MAX_PATH) return {};
+    if (!EntryExists(path)) return path;
+  }
+  return {};
+}
+
+std::wstring Win32FileCalls::NameKey(const std::wstring& path) {
+  std::wstring key = FileSystem::NameKey(path);
+  if (key.empty()) return key;
+  const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.c_str(), static_cast<int>(key.size()),
+                              nullptr, 0, nullptr, nullptr, 0);
+  if (n <= 0) return key;
+  std::wstring upper(static_cast<std::size_t>(n), L'\0');
+  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.c_str(), static_cast<int>(key.size()), upper.data(), n,
+                nullptr, nullptr, 0);
+  return upper;
 }
 
 }  // namespace tavrolin::win

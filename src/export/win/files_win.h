@@ -26,6 +26,8 @@ class Win32FileCalls final : public FileSystem {
   std::int64_t FileSize(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to, std::wstring& reason) override;
   std::wstring ShortPdfPath() override;
+  // Upper case as the invariant locale has it, the folding NTFS names come closest to.
+  std::wstring NameKey(const std::wstring& path) override;
 };
 
 // The export run's file system: the calls above, every path in its long form.
@@ -52,6 +54,7 @@ class Files final : public FileSystem {
     return long_.Move(from, to, reason);
   }
   std::wstring ShortPdfPath() override { return long_.ShortPdfPath(); }
+  std::wstring NameKey(const std::wstring& path) override { return long_.NameKey(path); }
 
  private:
   Win32FileCalls calls_;

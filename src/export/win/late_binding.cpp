@@ -222,19 +222,35 @@ std::wstring LateBound::GetString(const std::wstring& member) {
   });
 }
 
+namespace {
+
+ComPtr<IDispatch> ObjectOf(VARIANT* v, const std::wstring& member) {
+  ComPtr<IDispatch> result;
+  if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
+    v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
+  }
+  if (!result) throw AutomationError(MemberName(member), L"Word gave no object for it.");
+  return result;
+}
+
+}  // namespace
+
 std::unique_ptr<Dispatch> LateBound::GetDispatch(const std::wstring& member) {
+  return ObjectCall(member, DISPATCH_PROPERTYGET, {});
+}
+
+std::unique_ptr<Dispatch> LateBound::CallForObject(const std::wstring& member, const std::vector<Arg>& args) {
+  return ObjectCall(member, DISPATCH_METHOD, args);
+}
+
+std::unique_ptr<Dispatch> LateBound::ObjectCall(const std::wstring& member, WORD flags, const std::vector<Arg>& args) {
   const CallBounds bounds = bounds_;
-  auto found = runner_->Run<ComPtr<IDispatch>>(MemberName(member), bounds, [object = object_, member, bounds](AttemptClock& clock) {
-    Variant value;
-    InvokeByName(object->get(), member, DISPATCH_PROPERTYGET, {}, value.get(), bounds, clock);
-    VARIANT* v = value.get();
-    ComPtr<IDispatch> result;
-    if ((v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) && v->punkVal) {
-      v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
-    }
-    if (!result) throw AutomationError(MemberName(member), L"Word gave no object for it.");
-    return result;
-  });
+  auto found = runner_->Run<ComPtr<IDispatch>>(
+      MemberName(member), bounds, [object = object_, member, flags, args, bounds](AttemptClock& clock) {
+        Variant value;
+        InvokeByName(object->get(), member, flags, args, value.get(), bounds, clock);
+        return ObjectOf(value.get(), member);
+      });
   return std::make_unique<LateBound>(std::move(found), runner_, bounds_);
 }
 

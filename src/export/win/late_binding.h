@@ -53,11 +53,14 @@ class LateBound final : public Dispatch {
   std::unique_ptr<Dispatch> GetDispatch(const std::wstring& member) override;
   void Put(const std::wstring& member, const Arg& value) override;
   void CallMethod(const std::wstring& member, const std::vector<Arg>& args) override;
+  std::unique_ptr<Dispatch> CallForObject(const std::wstring& member, const std::vector<Arg>& args) override;
   void CallMethodAlongside(const std::wstring& member, const std::vector<Arg>& args,
                            const std::function<void(const std::function<bool()>&)>& meanwhile) override;
   void Limit(const CallBounds& bounds) override { bounds_ = bounds; }
 
  private:
+  std::unique_ptr<Dispatch> ObjectCall(const std::wstring& member, WORD flags, const std::vector<Arg>& args);
+
   std::shared_ptr<ComRef> object_;
   std::shared_ptr<CallRunner> runner_;
   CallBounds bounds_;

@@ -107,4 +107,26 @@ std::optional<std::wstring> Win32DefaultPrinter::Get() {
 
 bool Win32DefaultPrinter::Set(const std::wstring& printer) { return SetDefaultPrinterW(printer.c_str()) != FALSE; }
 
+Win32SessionLock::Win32SessionLock(const wchar_t* name) : mutex_(CreateMutexW(nullptr, FALSE, name)) {}
+
+Win32SessionLock::~Win32SessionLock() {
+  while (held_ > 0) Give();
+  if (mutex_) CloseHandle(mutex_);
+}
+
+bool Win32SessionLock::TryTake() {
+  if (!mutex_) return true;
+  // Abandoned: a process that held it ended without giving it back; it is this one's now.
+  const DWORD waited = WaitForSingleObject(mutex_, 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
+  ++held_;
+  return true;
+}
+
+void Win32SessionLock::Give() {
+  if (!mutex_ || held_ == 0) return;
+  --held_;
+  ReleaseMutex(mutex_);
+}
+
 }  // namespace tavrolin::win

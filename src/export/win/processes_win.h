@@ -1,5 +1,8 @@
 #pragma once
+#include <windows.h>
+
 #include "common/event_pump.h"
+#include "export/word_automation.h"
 #include "export/word_process.h"
 
 namespace tavrolin::win {
@@ -18,6 +21,22 @@ class Win32DefaultPrinter final : public DefaultPrinter {
  public:
   std::optional<std::wstring> Get() override;
   bool Set(const std::wstring& printer) override;
+};
+
+// A mutex in the session's namespace, so that every Tavrolin of this desktop shares it.
+class Win32SessionLock final : public SessionLock {
+ public:
+  explicit Win32SessionLock(const wchar_t* name);
+  ~Win32SessionLock() override;
+  Win32SessionLock(const Win32SessionLock&) = delete;
+  Win32SessionLock& operator=(const Win32SessionLock&) = delete;
+  // Without the mutex (the system refused it) nothing is held: this process prints as before.
+  bool TryTake() override;
+  void Give() override;
+
+ private:
+  HANDLE mutex_ = nullptr;
+  int held_ = 0;
 };
 
 }  // namespace tavrolin::win

@@ -5,6 +5,7 @@
 #include "common/command_line.h"
 #include "common/long_path.h"
 #include "common/win/system_error.h"
+#include "export/win/files_win.h"
 
 namespace tavrolin::win {
 namespace {
@@ -60,13 +61,20 @@ ReportWriter::~ReportWriter() {
 bool ReportWriter::Open(const std::wstring& path, std::wstring& reason) {
   file_ = CreateFileW(LongPathForm(FullPath(path)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ != INVALID_HANDLE_VALUE) return true;
+  if (file_ != INVALID_HANDLE_VALUE) {
+    path_ = path;
+    return true;
+  }
   reason = L"The report file " + path + L" cannot be written: " + LastErrorText();
   return false;
 }
 
 void ReportWriter::Line(const std::wstring& line) {
-  if (file_ != INVALID_HANDLE_VALUE) WriteAll(file_, ToUtf8(line + L"\r\n"));
+  // Later lines are still tried: a share that comes back keeps the rest of the run.
+  if (file_ != INVALID_HANDLE_VALUE && !WriteAll(file_, ToUtf8(line + L"\r\n")) && !lost_) {
+    lost_ = true;
+    console_.Line(L"The report file " + path_ + L" could not be written: " + LastErrorText());
+  }
   console_.Line(line);
 }
 
@@ -82,6 +90,11 @@ FileFacts Win32DocumentFacts::Facts(const std::wstring& path) {
   facts.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                              data.ftLastWriteTime.dwLowDateTime);
   return facts;
+}
+
+bool Win32DocumentFacts::CompletePdf(const std::wstring& path) {
+  Files files;
+  return files.CheckPdf(path) == PdfState::Complete;
 }
 
 std::wstring MissingPrerequisite() {
@@ -120,6 +133,15 @@ bool ReadSmallFile(const std::wstring& path, std::string& bytes, std::wstring& r
   if (!ok) reason = L"The list file " + path + L" cannot be read: " + LastErrorText();
   CloseHandle(file);
   return ok;
+}
+
+std::wstring AnsiText(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring text(length > 0 ? length : 0, L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
+  return text;
 }
 
 std::wstring FullPath(const std::wstring& path) {
