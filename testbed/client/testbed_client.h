@@ -209,6 +209,20 @@ bool PdfInfoAccepts(const std::wstring& pdf, int* pages = nullptr);
 // The text pdftotext extracts (UTF-8 decoded); empty on failure.
 std::wstring PdfText(const std::wstring& pdf);
 
+// What a PDF's structure says, as `qpdf --json` reads it (run on the host like the poppler tools).
+struct PdfOutlineEntry {
+  std::wstring title;
+  int depth = 1;  // 1 for a top-level entry, 2 for one nested below it, ...
+};
+struct PdfStructure {
+  bool read = false;                     // qpdf read the file
+  std::vector<PdfOutlineEntry> outline;  // in document order, depth first
+  std::vector<std::wstring> linkUris;    // the URI actions of its link annotations (any order)
+  bool tagged = false;                   // /MarkInfo /Marked true and a /StructTreeRoot
+  bool pdfa1 = false;  // XMP metadata with pdfaid:part 1 and an output intent /GTS_PDFA1 with a profile
+};
+PdfStructure ReadPdfStructure(const std::wstring& pdf);
+
 // The system's default printer (Word sets it when its active printer is put, and so does the
 // stand-in); empty when there is none.
 std::wstring DefaultPrinter();
