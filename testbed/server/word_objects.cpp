@@ -269,6 +269,7 @@ class Application final : public DispatchObject {
     if (path.empty()) return;
     userDocumentOpened = true;
     Add(FullPath(path), true);
+    visible = true;  // the user sees the Word they opened a document in
     AddRef();
     LogEvent(L"user-document", FullPath(path));
   }
