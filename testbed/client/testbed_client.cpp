@@ -587,7 +587,7 @@ void AddOutline(const Json& entries, int depth, std::vector<PdfOutlineEntry>& ou
 }
 
 bool PdfaIdentified(const QpdfObjects& objects, const Json& catalog) {
-  const std::string xmp = objects.StreamData(catalog.value("/Metadata", Json()));
+  const std::string xmp = objects.StreamData(catalog.value("/Metadata", Json()));  // catalog: an object
   const auto says = [&](const char* name, const char* value) {
     const std::string attribute = std::string("pdfaid:") + name + "=\"" + value + "\"";
     const std::string element = std::string("<pdfaid:") + name + ">" + value + "<";
@@ -598,7 +598,7 @@ bool PdfaIdentified(const QpdfObjects& objects, const Json& catalog) {
   if (!intents.is_array()) return false;
   for (const auto& i : intents) {
     const Json& intent = objects.Resolve(i);
-    if (intent.value("/S", std::string()) == "/GTS_PDFA1" && !objects.StreamData(intent.value("/DestOutputProfile", Json())).empty()) {
+    if (intent.is_object() && intent.value("/S", std::string()) == "/GTS_PDFA1" && !objects.StreamData(intent.value("/DestOutputProfile", Json())).empty()) {
       return true;
     }
   }
@@ -629,9 +629,9 @@ PdfStructure ReadPdfStructure(const std::wstring& pdf) {
   if (json.contains("outlines")) AddOutline(json["outlines"], 1, result.outline);
   for (const auto& [key, object] : objects.All().items()) {
     const Json& annotation = object.contains("value") ? object["value"] : Json();
-    if (annotation.value("/Subtype", std::string()) != "/Link") continue;
+    if (!annotation.is_object() || annotation.value("/Subtype", std::string()) != "/Link") continue;
     const Json& action = objects.Get(annotation, "/A");
-    if (action.value("/S", std::string()) == "/URI") result.linkUris.push_back(QpdfText(objects.Get(action, "/URI")));
+    if (action.is_object() && action.value("/S", std::string()) == "/URI") result.linkUris.push_back(QpdfText(objects.Get(action, "/URI")));
   }
   const Json& mark = objects.Get(catalog, "/MarkInfo");
   result.tagged = mark.is_object() && mark.value("/Marked", false) && objects.Get(catalog, "/StructTreeRoot").is_object();
