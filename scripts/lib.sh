@@ -13,7 +13,7 @@ PACKAGE_BUILD_DIR=$BUILD_DIR/package
 PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   xvfb xauth x11-apps x11-utils xdotool imagemagick poppler-utils fonts-liberation procps
-  x11vnc zip unzip libz-mingw-w64-dev nlohmann-json3-dev locales wixl msitools)
+  x11vnc zip unzip libz-mingw-w64-dev nlohmann-json3-dev locales wixl msitools qpdf)
 
 # The suite runs in this one language; the cases that need another pick one of LOCALES on
 # purpose (the stand-in printer shows its dialog in a process started under it).

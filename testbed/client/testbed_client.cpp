@@ -194,6 +194,11 @@ void Apply(const Settings& s) {
   PutString(key.Get(), L"SaveButtonText", s.saveButtonText);
   PutString(key.Get(), L"DialogLocale", s.dialogLocale);
   PutDword(key.Get(), L"ProgressWindowMs", s.progressWindowMs);
+  PutDword(key.Get(), L"ExportFeatureMissing", s.exportFeatureMissing);
+  PutString(key.Get(), L"ExportFailPattern", s.exportFailPattern);
+  PutString(key.Get(), L"UnknownMembers", s.unknownMembers);
+  PutDword(key.Get(), L"StartupDelayMs", s.startupDelayMs);
+  PutString(key.Get(), L"UserDocument", s.userDocument);
 }
 
 Settings Current() {
@@ -231,6 +236,11 @@ Settings Current() {
   s.saveButtonText = GetString(k, L"SaveButtonText", s.saveButtonText);
   s.dialogLocale = GetString(k, L"DialogLocale", s.dialogLocale);
   s.progressWindowMs = GetDword(k, L"ProgressWindowMs", 0);
+  s.exportFeatureMissing = GetDword(k, L"ExportFeatureMissing", 0) != 0;
+  s.exportFailPattern = GetString(k, L"ExportFailPattern", s.exportFailPattern);
+  s.unknownMembers = GetString(k, L"UnknownMembers", s.unknownMembers);
+  s.startupDelayMs = GetDword(k, L"StartupDelayMs", 0);
+  s.userDocument = GetString(k, L"UserDocument", s.userDocument);
   return s;
 }
 
@@ -513,6 +523,120 @@ std::wstring PdfText(const std::wstring& pdf) {
   std::string text = ReadAndDelete(output);
   if (code != 0) return {};
   return FromUtf8(text);
+}
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Base64Decode(const std::string& in) {
+  std::string out;
+  unsigned bits = 0;
+  int count = 0;
+  for (char c : in) {
+    int v = c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26 : c >= '0' && c <= '9' ? c - '0' + 52
+          : c == '+' ? 62 : c == '/' ? 63 : -1;
+    if (v < 0) continue;
+    bits = (bits << 6) | static_cast<unsigned>(v);
+    if ((count += 6) >= 8) out += static_cast<char>((bits >> (count -= 8)) & 0xff);
+  }
+  return out;
+}
+
+// qpdf's objects by reference ("3 0 R"): a value, or a stream's dictionary with its data.
+class QpdfObjects {
+ public:
+  explicit QpdfObjects(const Json& objects) : objects_(objects) {}
+  // The value `v` stands for, following a reference; a stream gives its dictionary.
+  const Json& Resolve(const Json& v) const {
+    if (!v.is_string()) return v;
+    const auto it = objects_.find("obj:" + v.get<std::string>());
+    if (it == objects_.end()) return v;
+    if (it->contains("stream")) return (*it)["stream"]["dict"];
+    return it->contains("value") ? (*it)["value"] : v;
+  }
+  const Json& Get(const Json& dict, const char* key) const {
+    static const Json none;
+    return dict.is_object() && dict.contains(key) ? Resolve(dict[key]) : none;
+  }
+  std::string StreamData(const Json& ref) const {
+    if (!ref.is_string()) return {};
+    const auto it = objects_.find("obj:" + ref.get<std::string>());
+    if (it == objects_.end() || !it->contains("stream") || !(*it)["stream"].contains("data")) return {};
+    return Base64Decode((*it)["stream"]["data"].get<std::string>());
+  }
+  const Json& All() const { return objects_; }
+
+ private:
+  const Json& objects_;
+};
+
+// A text string as qpdf writes it: "u:" and its UTF-8.
+std::wstring QpdfText(const Json& v) {
+  if (!v.is_string()) return {};
+  std::string s = v.get<std::string>();
+  return FromUtf8(s.rfind("u:", 0) == 0 ? s.substr(2) : s);
+}
+
+void AddOutline(const Json& entries, int depth, std::vector<PdfOutlineEntry>& out) {
+  if (!entries.is_array() || depth > 32) return;
+  for (const auto& e : entries) {
+    out.push_back({FromUtf8(e.value("title", std::string())), depth});
+    if (e.contains("kids")) AddOutline(e["kids"], depth + 1, out);
+  }
+}
+
+bool PdfaIdentified(const QpdfObjects& objects, const Json& catalog) {
+  const std::string xmp = objects.StreamData(catalog.value("/Metadata", Json()));  // catalog: an object
+  const auto says = [&](const char* name, const char* value) {
+    const std::string attribute = std::string("pdfaid:") + name + "=\"" + value + "\"";
+    const std::string element = std::string("<pdfaid:") + name + ">" + value + "<";
+    return xmp.find(attribute) != std::string::npos || xmp.find(element) != std::string::npos;
+  };
+  if (!says("part", "1") || !(says("conformance", "B") || says("conformance", "A"))) return false;
+  const Json& intents = objects.Get(catalog, "/OutputIntents");
+  if (!intents.is_array()) return false;
+  for (const auto& i : intents) {
+    const Json& intent = objects.Resolve(i);
+    if (intent.is_object() && intent.value("/S", std::string()) == "/GTS_PDFA1" && !objects.StreamData(intent.value("/DestOutputProfile", Json())).empty()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+PdfStructure ReadPdfStructure(const std::wstring& pdf) {
+  PdfStructure result;
+  std::string unixPdf = UnixPath(pdf);
+  std::wstring output = TempOutput();
+  std::string unixOutput = UnixPath(output);
+  if (unixPdf.empty() || unixOutput.empty()) return result;
+  // Exit code 3 is qpdf's "read with warnings": the structure is there all the same.
+  int code = RunHostShell("qpdf --json --json-key=outlines --json-key=qpdf --json-stream-data=inline "
+                          "--decode-level=generalized " + ShellQuote(unixPdf) + " > " + ShellQuote(unixOutput));
+  const Json json = Json::parse(ReadAndDelete(output), nullptr, false);
+  if ((code != 0 && code != 3) || !json.is_object() || !json.contains("qpdf") || !json["qpdf"].is_array() ||
+      json["qpdf"].size() < 2) {
+    return result;
+  }
+  const QpdfObjects objects(json["qpdf"][1]);
+  const Json& trailer = objects.All().contains("trailer") ? objects.All()["trailer"].value("value", Json()) : Json();
+  const Json& catalog = objects.Get(trailer, "/Root");
+  if (!catalog.is_object()) return result;
+  result.read = true;
+  if (json.contains("outlines")) AddOutline(json["outlines"], 1, result.outline);
+  for (const auto& [key, object] : objects.All().items()) {
+    const Json& annotation = object.contains("value") ? object["value"] : Json();
+    if (!annotation.is_object() || annotation.value("/Subtype", std::string()) != "/Link") continue;
+    const Json& action = objects.Get(annotation, "/A");
+    if (action.is_object() && action.value("/S", std::string()) == "/URI") result.linkUris.push_back(QpdfText(objects.Get(action, "/URI")));
+  }
+  const Json& mark = objects.Get(catalog, "/MarkInfo");
+  result.tagged = mark.is_object() && mark.value("/Marked", false) && objects.Get(catalog, "/StructTreeRoot").is_object();
+  result.pdfa1 = PdfaIdentified(objects, catalog);
+  return result;
 }
 
 std::wstring DefaultPrinter() {

@@ -83,6 +83,14 @@ struct Settings {
   std::wstring dialogLocale;
   unsigned progressWindowMs = 0;     // a "Printing..." dialog box without a file name box is
                                      // shown this long before the save dialog
+  bool exportFeatureMissing = false; // ExportAsFixedFormat (and saving as PDF) fails as in a Word
+                                     // without its PDF export
+  std::wstring exportFailPattern;    // ExportAsFixedFormat fails for a document matching it
+  std::wstring unknownMembers;       // comma-separated member names GetIDsOfNames does not know
+  unsigned startupDelayMs = 0;       // a COM-started stand-in registers its class this late
+  // A document the user opens in the instance once the automation has opened one (at the
+  // instance's next call after that Open): Visible and UserControl then read true.
+  std::wstring userDocument;
 };
 
 // The switch that makes the stand-in a process that only runs one print job: the dialog the
@@ -200,6 +208,20 @@ std::wstring FixturesDirectory();
 bool PdfInfoAccepts(const std::wstring& pdf, int* pages = nullptr);
 // The text pdftotext extracts (UTF-8 decoded); empty on failure.
 std::wstring PdfText(const std::wstring& pdf);
+
+// What a PDF's structure says, as `qpdf --json` reads it (run on the host like the poppler tools).
+struct PdfOutlineEntry {
+  std::wstring title;
+  int depth = 1;  // 1 for a top-level entry, 2 for one nested below it, ...
+};
+struct PdfStructure {
+  bool read = false;                     // qpdf read the file
+  std::vector<PdfOutlineEntry> outline;  // in document order, depth first
+  std::vector<std::wstring> linkUris;    // the URI actions of its link annotations (any order)
+  bool tagged = false;                   // /MarkInfo /Marked true and a /StructTreeRoot
+  bool pdfa1 = false;  // XMP metadata with pdfaid:part 1 and an output intent /GTS_PDFA1 with a profile
+};
+PdfStructure ReadPdfStructure(const std::wstring& pdf);
 
 // The system's default printer (Word sets it when its active printer is put, and so does the
 // stand-in); empty when there is none.

@@ -10,6 +10,10 @@ It writes:
   minutes.docx            120 numbered paragraphs: more than one PDF page
   empty.docx              a document without text
   notes.txt               plain text, read as is
+  headings.docx           two headings (one by the style "berschrift1", whose outline level is
+                          only in styles.xml, one by its own outline level, nested below it),
+                          body text, an external link to https://example.org/tavrolin and a
+                          comment
   nested/chapter 1.docx   a folder tree for adding a whole folder
   nested/deeper/chapter 2.docx
   nested/deeper/readme.txt
@@ -54,6 +58,51 @@ def write_docx(path, paragraphs, compression=zipfile.ZIP_DEFLATED):
             z.writestr(info, data.encode("utf-8"))
 
 
+W = 'xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"'
+R = 'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
+REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+LINK = "https://example.org/tavrolin"
+
+
+def write_headings(path):
+    """A German-named heading style (its id is not "Heading1", its level is only in the style),
+    a heading with its own outline level, a link and a comment, as Word saves them."""
+    styles = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<w:styles %s>'
+              '<w:style w:type="paragraph" w:default="1" w:styleId="Standard"><w:name w:val="Normal"/></w:style>'
+              '<w:style w:type="paragraph" w:styleId="berschrift1"><w:name w:val="heading 1"/>'
+              '<w:basedOn w:val="Standard"/><w:pPr><w:outlineLvl w:val="0"/></w:pPr></w:style>'
+              '</w:styles>' % W)
+    body = ('<w:p><w:pPr><w:pStyle w:val="berschrift1"/></w:pPr><w:r><w:t>Overview</w:t></w:r></w:p>'
+            '<w:p><w:pPr><w:outlineLvl w:val="1"/></w:pPr><w:r><w:t>Details</w:t></w:r></w:p>'
+            '<w:p><w:r><w:t xml:space="preserve">Read more at </w:t></w:r>'
+            '<w:hyperlink r:id="rId9"><w:r><w:t>our site</w:t></w:r></w:hyperlink>'
+            '<w:commentRangeStart w:id="0"/><w:r><w:t xml:space="preserve"> today.</w:t></w:r>'
+            '<w:commentRangeEnd w:id="0"/><w:r><w:commentReference w:id="0"/></w:r></w:p>')
+    document = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<w:document %s %s>'
+                '<w:body>%s<w:sectPr/></w:body></w:document>' % (W, R, body))
+    comments = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<w:comments %s>'
+                '<w:comment w:id="0" w:author="Reviewer" w:initials="R"><w:p><w:r><w:t>Check the date.</w:t>'
+                '</w:r></w:p></w:comment></w:comments>' % W)
+    rels = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+            '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+            '<Relationship Id="rId1" Type="%sstyles" Target="styles.xml"/>'
+            '<Relationship Id="rId2" Type="%scomments" Target="comments.xml"/>'
+            '<Relationship Id="rId9" Type="%shyperlink" Target="%s" TargetMode="External"/>'
+            '</Relationships>' % (REL, REL, REL, LINK))
+    types = CONTENT_TYPES.replace("</Types>", (
+        '<Override PartName="/word/styles.xml" ContentType="application/'
+        'vnd.openxmlformats-officedocument.wordprocessingml.styles+xml"/>'
+        '<Override PartName="/word/comments.xml" ContentType="application/'
+        'vnd.openxmlformats-officedocument.wordprocessingml.comments+xml"/></Types>'))
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in (("[Content_Types].xml", types), ("_rels/.rels", RELS), ("word/document.xml", document),
+                           ("word/styles.xml", styles), ("word/comments.xml", comments),
+                           ("word/_rels/document.xml.rels", rels)):
+            info = zipfile.ZipInfo(name, STAMP)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(info, data.encode("utf-8"))
+
+
 def write_text(path, lines):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w", encoding="utf-8", newline="\r\n") as f:
@@ -81,6 +130,7 @@ def main():
     write_docx(os.path.join(out, "minutes.docx"),
                ["Minutes of the long meeting"] + ["Item %d was discussed and agreed." % i for i in range(1, 121)])
     write_docx(os.path.join(out, "empty.docx"), [])
+    write_headings(os.path.join(out, "headings.docx"))
     write_text(os.path.join(out, "notes.txt"), ["Plain notes", "Remember the milk.", "Call the office."])
     write_docx(os.path.join(out, "nested", "chapter 1.docx"), ["Chapter one", "It begins."])
     write_docx(os.path.join(out, "nested", "deeper", "chapter 2.docx"), ["Chapter two", "It goes on."])

@@ -1,5 +1,6 @@
 #include "dispatch.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "log.h"
@@ -10,6 +11,21 @@ namespace tavrolin::testbed {
 namespace {
 
 bool SameName(const wchar_t* a, const wchar_t* b) { return _wcsicmp(a, b) == 0; }
+
+// A member the settings make this Word not know, as an older Word does not.
+bool Unknown(const wchar_t* member) {
+  const std::wstring list = Current().unknownMembers;
+  size_t from = 0;
+  while (from <= list.size()) {
+    size_t end = std::min(list.find(L',', from), list.size());
+    std::wstring name = list.substr(from, end - from);
+    name.erase(0, name.find_first_not_of(L' '));
+    name.erase(name.find_last_not_of(L' ') + 1);
+    if (!name.empty() && SameName(name.c_str(), member)) return true;
+    from = end + 1;
+  }
+  return false;
+}
 
 bool IsMissing(const VARIANT* v) {
   const VARIANT* target = v;
@@ -81,7 +97,10 @@ void ObjectDestroyed() {
 }
 
 HRESULT WordError(EXCEPINFO* info, long code, const std::wstring& description) {
-  HRESULT scode = static_cast<HRESULT>(0x800A0000u | static_cast<unsigned>(code));
+  return WordErrorCode(info, static_cast<HRESULT>(0x800A0000u | static_cast<unsigned>(code)), description);
+}
+
+HRESULT WordErrorCode(EXCEPINFO* info, HRESULT scode, const std::wstring& description) {
   if (!info) return scode;
   *info = EXCEPINFO{};
   info->scode = scode;
@@ -120,6 +139,20 @@ HRESULT Args::IntFrom(const VARIANT* v, long& out) const {
   bool refused = t == VT_NULL || t == VT_DISPATCH || t == VT_UNKNOWN || t == VT_ERROR || (t & VT_ARRAY);
   HRESULT hr = refused ? DISP_E_TYPEMISMATCH : VariantChangeType(&plain, &plain, 0, VT_I4);
   if (SUCCEEDED(hr)) out = plain.lVal;
+  VariantClear(&plain);
+  return FAILED(hr) ? Mismatch(v) : S_OK;
+}
+
+HRESULT Args::Bool(size_t index, bool& out) const {
+  const VARIANT* v = Get(index);
+  if (!v) return S_OK;
+  VARIANT plain;
+  VariantInit(&plain);
+  if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(v)))) return Mismatch(v);
+  VARTYPE t = plain.vt;
+  bool refused = t == VT_NULL || t == VT_DISPATCH || t == VT_UNKNOWN || t == VT_ERROR || (t & VT_ARRAY);
+  HRESULT hr = refused ? DISP_E_TYPEMISMATCH : VariantChangeType(&plain, &plain, 0, VT_BOOL);
+  if (SUCCEEDED(hr)) out = plain.boolVal != VARIANT_FALSE;
   VariantClear(&plain);
   return FAILED(hr) ? Mismatch(v) : S_OK;
 }
@@ -172,7 +205,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
   HRESULT hr = TakeRejection() ? RPC_E_SERVERCALL_RETRYLATER : S_OK;
   const Member* found = nullptr;
   for (const auto& m : Members()) {
-    if (SameName(m.name, names[0])) found = &m;
+    if (SameName(m.name, names[0]) && !Unknown(m.name)) found = &m;
   }
   ids[0] = found ? found->id : DISPID_UNKNOWN;
   if (!found && hr == S_OK) hr = DISP_E_UNKNOWNNAME;
@@ -194,7 +227,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   g_lastActivity = GetTickCount64();
   const Member* member = nullptr;
   for (const auto& m : Members()) {
-    if (m.id == id) member = &m;
+    if (m.id == id && !Unknown(m.name)) member = &m;
   }
   DISPPARAMS none{};
   if (!params) params = &none;
@@ -252,6 +285,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
       TerminateProcess(GetCurrentProcess(), 3);
     }
     if (result) VariantInit(result);
+    BeforeCall();
     hr = Call(*member, flags, args, result, info);
     if (hr == DISP_E_TYPEMISMATCH && argErr) *argErr = args.badArgument;
   }

@@ -28,6 +28,7 @@ class Args {
   // argument recorded) when the value cannot become that type.
   HRESULT String(size_t index, std::wstring& out) const;
   HRESULT Int(size_t index, long& out) const;
+  HRESULT Bool(size_t index, bool& out) const;
   HRESULT StringFrom(const VARIANT* v, std::wstring& out) const;
   HRESULT IntFrom(const VARIANT* v, long& out) const;
 
@@ -45,6 +46,8 @@ class Args {
 
 // Fills EXCEPINFO the way Word reports its errors and returns DISP_E_EXCEPTION.
 HRESULT WordError(EXCEPINFO* info, long code, const std::wstring& description);
+// The same with a run-time error's own HRESULT as its scode.
+HRESULT WordErrorCode(EXCEPINFO* info, HRESULT scode, const std::wstring& description);
 
 // Process-wide count of live objects: the embedded server ends when it drops to zero.
 void ObjectCreated();
@@ -80,6 +83,8 @@ class DispatchObject : public IDispatch {
   virtual HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) = 0;
   // Runs after a successful call has been logged, so effects it starts come after it in the log.
   virtual void AfterCall() {}
+  // Runs before each call is carried out (what the instance does between calls).
+  virtual void BeforeCall() {}
 
  private:
   LONG refs_ = 1;

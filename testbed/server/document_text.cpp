@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cctype>
+#include <cstdlib>
 #include <cwctype>
 
 #include <zlib.h>
@@ -127,20 +128,22 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
   return lines;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& out) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxDocumentBytes);
-  if (ok) {
-    out.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    ok = out.empty() || (ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
-  }
-  CloseHandle(file);
-  return ok;
+// The value of attribute `name` in a start tag's text, entities left as they are.
+std::string Attribute(const std::string& tag, const std::string& name) {
+  const std::string key = " " + name + "=";
+  size_t at = tag.find(key);
+  if (at == std::string::npos) return {};
+  at += key.size();
+  if (at >= tag.size() || (tag[at] != '"' && tag[at] != '\'')) return {};
+  const size_t end = tag.find(tag[at], at + 1);
+  return end == std::string::npos ? std::string() : tag.substr(at + 1, end - at - 1);
 }
+
+int Level(const std::string& value) {
+  if (value.empty() || value.size() > 2 || !std::isdigit(static_cast<unsigned char>(value[0]))) return -1;
+  return std::atoi(value.c_str());
+}
+
 
 }  // namespace
 
@@ -241,40 +244,176 @@ bool HasAskingField(const std::string& xml) {
   return false;
 }
 
-std::vector<std::wstring> DocxParagraphs(const std::string& xml) {
-  std::vector<std::wstring> paragraphs;
-  std::string paragraph;
+bool ReadWholeFile(const std::wstring& path, std::string& out) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxDocumentBytes);
+  if (ok) {
+    out.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    ok = out.empty() || (ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+std::vector<DocxParagraph> ReadDocxParagraphs(const std::string& xml) {
+  std::vector<DocxParagraph> paragraphs;
+  DocxParagraph paragraph;
+  std::string text;  // UTF-8, entities decoded
   bool inParagraph = false;
+  bool inProperties = false;
+  int inChange = 0;  // inside w:pPrChange: the properties before a tracked change
+  size_t linkStart = 0;
+  std::string linkId;
+  const auto finish = [&] {
+    // Offsets were taken in UTF-8 bytes; the text is kept in UTF-16.
+    for (auto& link : paragraph.links) {
+      const size_t begin = Utf8ToWide(text.substr(0, link.start)).size();
+      link.length = Utf8ToWide(text.substr(0, link.start + link.length)).size() - begin;
+      link.start = begin;
+    }
+    paragraph.text = Utf8ToWide(text);
+    paragraphs.push_back(std::move(paragraph));
+    paragraph = DocxParagraph{};
+    text.clear();
+  };
   size_t i = 0;
   while ((i = xml.find('<', i)) != std::string::npos) {
     size_t close = xml.find('>', i);
     if (close == std::string::npos) break;
     std::string tag = xml.substr(i + 1, close - i - 1);
     std::string tagName = tag.substr(0, tag.find_first_of(" /", 1));
+    const bool empty = !tag.empty() && tag.back() == '/';
     i = close + 1;
     if (tagName == "w:p") {
       inParagraph = true;
-      paragraph.clear();
-      if (!tag.empty() && tag.back() == '/') {
-        paragraphs.emplace_back();
+      paragraph = DocxParagraph{};
+      text.clear();
+      if (empty) {
+        finish();
         inParagraph = false;
       }
     } else if (tagName == "/w:p") {
-      if (inParagraph) paragraphs.push_back(Utf8ToWide(DecodeEntities(paragraph)));
+      if (inParagraph) finish();
       inParagraph = false;
-    } else if (tagName == "w:t" && (tag.empty() || tag.back() != '/')) {
+    } else if (!inParagraph) {
+      continue;
+    } else if (tagName == "w:pPr") {
+      inProperties = !empty;
+    } else if (tagName == "/w:pPr") {
+      inProperties = false;
+    } else if (tagName == "w:pPrChange") {
+      if (!empty) ++inChange;
+    } else if (tagName == "/w:pPrChange") {
+      if (inChange) --inChange;
+    } else if (inProperties && !inChange && tagName == "w:pStyle") {
+      paragraph.style = Attribute(tag, "w:val");
+    } else if (inProperties && !inChange && tagName == "w:outlineLvl") {
+      paragraph.outlineLevel = Level(Attribute(tag, "w:val"));
+    } else if (tagName == "w:hyperlink" && !empty) {
+      linkId = Attribute(tag, "r:id");
+      linkStart = text.size();
+    } else if (tagName == "/w:hyperlink") {
+      if (!linkId.empty() && text.size() > linkStart) paragraph.links.push_back({linkStart, text.size() - linkStart, linkId});
+      linkId.clear();
+    } else if (tagName == "w:commentReference") {
+      paragraph.comments.push_back(Attribute(tag, "w:id"));
+    } else if (tagName == "w:t" && !empty) {
       size_t endText = xml.find("</w:t>", i);
       if (endText == std::string::npos) break;
-      paragraph += xml.substr(i, endText - i);
+      text += DecodeEntities(xml.substr(i, endText - i));
       i = endText + 6;
     } else if (tagName == "w:tab") {
-      paragraph += ' ';
+      text += ' ';
     } else if (tagName == "w:br" || tagName == "w:cr") {
-      if (inParagraph) paragraphs.push_back(Utf8ToWide(DecodeEntities(paragraph)));
-      paragraph.clear();
+      text += '\v';
     }
   }
   return paragraphs;
+}
+
+std::vector<std::wstring> DocxParagraphs(const std::string& xml) {
+  std::vector<std::wstring> paragraphs;
+  for (const auto& p : ReadDocxParagraphs(xml)) {
+    size_t from = 0;
+    for (size_t at; (at = p.text.find(kLineBreak, from)) != std::wstring::npos; from = at + 1) {
+      paragraphs.push_back(p.text.substr(from, at - from));
+    }
+    paragraphs.push_back(p.text.substr(from));
+  }
+  return paragraphs;
+}
+
+std::map<std::string, int> StyleOutlineLevels(const std::string& xml) {
+  struct Style {
+    std::string basedOn;
+    int level = -1;
+  };
+  std::map<std::string, Style> styles;
+  std::string defaultStyle;
+  for (size_t at = xml.find("<w:style "); at != std::string::npos; at = xml.find("<w:style ", at + 1)) {
+    const size_t open = xml.find('>', at);
+    if (open == std::string::npos) break;
+    const std::string head = xml.substr(at, open - at);
+    if (Attribute(head, "w:type") != "paragraph") continue;
+    const size_t end = head.back() == '/' ? open : xml.find("</w:style>", open);
+    const std::string body = xml.substr(open, (end == std::string::npos ? xml.size() : end) - open);
+    Style style;
+    for (size_t t = body.find('<'); t != std::string::npos; t = body.find('<', t + 1)) {
+      const size_t gt = body.find('>', t);
+      if (gt == std::string::npos) break;
+      const std::string tag = body.substr(t, gt - t);
+      if (tag.rfind("<w:basedOn", 0) == 0) style.basedOn = Attribute(tag, "w:val");
+      if (tag.rfind("<w:outlineLvl", 0) == 0) style.level = Level(Attribute(tag, "w:val"));
+    }
+    const std::string id = Attribute(head, "w:styleId");
+    if (Attribute(head, "w:default") == "1" || Attribute(head, "w:default") == "true") defaultStyle = id;
+    styles[id] = style;
+  }
+  std::map<std::string, int> levels;
+  for (const auto& [id, style] : styles) {
+    // A style's own level wins over the one it is based on; a loop of w:basedOn ends the search.
+    const Style* s = &style;
+    for (int steps = 0; s && s->level < 0 && !s->basedOn.empty() && steps < 32; ++steps) {
+      const auto base = styles.find(s->basedOn);
+      s = base == styles.end() ? nullptr : &base->second;
+    }
+    if (s && s->level >= 0 && s->level <= 8) levels[id] = s->level;
+  }
+  if (const auto d = levels.find(defaultStyle); !defaultStyle.empty() && d != levels.end()) levels[""] = d->second;
+  return levels;
+}
+
+std::map<std::string, std::wstring> ExternalTargets(const std::string& xml) {
+  std::map<std::string, std::wstring> targets;
+  for (size_t at = xml.find("<Relationship "); at != std::string::npos; at = xml.find("<Relationship ", at + 1)) {
+    const size_t end = xml.find('>', at);
+    if (end == std::string::npos) break;
+    const std::string tag = xml.substr(at, end - at);
+    if (Attribute(tag, "TargetMode") != "External") continue;
+    targets[Attribute(tag, "Id")] = Utf8ToWide(DecodeEntities(Attribute(tag, "Target")));
+  }
+  return targets;
+}
+
+std::map<std::string, DocxComment> ReadComments(const std::string& xml) {
+  std::map<std::string, DocxComment> comments;
+  for (size_t at = xml.find("<w:comment "); at != std::string::npos; at = xml.find("<w:comment ", at + 1)) {
+    const size_t open = xml.find('>', at);
+    const size_t end = open == std::string::npos ? open : xml.find("</w:comment>", open);
+    if (end == std::string::npos) break;
+    const std::string head = xml.substr(at, open - at);
+    DocxComment comment;
+    comment.author = Utf8ToWide(DecodeEntities(Attribute(head, "w:author")));
+    for (const auto& line : DocxParagraphs(xml.substr(open + 1, end - open - 1))) {
+      comment.text += (comment.text.empty() ? L"" : L" ") + line;
+    }
+    comments[Attribute(head, "w:id")] = comment;
+  }
+  return comments;
 }
 
 std::vector<std::wstring> DocumentParagraphs(const std::wstring& path, bool& readable) {

@@ -11,6 +11,7 @@
 
 #include "dispatch.h"
 #include "document_text.h"
+#include "fixed_format.h"
 #include "log.h"
 #include "printer.h"
 #include "prompts.h"
@@ -28,6 +29,14 @@ constexpr long kErrNoDocument = 4248;
 constexpr long kErrBadValue = 5843;
 constexpr long kErrPasswordIncorrect = 5408;
 constexpr long kErrDamaged = 5792;
+constexpr long kErrNoMember = 5941;
+constexpr long kErrCommandFailed = 4198;
+// No number is documented for a Word without its PDF export; the message is Word's.
+constexpr HRESULT kExportNotInstalled = static_cast<HRESULT>(0x800A1066);
+constexpr long kFormatPdf = 17;     // wdExportFormatPDF, wdFormatPDF
+constexpr long kFormatXps = 18;
+constexpr long kExportWithMarkup = 7;     // wdExportDocumentWithMarkup
+constexpr long kHeadingBookmarks = 1;     // wdExportCreateHeadingBookmarks
 // What Open reads of a file to tell its format.
 constexpr DWORD kMaxSniffBytes = 16 * 1024 * 1024;
 
@@ -135,9 +144,15 @@ std::wstring FullPath(const std::wstring& path) {
 
 class Application;
 
+struct OpenDocument {
+  unsigned id;
+  std::wstring path;
+  bool byUser;  // opened by the user in this instance, not through the automation
+};
+
 class Document final : public DispatchObject {
  public:
-  Document(Application* app, std::wstring path);
+  Document(Application* app, const OpenDocument& document);
   ~Document() override;
 
  protected:
@@ -146,14 +161,34 @@ class Document final : public DispatchObject {
     static const std::vector<Member> members = {
         {L"Name", 0, {}},
         {L"FullName", 1, {}},
+        {L"Path", 2, {}},
         {L"Close", 0x451, {L"SaveChanges", L"OriginalFormat", L"RouteDocument"}},
+        {L"ExportAsFixedFormat",
+         0x211,
+         {L"OutputFileName", L"ExportFormat", L"OpenAfterExport", L"OptimizeFor", L"Range", L"From", L"To", L"Item",
+          L"IncludeDocProps", L"KeepIRM", L"CreateBookmarks", L"DocStructureTags", L"BitmapMissingFonts",
+          L"UseISO19005_1", L"FixedFormatExtClassPtr"}},
+        {L"SaveAs2", 0x225, SaveAsParams()},
+        {L"SaveAs", 0x178, SaveAsParams()},
     };
     return members;
   }
   HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
+  void BeforeCall() override;
 
  private:
+  static std::vector<const wchar_t*> SaveAsParams() {
+    return {L"FileName", L"FileFormat", L"LockComments", L"Password", L"AddToRecentFiles", L"WritePassword",
+            L"ReadOnlyRecommended", L"EmbedTrueTypeFonts", L"SaveNativePictureFormat", L"SaveFormsData",
+            L"SaveAsAOCELetter", L"Encoding", L"InsertLineBreaks", L"AllowSubstitutions", L"LineEnding",
+            L"AddBiDiMarks", L"CompatibilityMode"};
+  }
+  HRESULT Export(const Args& args, EXCEPINFO* info);
+  HRESULT SaveAs(const Args& args, EXCEPINFO* info);
+  HRESULT WritePdf(const std::wstring& output, const ExportChoices& choices, EXCEPINFO* info);
+
   Application* app_;
+  unsigned id_;
   std::wstring path_;
 };
 
@@ -171,6 +206,7 @@ class Documents final : public DispatchObject {
   const wchar_t* ObjectName() const override { return L"Documents"; }
   const std::vector<Member>& Members() const override {
     static const std::vector<Member> members = {
+        {L"Item", DISPID_VALUE, {L"Index"}},
         {L"Count", 2, {}},
         {L"Open", 0x13, OpenParams()},
         {L"OpenNoRepairDialog", 0x20, OpenParams()},
@@ -178,6 +214,7 @@ class Documents final : public DispatchObject {
     return members;
   }
   HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
+  void BeforeCall() override;
 
  private:
   Application* app_;
@@ -196,6 +233,7 @@ class Options final : public DispatchObject {
     return members;
   }
   HRESULT Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) override;
+  void BeforeCall() override;
 
  private:
   Application* app_;
@@ -203,7 +241,39 @@ class Options final : public DispatchObject {
 
 class Application final : public DispatchObject {
  public:
-  std::vector<std::wstring> documents;
+  // In the order they were opened; the last is the active one.
+  std::vector<OpenDocument> documents;
+  unsigned nextId = 1;
+  bool userDocumentDue = false;  // the automation has opened a document: the user's comes next
+  bool userDocumentOpened = false;
+  bool visible = false;
+
+  OpenDocument& Add(const std::wstring& path, bool byUser) {
+    documents.push_back({nextId++, path, byUser});
+    return documents.back();
+  }
+  bool UserHasDocument() const {
+    return std::any_of(documents.begin(), documents.end(), [](const OpenDocument& d) { return d.byUser; });
+  }
+  // Word is the user's while the user has a document in it: it outlives the automation's references.
+  void Closed(const OpenDocument& document) {
+    if (document.byUser && !UserHasDocument()) Release();
+  }
+
+  // Between two calls, as the user can: once the automation opened a document, the user's opens
+  // in this instance (older Word versions' documented behaviour).
+  void BetweenCalls() {
+    if (!userDocumentDue || userDocumentOpened) return;
+    userDocumentDue = false;
+    const std::wstring path = Current().userDocument;
+    if (path.empty()) return;
+    userDocumentOpened = true;
+    Add(FullPath(path), true);
+    visible = true;  // the user sees the Word they opened a document in
+    AddRef();
+    LogEvent(L"user-document", FullPath(path));
+  }
+  void BeforeCall() override { BetweenCalls(); }
   // "Update fields before printing", as this instance read it at its start.
   bool updateFieldsAtPrint = Current().updateFieldsAtPrint;
 
@@ -213,6 +283,9 @@ class Application final : public DispatchObject {
     static const std::vector<Member> members = {
         {L"Name", DISPID_VALUE, {}},
         {L"Documents", 6, {}},
+        {L"ActiveDocument", 3, {}},
+        {L"Visible", 0x17, {}},
+        {L"UserControl", 0x1a, {}},
         {L"Options", 0x5d, {}},
         {L"ActivePrinter", 0x42, {}},
         {L"AutomationSecurity", 0x4e5, {}},
@@ -238,6 +311,30 @@ class Application final : public DispatchObject {
     if (name == L"Documents") {
       if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
       ReturnObject(result, new Documents(this));
+      return S_OK;
+    }
+    if (name == L"ActiveDocument") {
+      if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+      if (documents.empty()) {
+        return WordError(info, kErrNoDocument, L"This command is not available because no document is open.");
+      }
+      ReturnObject(result, new Document(this, documents.back()));
+      return S_OK;
+    }
+    if (name == L"Visible" || name == L"UserControl") {
+      // Word: UserControl is true when the user opened a document, and whenever Word is visible.
+      if (IsGet(flags)) {
+        const bool value = name == L"Visible" ? visible : visible || UserHasDocument() || userDocumentOpened;
+        if (result) {
+          result->vt = VT_BOOL;
+          result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+        }
+        return S_OK;
+      }
+      if (name != L"Visible" || !IsPut(flags) || !args.PutValue()) return DISP_E_MEMBERNOTFOUND;
+      long value = 0;
+      if (HRESULT hr = args.IntFrom(args.PutValue(), value); FAILED(hr)) return hr;
+      visible = value != 0;
       return S_OK;
     }
     if (name == L"Options") {
@@ -334,6 +431,12 @@ class Application final : public DispatchObject {
     if (HRESULT hr = args.Int(2, route); FAILED(hr)) return hr;
     // "Word is currently printing. Quitting Word will cancel all pending print jobs."
     if (BackgroundPrinting()) WaitOnPrompt(L"printing");
+    // wdDoNotSaveChanges closes the user's documents too, unsaved work and all.
+    if (args.Get(0) && save == 0) {
+      for (const auto& d : documents) {
+        if (d.byUser) LogEvent(L"user-document-lost", d.path);
+      }
+    }
     SaveOptions();
     LogEvent(L"quit", std::to_wstring(save));
     PostThreadMessageW(mainThread_, kQuitRequested, 0, 0);
@@ -353,7 +456,7 @@ class Application final : public DispatchObject {
       if (FAILED(hr)) return hr;
       if (i == 12) fileName = s;
     }
-    std::wstring document = fileName.empty() ? (documents.empty() ? L"" : documents.back()) : FullPath(fileName);
+    std::wstring document = fileName.empty() ? (documents.empty() ? L"" : documents.back().path) : FullPath(fileName);
     if (document.empty()) {
       return WordError(info, kErrNoDocument, L"This command is not available because no document is open.");
     }
@@ -383,29 +486,110 @@ class Application final : public DispatchObject {
   std::wstring pendingJob_;
 };
 
-Document::Document(Application* app, std::wstring path) : app_(app), path_(std::move(path)) { app_->AddRef(); }
+Document::Document(Application* app, const OpenDocument& document)
+    : app_(app), id_(document.id), path_(document.path) {
+  app_->AddRef();
+}
 Document::~Document() { app_->Release(); }
+void Document::BeforeCall() { app_->BetweenCalls(); }
 
 HRESULT Document::Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
   std::wstring name = member.name;
-  if (name == L"Name" || name == L"FullName") {
+  auto& docs = app_->documents;
+  auto it = std::find_if(docs.begin(), docs.end(), [&](const OpenDocument& d) { return d.id == id_; });
+  if (name == L"Name" || name == L"FullName" || name == L"Path") {
     if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
     size_t slash = path_.find_last_of(L"\\/");
-    ReturnString(result, name == L"FullName" || slash == std::wstring::npos ? path_ : path_.substr(slash + 1));
+    if (slash == std::wstring::npos || name == L"FullName") ReturnString(result, path_);
+    else ReturnString(result, name == L"Name" ? path_.substr(slash + 1) : path_.substr(0, slash));
     return S_OK;
   }
   if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
+  if (it == docs.end()) return WordError(info, kErrNoDocument, L"This document has already been closed.");
+  if (name == L"ExportAsFixedFormat") return Export(args, info);
+  if (name == L"SaveAs2" || name == L"SaveAs") return SaveAs(args, info);
   long save = 0;
   if (HRESULT hr = args.Int(0, save); FAILED(hr)) return hr;
-  auto& docs = app_->documents;
-  auto it = std::find(docs.begin(), docs.end(), path_);
-  if (it == docs.end()) return WordError(info, kErrNoDocument, L"This document has already been closed.");
+  const OpenDocument closed = *it;
   docs.erase(it);
+  app_->Closed(closed);
   return S_OK;
+}
+
+HRESULT Document::WritePdf(const std::wstring& output, const ExportChoices& choices, EXCEPINFO* info) {
+  std::wstring error;
+  if (!ExportPdf(path_, output, choices, error)) {
+    LogEvent(L"export-failed", output + L": " + error);
+    return WordErrorCode(info, E_FAIL, L"The export failed due to an unexpected error.");
+  }
+  LogEvent(L"pdf-written", output);
+  return S_OK;
+}
+
+HRESULT Document::Export(const Args& args, EXCEPINFO* info) {
+  // Each argument as Word types it: text, numbers, booleans; the last one is any object.
+  static const size_t kText[] = {0};
+  static const size_t kBool[] = {2, 8, 9, 11, 12, 13};
+  if (!args.Get(0) || !args.Get(1)) return DISP_E_PARAMNOTOPTIONAL;
+  std::wstring output;
+  long numbers[15] = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+  // Word's defaults: KeepIRM, DocStructureTags and BitmapMissingFonts true, the rest false.
+  bool flags[15] = {};
+  flags[9] = flags[11] = flags[12] = true;
+  for (size_t i = 0; i < 14; ++i) {
+    const bool text = std::find(std::begin(kText), std::end(kText), i) != std::end(kText);
+    const bool boolean = std::find(std::begin(kBool), std::end(kBool), i) != std::end(kBool);
+    HRESULT hr = text ? args.String(i, output) : boolean ? args.Bool(i, flags[i]) : args.Int(i, numbers[i]);
+    if (FAILED(hr)) return hr;
+  }
+  const Settings settings = Current();
+  if (settings.exportFeatureMissing) {
+    return WordErrorCode(info, kExportNotInstalled, L"Export failed because this feature is not installed.");
+  }
+  if (numbers[1] == kFormatXps) return WordError(info, kErrCommandFailed, L"The Word stand-in writes no XPS.");
+  if (numbers[1] != kFormatPdf) return WordError(info, kErrBadValue, L"The value is out of range.");
+  if (!settings.exportFailPattern.empty() && Matches(settings.exportFailPattern, path_)) {
+    return WordErrorCode(info, E_FAIL, L"The export failed due to an unexpected error.");
+  }
+  ExportChoices choices;
+  choices.headingBookmarks = numbers[10] == kHeadingBookmarks;
+  choices.structureTags = flags[11];
+  choices.pdfa = flags[13];
+  choices.markup = numbers[7] == kExportWithMarkup;
+  const HRESULT hr = WritePdf(FullPath(output), choices, info);
+  // A viewer would open: an invisible Word's user would find a window nobody asked for.
+  if (SUCCEEDED(hr) && flags[2]) LogEvent(L"open-after-export", FullPath(output));
+  return hr;
+}
+
+HRESULT Document::SaveAs(const Args& args, EXCEPINFO* info) {
+  static const size_t kText[] = {0, 3, 5};
+  static const size_t kNumber[] = {1, 11, 14, 16};
+  std::wstring fileName, ignored;
+  long format = -1;
+  for (size_t i = 0; i < 17; ++i) {
+    const bool text = std::find(std::begin(kText), std::end(kText), i) != std::end(kText);
+    const bool number = std::find(std::begin(kNumber), std::end(kNumber), i) != std::end(kNumber);
+    long n = 0;
+    bool b = false;
+    HRESULT hr = text ? args.String(i, i == 0 ? fileName : ignored) : number ? args.Int(i, i == 1 ? format : n)
+                                                                             : args.Bool(i, b);
+    if (FAILED(hr)) return hr;
+  }
+  if (format != kFormatPdf) {
+    return WordError(info, kErrCommandFailed, L"The Word stand-in saves only as PDF (FileFormat 17).");
+  }
+  if (Current().exportFeatureMissing) {
+    return WordErrorCode(info, kExportNotInstalled, L"Export failed because this feature is not installed.");
+  }
+  if (fileName.empty()) return WordError(info, kErrBadPath, L"The document name or path is not valid.");
+  // Saved as PDF without Word's export options: no bookmarks, no tags.
+  return WritePdf(FullPath(fileName), ExportChoices{}, info);
 }
 
 Options::Options(Application* app) : app_(app) { app_->AddRef(); }
 Options::~Options() { app_->Release(); }
+void Options::BeforeCall() { app_->BetweenCalls(); }
 
 HRESULT Options::Call(const Member&, WORD flags, const Args& args, VARIANT* result, EXCEPINFO*) {
   if (IsGet(flags)) {
@@ -424,11 +608,37 @@ HRESULT Options::Call(const Member&, WORD flags, const Args& args, VARIANT* resu
 
 Documents::Documents(Application* app) : app_(app) { app_->AddRef(); }
 Documents::~Documents() { app_->Release(); }
+void Documents::BeforeCall() { app_->BetweenCalls(); }
 
 HRESULT Documents::Call(const Member& member, WORD flags, const Args& args, VARIANT* result, EXCEPINFO* info) {
   if (std::wstring(member.name) == L"Count") {
     if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
     ReturnLong(result, static_cast<long>(app_->documents.size()));
+    return S_OK;
+  }
+  if (std::wstring(member.name) == L"Item") {
+    // By number, the most recently opened first, as Word's collection is; or by name.
+    if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+    const VARIANT* index = args.Get(0);
+    if (!index) return DISP_E_PARAMNOTOPTIONAL;
+    auto& docs = app_->documents;
+    const OpenDocument* found = nullptr;
+    std::wstring name;
+    long number = 0;
+    if ((index->vt & ~VT_BYREF) == VT_BSTR) {
+      if (HRESULT hr = args.String(0, name); FAILED(hr)) return hr;
+      for (const auto& d : docs) {
+        const size_t slash = d.path.find_last_of(L"\\/");
+        if (_wcsicmp(d.path.c_str(), name.c_str()) == 0 || _wcsicmp(d.path.substr(slash + 1).c_str(), name.c_str()) == 0) {
+          found = &d;
+        }
+      }
+    } else {
+      if (HRESULT hr = args.Int(0, number); FAILED(hr)) return hr;
+      if (number >= 1 && static_cast<size_t>(number) <= docs.size()) found = &docs[docs.size() - number];
+    }
+    if (!found) return WordError(info, kErrNoMember, L"The requested member of the collection does not exist.");
+    ReturnObject(result, new Document(app_, *found));
     return S_OK;
   }
   if (!IsMethod(flags)) return DISP_E_MEMBERNOTFOUND;
@@ -494,8 +704,8 @@ HRESULT Documents::Call(const Member& member, WORD flags, const Args& args, VARI
                            L" because we found a problem with its contents.");
     }
   }
-  app_->documents.push_back(path);
-  ReturnObject(result, new Document(app_, path));
+  ReturnObject(result, new Document(app_, app_->Add(path, false)));
+  app_->userDocumentDue = true;
   return S_OK;
 }
 

@@ -492,3 +492,178 @@ TEST_F(StandInWord, QuitWhileBackgroundPrintingAsksWhetherToCancelTheJob) {
 }
 
 }  // namespace
+
+namespace {
+
+// Word's own export of the headings sample: the outline nests a heading styled only by its
+// style's id under one with its own level; the link and the tags are there; a value that
+// cannot be coerced is refused with its place in rgvarg.
+TEST_F(StandInWord, ExportAsFixedFormatWritesOutlineLinkAndTags) {
+  Ref word = Create();
+  HRESULT opened = E_FAIL;
+  Ref document = Open(word.get(), tb::SamplesDirectory() + L"\\headings.docx", &opened);
+  ASSERT_EQ(S_OK, opened);
+  ASSERT_TRUE(document) << "Open returns the Document";
+  const std::wstring pdf = dir_ + L"\\headings.pdf";
+  tb::ArgList args;
+  args.Str(L"", pdf).Str(L"", L"17").I2(L"CreateBookmarks", 1).Str(L"DocStructureTags", L"True");
+  ASSERT_EQ(S_OK, tb::Call(document.get(), L"ExportAsFixedFormat", DISPATCH_METHOD, args).hr);
+  const auto structure = tb::ReadPdfStructure(pdf);
+  ASSERT_TRUE(structure.read);
+  ASSERT_EQ(2u, structure.outline.size());
+  EXPECT_EQ(L"Overview", structure.outline[0].title);
+  EXPECT_EQ(1, structure.outline[0].depth);
+  EXPECT_EQ(L"Details", structure.outline[1].title);
+  EXPECT_EQ(2, structure.outline[1].depth);
+  EXPECT_EQ(std::vector<std::wstring>{L"https://example.org/tavrolin"}, structure.linkUris);
+  EXPECT_TRUE(structure.tagged);
+  EXPECT_FALSE(structure.pdfa1);
+  EXPECT_TRUE(tb::PdfInfoAccepts(pdf));
+  EXPECT_EQ(std::wstring::npos, tb::PdfText(pdf).find(L"Check the date.")) << "no markup unless asked";
+
+  tb::ArgList bad;
+  VARIANT object;
+  VariantInit(&object);
+  object.vt = VT_DISPATCH;
+  object.pdispVal = word.get();
+  word.get()->AddRef();
+  bad.Str(L"", pdf).Raw(L"", object).Bool(L"", false);
+  auto refused = tb::Call(document.get(), L"ExportAsFixedFormat", DISPATCH_METHOD, bad);
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, refused.hr);
+  EXPECT_EQ(1u, refused.argErr) << "rgvarg holds the last argument first";
+  EXPECT_EQ(2u, tb::CallsOf(Log(), L"ExportAsFixedFormat").size());
+}
+
+// PDF/A with the comments shown, every argument by position; SaveAs2 as PDF without bookmarks.
+TEST_F(StandInWord, ExportAsPdfaWithMarkupAndSaveAs2AsPdf) {
+  Ref word = Create();
+  Ref document = Open(word.get(), tb::SamplesDirectory() + L"\\headings.docx");
+  ASSERT_TRUE(document);
+  const std::wstring pdf = dir_ + L"\\archive.pdf";
+  tb::ArgList all;
+  all.Str(L"", pdf).I4(L"", 17).Bool(L"", true).I4(L"", 0).I4(L"", 0).I4(L"", 1).I4(L"", 1).I4(L"", 7);
+  all.Bool(L"", true).Bool(L"", true).I4(L"", 0).Bool(L"", false).Bool(L"", true).Bool(L"", true);
+  ASSERT_EQ(S_OK, tb::Call(document.get(), L"ExportAsFixedFormat", DISPATCH_METHOD, all).hr);
+  const auto structure = tb::ReadPdfStructure(pdf);
+  EXPECT_TRUE(structure.pdfa1);
+  EXPECT_FALSE(structure.tagged);
+  EXPECT_TRUE(structure.outline.empty());
+  EXPECT_NE(std::wstring::npos, tb::PdfText(pdf).find(L"Comment [Reviewer]: Check the date."));
+  EXPECT_EQ(1u, tb::EventsOf(Log(), L"open-after-export").size());
+
+  const std::wstring saved = dir_ + L"\\saved.pdf";
+  tb::ArgList saveAs;
+  saveAs.Str(L"FileName", saved).I4(L"FileFormat", 17);
+  ASSERT_EQ(S_OK, tb::Call(document.get(), L"SaveAs2", DISPATCH_METHOD, saveAs).hr);
+  const auto plain = tb::ReadPdfStructure(saved);
+  EXPECT_TRUE(plain.read);
+  EXPECT_TRUE(plain.outline.empty());
+  EXPECT_NE(std::wstring::npos, tb::PdfText(saved).find(L"Overview"));
+}
+
+// A Word without the export, one that cannot export this document, one that does not know the
+// member, and one slow to start.
+TEST_F(StandInWord, ExportFailuresUnknownMembersAndSlowStart) {
+  settings_.startupDelayMs = 1500;
+  Apply();
+  const auto started = std::chrono::steady_clock::now();
+  Ref word = Create();
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 1000ms) << "creation waits for the class";
+  settings_.startupDelayMs = 0;
+  settings_.exportFeatureMissing = true;
+  Apply();
+  Ref document = Open(word.get(), document_);
+  ASSERT_TRUE(document);
+  const auto exportTo = [&](const std::wstring& pdf) {
+    tb::ArgList args;
+    args.Str(L"", pdf).I4(L"", 17);
+    return tb::Call(document.get(), L"ExportAsFixedFormat", DISPATCH_METHOD, args);
+  };
+  auto missing = exportTo(dir_ + L"\\a.pdf");
+  EXPECT_EQ(DISP_E_EXCEPTION, missing.hr);
+  EXPECT_EQ(L"Export failed because this feature is not installed.", missing.description);
+  settings_.exportFeatureMissing = false;
+  settings_.exportFailPattern = L"*MEMO*";
+  Apply();
+  EXPECT_EQ(DISP_E_EXCEPTION, exportTo(dir_ + L"\\b.pdf").hr);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((dir_ + L"\\b.pdf").c_str()));
+  settings_.exportFailPattern.clear();
+  settings_.unknownMembers = L"exportasfixedformat, Visible";
+  Apply();
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, exportTo(dir_ + L"\\c.pdf").hr);
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, tb::Call(word.get(), L"Visible", DISPATCH_PROPERTYGET).hr);
+  tb::ArgList saveAs;
+  saveAs.Str(L"", dir_ + L"\\c.pdf").I4(L"", 17);
+  EXPECT_EQ(S_OK, tb::Call(document.get(), L"SaveAs2", DISPATCH_METHOD, saveAs).hr);
+  EXPECT_TRUE(tb::PdfInfoAccepts(dir_ + L"\\c.pdf"));
+}
+
+// The user opens a document in our invisible Word: Quit without saving would lose it, closing
+// only ours keeps it and Word with it.
+TEST_F(StandInWord, UserDocumentLandsInTheAutomatedInstance) {
+  const std::wstring user = dir_ + L"\\user.txt";
+  ASSERT_TRUE(WriteFileBytes(user, "The user's own work\r\n"));
+  settings_.userDocument = user;
+  Apply();
+  {
+    Ref word = Create();
+    EXPECT_FALSE(tb::Call(word.get(), L"UserControl", DISPATCH_PROPERTYGET).value.boolVal);
+    Ref document = Open(word.get(), document_);
+    ASSERT_TRUE(document);
+    Ref documents(tb::Call(word.get(), L"Documents", DISPATCH_PROPERTYGET).TakeObject());
+    EXPECT_EQ(2, tb::Call(documents.get(), L"Count", DISPATCH_PROPERTYGET).value.lVal);
+    EXPECT_EQ(VARIANT_TRUE, tb::Call(word.get(), L"Visible", DISPATCH_PROPERTYGET).value.boolVal);
+    EXPECT_EQ(VARIANT_TRUE, tb::Call(word.get(), L"UserControl", DISPATCH_PROPERTYGET).value.boolVal);
+    tb::ArgList dontSave;
+    dontSave.I4(L"", 0);
+    EXPECT_EQ(S_OK, tb::Call(document.get(), L"Close", DISPATCH_METHOD, dontSave).hr);
+    EXPECT_EQ(1, tb::Call(documents.get(), L"Count", DISPATCH_PROPERTYGET).value.lVal);
+  }
+  EXPECT_FALSE(tb::WaitNoStandIns(3s)) << "the user's Word outlives our references";
+  EXPECT_TRUE(tb::EventsOf(Log(), L"user-document-lost").empty());
+  tb::KillStandIns();
+  ASSERT_TRUE(tb::WaitNoStandIns(15s));
+
+  Ref word = Create();
+  Ref document = Open(word.get(), document_);
+  tb::Call(word.get(), L"Name", DISPATCH_PROPERTYGET);
+  tb::ArgList dontSave;
+  dontSave.I4(L"", 0);
+  EXPECT_EQ(S_OK, tb::Call(word.get(), L"Quit", DISPATCH_METHOD, dontSave).hr);
+  const auto lost = tb::EventsOf(Log(), L"user-document-lost");
+  ASSERT_EQ(1u, lost.size());
+  EXPECT_NE(std::wstring::npos, lost[0].detail.find(L"user.txt"));
+}
+
+// Two Words started at the same moment from two threads, each in an apartment of its own, as two
+// unattended exports started together do: both start and answer, every time.
+TEST_F(StandInWord, TwoCreationsAtOnceBothWork) {
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    std::atomic<int> arrived = 0;
+    HRESULT created[2] = {E_FAIL, E_FAIL};
+    std::wstring names[2];
+    const auto create = [&](int which) {
+      CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      {
+        ++arrived;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (arrived < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        Ref word;
+        created[which] = tb::CreateWord(word.Out());
+        if (SUCCEEDED(created[which])) names[which] = tb::CallId(word.get(), DISPID_VALUE, DISPATCH_PROPERTYGET).Text();
+      }
+      CoUninitialize();
+    };
+    std::thread first(create, 0), second(create, 1);
+    first.join();
+    second.join();
+    for (int which = 0; which < 2; ++which) {
+      EXPECT_EQ(S_OK, created[which]) << "thread " << which << ": " << std::hex << created[which];
+      EXPECT_EQ(L"Microsoft Word", names[which]);
+    }
+    ASSERT_TRUE(tb::WaitNoStandIns(15s));
+  }
+}
+
+}  // namespace

@@ -94,7 +94,8 @@ TEST_F(WordAutomationTest, OneDocumentMakesExactlyTheseCallsInThisOrder) {
       L"Documents.OpenNoRepairDialog:1",   L"Application.ActivePrinter:2",  L"Application.ActivePrinter:4",
       L"Application.PrintOut:1",           L"Application.ActivePrinter:4",  L"Application.BackgroundPrintingStatus:2",
       L"Application.Options:2",            L"Options.UpdateFieldsAtPrint:4", L"Application.Documents:2",
-      L"Documents.Count:2",                L"Application.Quit:1"};
+      L"Documents.Count:2",                L"Application.Visible:2",        L"Application.UserControl:2",
+      L"Application.Quit:1"};
   ASSERT_EQ(expected, order);
   for (const auto& c : calls) EXPECT_EQ(0, c.hr) << std::string(c.member.begin(), c.member.end());
 
