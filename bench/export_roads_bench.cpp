@@ -11,6 +11,7 @@
 
 #include "common/win/pump.h"
 #include "driver/driver.h"
+#include "driver/export_driver.h"
 #include "testbed/client/testbed_client.h"
 
 namespace testbed = tavrolin::testbed;
