@@ -63,7 +63,10 @@ std::wstring ReportLine(const DocumentResult& result, double seconds) {
     case Outcome::Exported:
       // Which road made the PDF, where a failure names its step.
       step = RoadName(result.road);
-      if (!result.note.empty()) message += (message.empty() ? L"" : L" ") + result.note;
+      // Left running for the user: the line says so, as the window's end message does.
+      for (const auto* more : {&result.note, &result.wordFate}) {
+        if (!more->empty()) message += (message.empty() ? L"" : L" ") + *more;
+      }
       break;
     case Outcome::SkippedAsPdf:
       outcome = L"skipped";

@@ -305,6 +305,22 @@ TEST_F(CommandLine, ViaWordIntoAFolderGivesPdfsWithBookmarksLinksTagsAndPdfA) {
   EXPECT_EQ(2u, LinesStarting(ReportLines(dir + L"\\" + report), L"skipped").size()) << "found below the folder";
 }
 
+// A document the user opens while our hidden Word runs can land in it: Quit would close it unsaved.
+TEST_F(CommandLine, TheUsersDocumentInOurWordIsNotClosedAndThatWordIsLeftRunning) {
+  const std::wstring a = Document(L"a.docx");
+  settings.userDocument = Document(L"users letter.docx");
+  EXPECT_EQ(0, Export(Quoted(a)));
+  EXPECT_TRUE(testbed::PdfInfoAccepts(dir + L"\\a.pdf"));
+  const auto log = testbed::ReadLog(settings.logFile);
+  EXPECT_FALSE(testbed::EventsOf(log, L"user-document").empty()) << "the user's document never arrived";
+  EXPECT_TRUE(testbed::EventsOf(log, L"user-document-lost").empty());
+  EXPECT_TRUE(testbed::CallsOf(log, L"Quit").empty());
+  EXPECT_FALSE(testbed::StandInProcesses().empty()) << "the user's Word is left running";
+  const auto lines = LinesStarting(ReportLines(dir + L"\\" + report), L"exported");
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_TRUE(Contains(lines[0], L"that Word was left running")) << lines[0];
+}
+
 TEST_F(CommandLine, AReportGivenAsItsOwnListRerunsWhatFailedAndARefusedLineLeavesNoOldReport) {
   const std::wstring a = Document(L"a.docx");
   const std::wstring b = Document(L"b.docx");

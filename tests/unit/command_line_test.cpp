@@ -222,7 +222,8 @@ TEST(ReportLine, TabSeparatedWithTheStepAndTheMessageOnOneLine) {
   DocumentResult byWord{DocumentResult::Outcome::Exported, L"C:\\x.doc"};
   byWord.road = ExportRoad::Word;
   byWord.note = L"Saved through SaveAs2.";
-  EXPECT_EQ(ReportLine(byWord, 1), L"exported\t1.0\tC:\\x.doc\tword\tSaved through SaveAs2.");
+  byWord.wordFate = L"That Word was left running.";
+  EXPECT_EQ(ReportLine(byWord, 1), L"exported\t1.0\tC:\\x.doc\tword\tSaved through SaveAs2. That Word was left running.");
   EXPECT_EQ(ReportLine({DocumentResult::Outcome::SkippedUpToDate, L"C:\\x.doc"}, 0),
             L"skipped\t0.0\tC:\\x.doc\t\tIts PDF is newer than the document.");
   EXPECT_EQ(TotalsLine({3, 1, 0, 1}, 61.5), L"total\t61.5\t3 documents: 1 exported, 0 skipped, 1 failed, 1 not "
