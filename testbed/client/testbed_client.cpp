@@ -194,6 +194,7 @@ void Apply(const Settings& s) {
   PutString(key.Get(), L"SaveButtonText", s.saveButtonText);
   PutString(key.Get(), L"DialogLocale", s.dialogLocale);
   PutDword(key.Get(), L"ProgressWindowMs", s.progressWindowMs);
+  PutDword(key.Get(), L"StartupDelayMs", s.startupDelayMs);
 }
 
 Settings Current() {
@@ -231,6 +232,7 @@ Settings Current() {
   s.saveButtonText = GetString(k, L"SaveButtonText", s.saveButtonText);
   s.dialogLocale = GetString(k, L"DialogLocale", s.dialogLocale);
   s.progressWindowMs = GetDword(k, L"ProgressWindowMs", 0);
+  s.startupDelayMs = GetDword(k, L"StartupDelayMs", 0);
   return s;
 }
 

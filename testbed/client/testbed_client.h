@@ -83,6 +83,9 @@ struct Settings {
   std::wstring dialogLocale;
   unsigned progressWindowMs = 0;     // a "Printing..." dialog box without a file name box is
                                      // shown this long before the save dialog
+  unsigned startupDelayMs = 0;       // a started process registers its class (and so answers
+                                     // its creation) only this long after it starts, as a Word
+                                     // loading add-ins from a cold disk does
 };
 
 // The switch that makes the stand-in a process that only runs one print job: the dialog the

@@ -146,6 +146,8 @@ int Run(HINSTANCE instance, bool embedded) {
   HWND window = nullptr;
   if (embedded) {
     EndWhenUnused(mainThread);
+    // Its start-up cost: COM's creation waits until the class is registered.
+    if (const unsigned delay = Current().startupDelayMs) Sleep(delay);
     // Single use: the next CreateObject starts a process of its own.
     if (FAILED(CoRegisterClassObject(kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &classCookie))) {
       LogEvent(L"exit", L"class registration failed");
