@@ -37,6 +37,7 @@ ExportFeature::ExportFeature(FaceButton& check2, HWND progressBar1, const Docume
   const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
   if (test.pdf) bounds_.pdfSeconds = *test.pdf;
   if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
+  if (test.spare) wordBounds_.startInPause = *test.spare;
   if (test.call) {
     wordBounds_.callSeconds = *test.call;
     if (wordBounds_.busyRetrySeconds > *test.call) wordBounds_.busyRetrySeconds = *test.call;

@@ -14,6 +14,8 @@ struct TestBounds {
   std::optional<double> dialog;
   std::optional<double> pdf;
   std::optional<double> call;
+  // "spare=0": each document's Word is started only after the last one quit.
+  std::optional<bool> spare;
 };
 TestBounds ParseTestBounds(const std::wstring& text);
 

@@ -232,6 +232,7 @@ ExportOutcome ExportRunner::Run() {
     if (TakeWordRoadInstead(results)) results.back() = Next(i);
     if (!GoOn(results.back())) break;
   }
+  ports_.word.EndRun();
   return Report(results, bound);
 }
 
@@ -321,7 +322,10 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, const std::
     // The one second before Word is told to quit; a stop cuts it short, and the document still
     // counts as exported (its PDF is in place): the run stops after it.
     trace::Mark(L"pause");
-    WaitSeconds(ports_.pump, 1.0, ports_.stop.Test());
+    const double pauseStart = ports_.pump.Now();
+    // Word's start, the longest wait of a document, is made meanwhile for the next one.
+    if (position < ports_.documents.Count()) ports_.word.PrepareNext();
+    WaitSeconds(ports_.pump, std::max(0.0, 1.0 - (ports_.pump.Now() - pauseStart)), ports_.stop.Test());
     trace::Mark(L"paused");
     // Out of hand first: the instance is done with, whatever Quit comes to.
     const std::unique_ptr<WordApplication> quitting = std::move(word);

@@ -78,6 +78,13 @@ class Word {
   // within a few seconds. Never throws; says what became of it (empty when it was dealt with
   // already).
   virtual std::wstring Dismiss(WordApplication& word) = 0;
+  // In the pause after a document's PDF, when another document follows: the next document's
+  // Word is started now, while nothing else is asked of Word. Never throws; a start that failed
+  // is the next OpenWordDocument's failure.
+  virtual void PrepareNext() {}
+  // Once at the end of a run, on every way out: a Word started for a document that never came,
+  // and one still on its way out, are dealt with. Never throws.
+  virtual void EndRun() {}
 };
 
 }  // namespace tavrolin

@@ -54,6 +54,11 @@ class ProcessGuard {
   bool Running() const { return process_ && process_->Running(); }
   // It quit: nothing is left to end.
   void Quitted() { done_ = true; }
+  // Someone else ends it now.
+  std::unique_ptr<OwnedProcess> Take() {
+    done_ = true;
+    return std::move(process_);
+  }
   // Ends it now, once; what became of it, in the user's words.
   std::wstring End() {
     if (std::exchange(done_, true)) return {};
@@ -243,7 +248,8 @@ bool IsWordRunning(Automation& automation) {
 
 AutomatedWord::AutomatedWord(WordPorts ports, WordBounds bounds) : ports_(ports), bounds_(bounds) {}
 
-AutomatedWord::~AutomatedWord() = default;
+// The window may be gone by now: every wait here is bounded and pumped.
+AutomatedWord::~AutomatedWord() { EndRun(); }
 
 namespace {
 
@@ -313,7 +319,7 @@ AutomatedWord::Turn AutomatedWord::TakeTurn(SessionLock* lock, const std::wstrin
   return turn;
 }
 
-void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) {
+void AutomatedWord::StartInstance(std::unique_ptr<Instance>& word) {
   // The processes of Word's program just before and just after the creation: the one that is
   // new is this instance. Another export's start waits for this one's; a Word the user starts
   // meanwhile makes two, and then none is taken.
@@ -332,16 +338,37 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
     if (e.why() != CallAbandoned::Why::NoAnswer) throw StopRequested();
     throw AutomationError(kWordClass, NoAnswerText(e.seconds()));
   }
-  auto created = std::make_unique<Instance>(std::move(app), Identify(program, before), ports_.printers);
+  word = std::make_unique<Instance>(std::move(app), Identify(program, before), ports_.printers);
   starting.reset();
-  Instance& instance = *created;
-  word = std::move(created);
+  Instance& instance = *word;
   ports_.busy.Refresh();
+  Guarded(instance, [&] {
+    instance.app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
+    instance.app->Put(L"DisplayAlerts", Arg::I4(L"", kDisplayAlertsNone));
+    KeepFieldsFromAsking(instance);
+  });
+}
+
+void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) {
+  std::unique_ptr<Instance> started;
+  std::exception_ptr failure;
+  if (spare_) {
+    started = std::move(spare_->word);
+    failure = spare_->failure;
+    spare_.reset();
+  } else {
+    FinishDeparting();
+    try {
+      StartInstance(started);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  word = std::move(started);
+  if (failure) std::rethrow_exception(failure);
+  Instance& instance = static_cast<Instance&>(*word);
   try {
     Guarded(instance, [&] {
-      instance.app->Put(L"AutomationSecurity", Arg::I4(L"", kAutomationSecurityForceDisable));
-      instance.app->Put(L"DisplayAlerts", Arg::I4(L"", kDisplayAlertsNone));
-      KeepFieldsFromAsking(instance);
       auto documents = instance.app->GetDispatch(L"Documents");
       try {
         instance.document = documents->CallForObject(kOpenNoRepairDialog, OpenArguments(documentPath));
@@ -358,6 +385,51 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
     throw protectedDocument;
   }
   ports_.busy.Refresh();
+}
+
+void AutomatedWord::PrepareNext() {
+  if (!bounds_.startInPause || spare_) return;
+  // The one that quit last is gone first: never more than two at once.
+  FinishDeparting();
+  if (ports_.stop.Requested()) return;
+  auto spare = std::make_unique<Spare>();
+  try {
+    StartInstance(spare->word);
+  } catch (...) {
+    spare->failure = std::current_exception();
+  }
+  spare_ = std::move(spare);
+  // A stop meanwhile ends the run after this document: no document will take it.
+  if (ports_.stop.Requested()) DropSpare();
+}
+
+void AutomatedWord::DropSpare() {
+  if (!spare_) return;
+  const std::unique_ptr<Spare> spare = std::move(spare_);
+  if (!spare->word) return;
+  Instance& w = *spare->word;
+  if (w.state == WordState::Running && ports_.stop.Quitting()) w.app->Limit(kEndingCallBounds);
+  QuitAndEnd(w);
+}
+
+void AutomatedWord::FinishDeparting() {
+  if (!departing_) return;
+  const std::unique_ptr<Instance> word = std::move(departing_);
+  double left = std::max(0.0, departingUntil_ - ports_.pump.Now());
+  if (ports_.stop.Quitting()) left = std::min(left, kEndingQuitSeconds);
+  trace::Mark(L"word-exit-wait");
+  if (WaitUntil(ports_.pump, [&] { return !word->process.Running(); }, left)) {
+    trace::Mark(L"word-gone");
+    Closed(*word);
+  } else {
+    EndNow(*word);
+  }
+  word->printers.RestoreUser();
+}
+
+void AutomatedWord::EndRun() {
+  DropSpare();
+  FinishDeparting();
 }
 
 void AutomatedWord::KeepFieldsFromAsking(Instance& word) {
@@ -499,7 +571,7 @@ std::wstring AutomatedWord::Closed(Instance& word) {
   return kWordClosed;
 }
 
-std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
+std::wstring AutomatedWord::QuitAndEnd(Instance& word, bool handOff) {
   if (word.state == WordState::Gone) return {};
   const double seconds = ports_.stop.Quitting() ? kEndingQuitSeconds : bounds_.quitSeconds;
   if (word.state == WordState::Hung) return EndNow(word);
@@ -524,6 +596,14 @@ std::wstring AutomatedWord::QuitAndEnd(Instance& word) {
   if (!word.process.Known()) return quitAnswered ? Closed(word) : EndNow(word);
   if (word.state == WordState::Running) {
     const double left = std::max(0.0, seconds - (ports_.pump.Now() - start));
+    if (handOff && quitAnswered) {
+      // It keeps the user's printer to put back once it is gone; this one has nothing left.
+      departing_ = std::make_unique<Instance>(std::move(word.app), word.process.Take(), ports_.printers);
+      departing_->printers.userPrinter = std::exchange(word.printers.userPrinter, std::nullopt);
+      departingUntil_ = ports_.pump.Now() + left;
+      word.state = WordState::Gone;
+      return kWordClosed;
+    }
     trace::Mark(L"word-exit-wait");
     if (WaitUntil(ports_.pump, [&] { return !word.process.Running(); }, left)) {
       trace::Mark(L"word-gone");
@@ -548,7 +628,9 @@ bool AutomatedWord::HoldsUsersWork(Instance& word) {
   const std::wstring count = read([&] { return word.app->GetDispatch(L"Documents")->GetString(L"Count"); });
   const std::wstring visible = read([&] { return word.app->GetString(L"Visible"); });
   const std::wstring userControl = read([&] { return word.app->GetString(L"UserControl"); });
-  return std::wcstol(count.c_str(), nullptr, 10) > 1 || IsOn(visible) || IsOn(userControl);
+  // A spare has no document of ours: any there is the user's.
+  const long ours = word.document ? 1 : 0;
+  return std::wcstol(count.c_str(), nullptr, 10) > ours || IsOn(visible) || IsOn(userControl);
 }
 
 std::wstring AutomatedWord::LeaveToUser(Instance& word) {
@@ -567,13 +649,16 @@ std::wstring AutomatedWord::LeaveToUser(Instance& word) {
 
 std::wstring AutomatedWord::Quit(WordApplication& word) {
   Instance& w = OursOrThrow(word, L"Quit");
+  FinishDeparting();
+  // With the next one up, its document does not wait for this one's process to go.
+  const bool handOff = spare_ && spare_->word && !spare_->failure && !ports_.stop.Requested();
   // A stop does not wait for Word's printing; Quit now would wait on its question, so a Word
   // that can be told apart is ended instead.
   std::wstring fate;
   if (WaitForBackgroundPrinting(w) == Printing::Stopped && w.process.Known()) {
     EndNow(w);
   } else {
-    fate = QuitAndEnd(w);
+    fate = QuitAndEnd(w, handOff);
   }
   w.printers.RestoreUser();
   return fate == kWordLeftToUser ? fate : std::wstring();

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -143,6 +144,9 @@ struct WordBounds {
   double printingSeconds = 30;
   double printingPollSeconds = 0.25;
   DialogBounds dialog;
+  // The next document's Word is started in the pause after a PDF; false (the tests' hook
+  // only) starts each one after the last has quit.
+  bool startInPause = true;
 };
 
 // A lock shared by every Tavrolin of this desktop. One for the printer's dialog: another export
@@ -194,6 +198,8 @@ class AutomatedWord final : public Word {
   std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions& options) override;
   std::wstring Quit(WordApplication& word) override;
   std::wstring Dismiss(WordApplication& word) override;
+  void PrepareNext() override;
+  void EndRun() override;
 
   class Instance;
 
@@ -217,9 +223,29 @@ class AutomatedWord final : public Word {
   Printing WaitForBackgroundPrinting(Instance& word);
   // Each says what became of the instance.
   // Held to the short bounds of the end once the window is closed.
-  std::wstring QuitAndEnd(Instance& word);
+  // `handOff`: once Quit is answered, its process is left to go beside the next document
+  // (departing_) instead of being waited for here.
+  std::wstring QuitAndEnd(Instance& word, bool handOff = false);
   std::wstring EndNow(Instance& word);
   std::wstring Closed(Instance& word);
+  // A new instance set up for a document, nothing opened. `word` holds it from the moment it
+  // exists, so that on a failure it is dismissed.
+  void StartInstance(std::unique_ptr<Instance>& word);
+  // The instance that quit while the next one was up: waited for (pumped, within its quit
+  // bound) and ended if it stays, then the user's printer back.
+  void FinishDeparting();
+  // The spare that no document will use: quit, or ended.
+  void DropSpare();
+
+  // At most two instances exist at once: the one with the document, and either the next one
+  // (started in the pause) or the last one on its way out.
+  struct Spare {
+    std::unique_ptr<Instance> word;
+    std::exception_ptr failure;  // its start's failure, for the next document
+  };
+  std::unique_ptr<Spare> spare_;
+  std::unique_ptr<Instance> departing_;
+  double departingUntil_ = 0;  // on the pump's clock
 
   WordPorts ports_;
   WordBounds bounds_;

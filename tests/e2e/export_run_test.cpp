@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -132,6 +133,14 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   }
   EXPECT_EQ(OpenedDocuments(), (std::vector<std::wstring>{offer, report, summary}));
   EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30))) << "every Word instance was told to quit";
+  // The next Word starts in each pause: never more than two at once, and each one quit.
+  int alive = 0, most = 0;
+  for (const auto& e : testbed::ReadLog(settings.logFile)) {
+    if (e.kind == "event" && e.event == L"start" && e.detail == L"embedded") most = std::max(most, ++alive);
+    if (e.kind == "event" && e.event == L"exit") --alive;
+  }
+  EXPECT_EQ(most, 2);
+  EXPECT_EQ(alive, 0) << "every one quit, none had to be ended";
 }
 
 // Word slow to start for the first document while the user removes it from the list, then
@@ -406,6 +415,26 @@ TEST_F(ExportRun, PressingExportDuringARunOffersToStopIt) {
   EXPECT_TRUE(PointerIsDefault());
   EXPECT_EQ(OpenedDocuments(), std::vector<std::wstring>{first});
   EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30)));
+
+  // The window closed in the pause after the first PDF, while the next Word starts: neither
+  // Word is left, the printer and the user's option are back.
+  const std::wstring printerBefore = testbed::DefaultPrinter();
+  settings.pdfDelayMs = 0;
+  settings.startupDelayMs = 3000;
+  settings.updateFieldsAtPrint = true;
+  testbed::Apply(settings);
+  PressExport();
+  const auto starts = [](const auto& entries) { return testbed::EventsOf(entries, L"start").size(); };
+  const auto pdfs = [](const auto& entries) { return testbed::EventsOf(entries, L"pdf-written").size(); };
+  const auto earlier = testbed::ReadLog(settings.logFile);
+  const auto spareStarting = [&](const auto& entries) {
+    return pdfs(entries) > pdfs(earlier) && starts(entries) >= starts(earlier) + 2;
+  };
+  ASSERT_TRUE(spareStarting(testbed::WaitForLog(settings.logFile, spareStarting, seconds(60))));
+  EXPECT_TRUE(app->Close(30));
+  EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30)));
+  EXPECT_EQ(testbed::DefaultPrinter(), printerBefore);
+  EXPECT_TRUE(testbed::Current().updateFieldsAtPrint) << "Word's option as the user had it";
 }
 
 }  // namespace

@@ -145,6 +145,14 @@ class FakeWord final : public Word {
     Quit(word);
     return fate;
   }
+  // Where in the journal each next Word was started, and the run's end; the start takes
+  // `startSeconds`, pumped.
+  void PrepareNext() override {
+    prepared.push_back(journal_.size());
+    const double start = pump_.Now();
+    while (pump_.Now() - start < startSeconds && !stop_.Requested()) pump_.Idle(kPollSeconds);
+  }
+  void EndRun() override { endedAt.push_back(journal_.size()); }
 
   bool declines = false;
   std::function<void()> whileStarting;
@@ -155,6 +163,8 @@ class FakeWord final : public Word {
   std::wstring fate;  // what Dismiss says
   int live = 0;
   int maxLive = 0;
+  double startSeconds = 0;
+  std::vector<std::size_t> prepared, endedAt;
 
  private:
   Journal& journal_;
@@ -287,6 +297,43 @@ TEST_F(ExportRunTest, ExportsInListOrderBesideEachDocumentOneWordAtATime) {
   EXPECT_EQ(word.live, 0);
   EXPECT_EQ(LastMessage(), L"Done.");
   EXPECT_EQ(pointer.value, kPointerDefault);
+}
+
+// The next document's Word starts in the pause, which it does not lengthen; none after the
+// last; the run's end is told once on every way out, before its message.
+TEST_F(ExportRunTest, TheNextWordStartsInThePauseAndTheRunsEndIsToldOnce) {
+  Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+  runner.Press();
+  const double plain = pump.Now();
+  ASSERT_EQ(word.prepared.size(), 2u) << "none after the last document";
+  EXPECT_LT(IndexOf(journal, L"progress"), word.prepared[0]) << "once the PDF is complete";
+  EXPECT_LE(word.prepared[0], IndexOf(journal, L"quit C:\\a.docx"));
+  EXPECT_LE(word.prepared[1], IndexOf(journal, L"quit C:\\b.docx"));
+  ASSERT_EQ(word.endedAt.size(), 1u);
+  EXPECT_GT(word.endedAt[0], IndexOf(journal, L"quit C:\\c.docx"));
+  EXPECT_LT(word.endedAt[0], IndexOf(journal, L"notify Done."));
+
+  Rig slow;
+  slow.Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+  slow.word.startSeconds = 0.8;
+  slow.runner.Press();
+  EXPECT_LT(slow.pump.Now() - plain, 0.2) << "a start shorter than the pause costs nothing";
+
+  const std::pair<const char*, std::function<void(Rig&)>> ways[] = {
+      {"stopped in the pause", [](Rig& r) { r.pump.At(2.3, [&r] { r.stop.Ask(); }); }},
+      {"the window closed", [](Rig& r) { r.pump.At(2.3, [&r] { r.pump.quit = true; }); }},
+      {"a failed document", [](Rig& r) { r.word.printFails = L"C:\\b.docx"; }},
+  };
+  for (const auto& [name, way] : ways) {
+    SCOPED_TRACE(name);
+    Rig t;
+    t.Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
+    t.word.startSeconds = 0.8;
+    way(t);
+    t.runner.Press();
+    EXPECT_EQ(t.word.endedAt.size(), 1u);
+    EXPECT_EQ(t.word.live, 0);
+  }
 }
 
 TEST_F(ExportRunTest, ProgressIsAThirdPerDocumentAndZeroWhenDoneShows) {

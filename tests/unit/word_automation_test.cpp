@@ -717,6 +717,77 @@ TEST_F(WordSequenceTest, QuitEndsAWordThatStaysAfterItsBound) {
   EXPECT_LT(pump.now - before, 1.0);
 }
 
+// The next document's Word starts in the pause, set up as Open sets one up, and the next Open
+// takes it; the one that quit goes beside it. Never more than two of ours, and every way out
+// leaves none.
+TEST_F(WordSequenceTest, TheNextWordStartsInThePauseAndTheNextOpenTakesIt) {
+  automation.strings[L"UpdateFieldsAtPrint"] = L"-1";
+  std::uint32_t lingers = 200;  // Quit answers, but this one's process stays
+  log.effects[L"App.call Quit"] = [&] {
+    for (auto& [id, state] : processes.states) {
+      if (id < 200 || !state.running) continue;
+      if (id != lingers) state.running = false;
+      break;  // the oldest of ours is the one quit
+    }
+  };
+  const auto alive = [&] {
+    int n = 0;
+    for (const auto& [id, state] : processes.states) n += id >= 200 && state.running;
+    return n;
+  };
+  auto first = Open(L"C:\\Docs\\a.docx");
+  word.PrintToPdfPrinter(*first, L"C:\\Docs\\a.pdf");
+  log.calls.clear();
+  automation.strings[L"UpdateFieldsAtPrint"] = L"-1";  // a new Word reads the user's value
+  word.PrepareNext();
+  EXPECT_EQ((std::vector<std::wstring>{L"create Word.Application", L"App.put AutomationSecurity",
+                                       L"App.put DisplayAlerts", L"App.get Options", L"Options.get UpdateFieldsAtPrint",
+                                       L"Options.put UpdateFieldsAtPrint"}),
+            log.Names());
+  double before = pump.now;
+  word.Quit(*first);
+  EXPECT_LT(pump.now - before, 1.0) << "the next document does not wait for this one's process";
+  auto second = Open(L"C:\\Docs\\b.docx");
+  EXPECT_EQ(1u, Count(L"create Word.Application")) << "the spare is taken";
+  EXPECT_EQ(L"Documents.call OpenNoRepairDialog", log.calls.back().what);
+  EXPECT_EQ(2, alive());
+  word.PrintToPdfPrinter(*second, L"C:\\Docs\\b.pdf");
+  word.PrepareNext();
+  EXPECT_TRUE(processes.states[200].ended) << "ended after its quit bound, before the next start";
+  EXPECT_GE(pump.now - before, 9.5);
+  EXPECT_EQ(2, alive());
+  {
+    SCOPED_TRACE("a stop in the pause: the one in hand and the spare both go, options back");
+    lingers = 0;
+    stop.Ask();
+    log.calls.clear();
+    word.Quit(*second);
+    word.EndRun();
+    EXPECT_EQ(0, alive());
+    EXPECT_EQ(2u, Count(L"Options.put UpdateFieldsAtPrint"));
+    EXPECT_EQ(2u, Count(L"App.call Quit"));
+    EXPECT_EQ(L"Office Laser", printers.name);
+    stop.Clear();
+  }
+  {
+    SCOPED_TRACE("the spare's start fails: the next document fails with it, and that Word goes");
+    log.Fail(L"App.put DisplayAlerts", L"The server threw an exception.");
+    word.PrepareNext();
+    log.failures.clear();
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"The server threw an exception.", kWordClosed}),
+              OpenFailing(L"C:\\Docs\\c.docx"));
+    EXPECT_EQ(0, alive());
+  }
+  {
+    SCOPED_TRACE("the order of before: no spare");
+    AutomatedWord plain(WordPorts{automation, processes, printers, messages, busy, windows, pump, stop},
+                        WordBounds{.startInPause = false});
+    const auto creations = Count(L"create Word.Application");
+    plain.PrepareNext();
+    EXPECT_EQ(creations, Count(L"create Word.Application"));
+  }
+}
+
 TEST_F(WordSequenceTest, APrinterThatCannotBeSwitchedBackIsAWarningNotAFailure) {
   auto app = Open(L"C:\\Docs\\Report.docx");
   log.effects[L"App.call PrintOut"] = [this] { dialog = windows.AddSaveAs(); };

@@ -1,0 +1,87 @@
+// The print road with a Word that takes 1.5 s to start, as a real one loading add-ins from a
+// cold disk does: the time per document with the next Word started in the pause after each PDF,
+// against the order of starting it only after the last one quit (the tests' hook "spare=0").
+// Per document is the slope between runs of 1 and 4 documents, so the program's start and the
+// question about a running Word do not count. Goal: ratio at most 0.80.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/control_ids.h"
+#include "common/win/pump.h"
+#include "driver/doclist_driver.h"
+#include "driver/driver.h"
+#include "driver/export_driver.h"
+#include "testbed/client/testbed_client.h"
+
+namespace testbed = tavrolin::testbed;
+
+namespace {
+
+constexpr unsigned kWordStartMs = 1500;
+
+double Now() { return tavrolin::win::UiPump().Now(); }
+
+// Seconds from the press of "Export to PDF" to "Done."; negative on failure.
+double TimeRun(const std::wstring& dir, int count, bool startInPause) {
+  testbed::Settings settings;
+  settings.dialogDelayMs = 0;
+  settings.pdfDelayMs = 0;
+  settings.startupDelayMs = kWordStartMs;
+  testbed::Apply(settings);
+  SetEnvironmentVariableW(e2e::kBoundsVariable, startInPause ? nullptr : L"spare=0");
+  e2e::App app;
+  SetEnvironmentVariableW(e2e::kBoundsVariable, nullptr);
+  if (!app.Started()) return -1;
+  for (int i = 1; i <= count; ++i) {
+    const std::wstring path = dir + L"\\doc" + std::to_wstring(i) + L".docx";
+    e2e::WriteFileBytes(path, "Document " + std::to_string(i) + "\r\n");
+    if (!e2e::AddFilesThroughDialog(app, {path})) return -1;
+  }
+  const double start = Now();
+  e2e::PressButton(app.Control(tavrolin::kIdCheck2));
+  double took = -1;
+  e2e::WaitFor(
+      [&] {
+        if (e2e::TopLevelWindows(app.Pid(), L"#32770").empty()) return false;
+        took = Now() - start;
+        return true;
+      },
+      180);
+  const auto box = e2e::WaitForMessageBox(app.Pid(), 1);
+  if (!box || box->text != L"Done.") {
+    std::printf("export: the run of %d ended with: %ls\n", count, box ? box->text.c_str() : L"no message");
+    return -1;
+  }
+  e2e::AnswerMessageBox(*box, L"OK");
+  testbed::WaitNoStandIns(std::chrono::seconds(30));
+  return took;
+}
+
+// Seconds per document, from runs of 1 and 4; negative on failure.
+double PerDocument(bool startInPause) {
+  const std::wstring name = startInPause ? L"bench_word_start_pause" : L"bench_word_start_after";
+  const double one = TimeRun(e2e::MakeWorkDir(name + L"_1"), 1, startInPause);
+  const double four = TimeRun(e2e::MakeWorkDir(name + L"_4"), 4, startInPause);
+  if (one < 0 || four < 0) return -1;
+  return (four - one) / 3;
+}
+
+}  // namespace
+
+int wmain() {
+  testbed::KillStandIns();
+  const double inPause = PerDocument(true);
+  const double afterQuit = PerDocument(false);
+  testbed::Reset();
+  if (inPause < 0 || afterQuit < 0) {
+    std::printf("export: a timed run failed\n");
+    return 1;
+  }
+  std::printf("export: print road, next Word started in the pause: %.2f s per document; started after Quit: %.2f s "
+              "per document; ratio %.2f\n",
+              inPause, afterQuit, inPause / afterQuit);
+  return 0;
+}
