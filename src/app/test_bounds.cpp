@@ -22,6 +22,7 @@ TestBounds ParseTestBounds(const std::wstring& text) {
     wchar_t* rest = nullptr;
     const double seconds = std::wcstod(value.c_str(), &rest);
     if (name == L"spare" && (value == L"0" || value == L"1")) bounds.spare = value == L"1";
+    if (name == L"perword" && seconds >= 1 && *rest == L'\0') bounds.perWord = static_cast<int>(seconds);
     if (value.empty() || rest == value.c_str() || *rest != L'\0' || !(seconds > 0)) continue;
     if (name == L"dialog") bounds.dialog = seconds;
     if (name == L"pdf") bounds.pdf = seconds;

@@ -16,6 +16,8 @@ struct TestBounds {
   std::optional<double> call;
   // "spare=0": each document's Word is started only after the last one quit.
   std::optional<bool> spare;
+  // "perword=N": Word's road quits and replaces its Word after N documents.
+  std::optional<int> perWord;
 };
 TestBounds ParseTestBounds(const std::wstring& text);
 

@@ -216,6 +216,7 @@ ExportOutcome ExportRunner::Run() {
   results.clear();
   claims_.clear();
   const int bound = ports_.documents.Count();
+  bound_ = bound;
   std::vector<std::wstring> listed;
   for (int i = 1; i <= bound; ++i) listed.push_back(ports_.documents.Text(i));
   placement_ = choices_.folder.empty() ? PdfPlacement() : PdfPlacement(choices_.folder, listed);
@@ -232,6 +233,7 @@ ExportOutcome ExportRunner::Run() {
     if (TakeWordRoadInstead(results)) results.back() = Next(i);
     if (!GoOn(results.back())) break;
   }
+  QuitKeptWord(results);
   ports_.word.EndRun();
   return Report(results, bound);
 }
@@ -350,13 +352,19 @@ DocumentResult ExportRunner::ExportOneByWord(const std::wstring& document, const
   DocumentResult result{Outcome::Exported, document};
   result.road = ExportRoad::Word;
   PdfAside oldPdf(ports_.files, outputPath);
-  std::unique_ptr<WordApplication> word;
+  // The instance of the documents before, when one was kept: this document's from here on, and
+  // dismissed with it on a failure or a stop.
+  std::unique_ptr<WordApplication> word = std::move(keptWord_);
   std::wstring written;  // a short path of ours for a path Word cannot save to, until moved
   bool pathIsOurs = false;
   try {
     ClearPath(oldPdf, outputPath);
     pathIsOurs = true;
-    InStep(L"opening the document in Word", [&] { ports_.word.OpenWordDocument(document, word); });
+    InStep(L"opening the document in Word", [&] {
+      if (word) return ports_.word.OpenNextDocument(document, *word);
+      keptFor_ = 0;
+      ports_.word.OpenWordDocument(document, word);
+    });
     ports_.busy.Refresh();
     ThrowIfStopped();
     // Word saves to no path of the classic limit or longer either.
@@ -369,8 +377,7 @@ DocumentResult ExportRunner::ExportOneByWord(const std::wstring& document, const
     CheckExportedPdf(target);
     if (!written.empty()) MoveIntoPlace(std::exchange(written, std::wstring()), outputPath);
     KeepPdf(oldPdf, result, position);
-    const std::unique_ptr<WordApplication> quitting = std::move(word);
-    result.wordFate = InStep(L"closing Word", [&] { return ports_.word.Quit(*quitting); });
+    result.wordFate = PassOn(word, position);
     ports_.busy.Refresh();
     trace::Mark(L"document-done");
     return result;
@@ -380,6 +387,37 @@ DocumentResult ExportRunner::ExportOneByWord(const std::wstring& document, const
   Unwind(word, pathIsOurs ? &oldPdf : nullptr, outputPath, result);
   if (std::wstring ignored; !written.empty()) ports_.files.Delete(written, ignored);
   return result;
+}
+
+std::wstring ExportRunner::PassOn(std::unique_ptr<WordApplication>& word, int position) {
+  // Replaced now and then: a Word that has held many documents grows and slows.
+  const bool more = ++keptFor_ < bounds_.documentsPerWord && position < bound_ && !ports_.stop.Requested();
+  if (more) {
+    try {
+      ports_.word.CloseDocument(*word);
+      keptWord_ = std::move(word);
+      return {};
+    } catch (...) {
+      // Its PDF is in place either way: only this Word goes, and the next document starts its own.
+      const std::unique_ptr<WordApplication> failed = std::move(word);
+      return ports_.word.Dismiss(*failed);
+    }
+  }
+  const std::unique_ptr<WordApplication> quitting = std::move(word);
+  return ports_.word.Quit(*quitting);
+}
+
+void ExportRunner::QuitKeptWord(std::vector<DocumentResult>& results) {
+  if (!keptWord_) return;
+  const std::unique_ptr<WordApplication> quitting = std::move(keptWord_);
+  const std::wstring fate = ports_.word.Quit(*quitting);
+  // Said with the last document it exported: the user's work is in it.
+  for (auto it = results.rbegin(); !fate.empty() && it != results.rend(); ++it) {
+    if (it->road == ExportRoad::Word && it->pdfWritten) {
+      it->wordFate = fate;
+      break;
+    }
+  }
 }
 
 void ExportRunner::ClearPath(PdfAside& oldPdf, const std::wstring& outputPath) {

@@ -69,6 +69,8 @@ struct ExportBounds {
   double pdfSeconds = 300;
   // However long it keeps growing, a PDF not finished by then is given up.
   double pdfGrowingSeconds = 7200;
+  // Word's road: the documents one Word exports before it is quit and replaced.
+  int documentsPerWord = 50;
 };
 
 // Paths this long or longer are beyond what the printers' save dialogs take.
@@ -178,6 +180,11 @@ class ExportRunner {
   void KeepPdf(PdfAside& oldPdf, DocumentResult& result, int position);
   void Unwind(std::unique_ptr<WordApplication>& word, PdfAside* oldPdf, const std::wstring& outputPath,
               DocumentResult& result);
+  // Word's road, after a PDF: the instance kept for the next document (its document closed), or
+  // quit after the last of the run or its share of documents; what became of it.
+  std::wstring PassOn(std::unique_ptr<WordApplication>& word, int position);
+  // At the end of a run: Word's road's kept instance quit.
+  void QuitKeptWord(std::vector<DocumentResult>& results);
   void WaitForPdf(const std::wstring& outputPath);
   // The PDF Word says it wrote, complete by the run's own test, bounded as the printer's.
   void CheckExportedPdf(const std::wstring& path);
@@ -194,6 +201,10 @@ class ExportRunner {
   ExportBounds bounds_;
   ExportChoices choices_;
   PdfPlacement placement_;  // the run's, from its choices and its list at the start
+  int bound_ = 0;           // the documents the run set out to export
+  // Word's road: one instance for many documents, between two of them, and how many it did.
+  std::unique_ptr<WordApplication> keptWord_;
+  int keptFor_ = 0;
   bool running_ = false;
   ExportOutcome lastOutcome_ = ExportOutcome::Idle;
   // The run's PDFs by NameKey, each with the document that has it: a later one never touches it.

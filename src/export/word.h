@@ -59,6 +59,12 @@ class Word {
   // A new, invisible Word instance with the document open. `word` holds the instance from the
   // moment it exists, so that on a failure the caller dismisses it (and learns its fate).
   virtual void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) = 0;
+  // Word's road: the next document opened in `word`, an instance that exported an earlier one
+  // and closed it (CloseDocument); as OpenWordDocument does it, with no new instance.
+  virtual void OpenNextDocument(const std::wstring& documentPath, WordApplication& word) = 0;
+  // Word's road: the open document closed without saving; the instance stays for the next one.
+  // Throws when Word does not answer or refuses: then the instance is dismissed.
+  virtual void CloseDocument(WordApplication& word) = 0;
   // Prints on "PDF Printer" and completes the printer's "Save As" dialog with `outputPath`.
   // The waits inside observe the run's stop and throw StopRequested when it is asked.
   // Gives a warning for the end of the run when Word's printer could not be switched back.

@@ -366,7 +366,24 @@ void AutomatedWord::OpenWordDocument(const std::wstring& documentPath, std::uniq
   }
   word = std::move(started);
   if (failure) std::rethrow_exception(failure);
-  Instance& instance = static_cast<Instance&>(*word);
+  OpenIn(static_cast<Instance&>(*word), documentPath);
+}
+
+void AutomatedWord::OpenNextDocument(const std::wstring& documentPath, WordApplication& word) {
+  Instance& w = OursOrThrow(word, kOpenNoRepairDialog);
+  ports_.busy.Refresh();
+  OpenIn(w, documentPath);
+}
+
+void AutomatedWord::CloseDocument(WordApplication& word) {
+  Instance& w = OursOrThrow(word, L"Close");
+  if (!w.document) return;
+  Guarded(w, [&] { w.document->CallMethod(L"Close", {Arg::I4(L"SaveChanges", 0)}); });
+  w.document.reset();
+  ports_.busy.Refresh();
+}
+
+void AutomatedWord::OpenIn(Instance& instance, const std::wstring& documentPath) {
   try {
     Guarded(instance, [&] {
       auto documents = instance.app->GetDispatch(L"Documents");

@@ -194,6 +194,8 @@ class AutomatedWord final : public Word {
 
   bool ConfirmWordClosed() override;
   void OpenWordDocument(const std::wstring& documentPath, std::unique_ptr<WordApplication>& word) override;
+  void OpenNextDocument(const std::wstring& documentPath, WordApplication& word) override;
+  void CloseDocument(WordApplication& word) override;
   std::wstring PrintToPdfPrinter(WordApplication& word, const std::wstring& outputPath) override;
   std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions& options) override;
   std::wstring Quit(WordApplication& word) override;
@@ -217,6 +219,8 @@ class AutomatedWord final : public Word {
   std::wstring LeaveToUser(Instance& word);
   // Turns off what would make printing ask, remembering what it was.
   void KeepFieldsFromAsking(Instance& word);
+  // The document opened in a set-up instance, with the arguments that keep Word from asking.
+  void OpenIn(Instance& word, const std::wstring& documentPath);
   // The options changed for the run back as the user had them; false when that failed.
   bool PutOptionsBack(Instance& word);
   enum class Printing { Done, Stopped, StillPrinting };

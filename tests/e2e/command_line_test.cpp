@@ -321,6 +321,24 @@ TEST_F(CommandLine, TheUsersDocumentInOurWordIsNotClosedAndThatWordIsLeftRunning
   EXPECT_TRUE(Contains(lines[0], L"that Word was left running")) << lines[0];
 }
 
+// Word's road: one Word serves a run of twenty; a document that fails in the middle replaces it.
+TEST_F(CommandLine, ViaWordOneWordServesTwentyAndAFailureReplacesIt) {
+  std::wstring paths;
+  for (int i = 1; i <= 20; ++i) paths += Quoted(Document(L"doc " + std::to_wstring(i) + L".docx")) + L" ";
+  EXPECT_EQ(0, Export(L"/via:word " + paths));
+  EXPECT_EQ(1u, WordsStarted());
+  for (int i = 1; i <= 20; ++i) {
+    const std::wstring name = L"doc " + std::to_wstring(i);
+    EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\" + name + L".pdf"), L"Text of " + name + L".docx.")) << name;
+  }
+  ASSERT_TRUE(DeleteFileW(settings.logFile.c_str()));
+  settings.exportFailPattern = L"*doc 10.docx";
+  EXPECT_EQ(1, Export(L"/via:word " + paths));
+  EXPECT_EQ(2u, WordsStarted()) << "the failed document's Word replaced";
+  EXPECT_EQ(1u, LinesStarting(ReportLines(dir + L"\\" + report), L"failed").size());
+  EXPECT_TRUE(testbed::WaitNoStandIns(std::chrono::seconds(15))) << "a Word is left";
+}
+
 TEST_F(CommandLine, AReportGivenAsItsOwnListRerunsWhatFailedAndARefusedLineLeavesNoOldReport) {
   const std::wstring a = Document(L"a.docx");
   const std::wstring b = Document(L"b.docx");

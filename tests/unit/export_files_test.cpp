@@ -140,6 +140,8 @@ class PrinterWord final : public Word {
              [this, target] { disk_.files[target] = {kNewPdf, false}; });
     return {};
   }
+  void OpenNextDocument(const std::wstring&, WordApplication&) override {}
+  void CloseDocument(WordApplication&) override {}
   std::wstring ExportToPdf(WordApplication&, const std::wstring& outputPath, const PdfOptions&) override {
     disk_.files[LongPathForm(outputPath)] = {kNewPdf, false};
     return {};

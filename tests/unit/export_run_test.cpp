@@ -126,6 +126,14 @@ class FakeWord final : public Word {
     }
     return document == printerStays ? L"Word could not be switched back to the printer \"Office Laser\"." : L"";
   }
+  void OpenNextDocument(const std::wstring& path, WordApplication& word) override {
+    journal_.push_back(L"open again " + path);
+    if (path == openFails) throw AutomationError(L"Documents.Open", L"The file is corrupt.");
+    static_cast<FakeApplication&>(word).document = path;
+  }
+  void CloseDocument(WordApplication& word) override {
+    journal_.push_back(L"close " + static_cast<FakeApplication&>(word).document);
+  }
   // Word's own export writes the PDF before it returns.
   std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions&) override {
     const auto& document = static_cast<FakeApplication&>(word).document;
@@ -582,6 +590,34 @@ TEST_F(ExportRunTest, WordsRoadExportsIntoTheChosenFolderWithoutPrinterOrPause) 
   EXPECT_FALSE(files.files.count(L"C:\\Docs\\a.pdf")) << "nothing beside the documents";
   EXPECT_TRUE(Contains(LastMessage(), L"exporting with Word's own PDF export")) << LastMessage();
   EXPECT_EQ(word.live, 0);
+}
+
+// Word's road keeps one Word for many documents: replaced after a failure and after its share,
+// quit after the last; never two at once.
+TEST_F(ExportRunTest, WordsRoadKeepsOneWordUntilAFailureItsShareOrTheEnd) {
+  Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx", L"C:\\d.docx", L"C:\\e.docx"});
+  word.exportFails = L"C:\\b.docx";
+  bounds.documentsPerWord = 2;
+  // As an unattended run: past the failure.
+  struct GoesOn final : RunObserver {
+    std::optional<DocumentResult> Starting(const std::wstring&, const std::wstring&) override { return {}; }
+    bool Finished(const DocumentResult&) override { return true; }
+    void Ended(const std::vector<DocumentResult>&, int) override {}
+  } goesOn;
+  ExportRunner byWord{{documents, word, files, progress, messages, busy, pump, stop, &goesOn}, bounds, {ExportRoad::Word}};
+  byWord.Press();
+  Journal words;
+  for (const auto& entry : journal) {
+    if (entry.rfind(L"open", 0) == 0 || entry.rfind(L"close", 0) == 0 || entry.rfind(L"quit", 0) == 0) {
+      words.push_back(entry);
+    }
+  }
+  EXPECT_EQ((Journal{L"open C:\\a.docx", L"close C:\\a.docx", L"open again C:\\b.docx", L"quit C:\\b.docx",
+                     L"open C:\\c.docx", L"close C:\\c.docx", L"open again C:\\d.docx", L"quit C:\\d.docx",
+                     L"open C:\\e.docx", L"quit C:\\e.docx"}),
+            words);
+  EXPECT_EQ(1, word.maxLive);
+  EXPECT_EQ(0, word.live);
 }
 
 // Word refuses "PDF Printer" (not installed) before any PDF: the window offers Word's own export
