@@ -121,7 +121,7 @@ int wmain() {
   const double each = WordRoadPerDocument(true);
   testbed::Reset();
   if (inPause < 0 || afterQuit <= 0 || many < 0 || each <= 0) {
-    std::printf("export: a timed run failed\n");
+    std::printf("export: a timed run failed (%.2f, %.2f, %.2f, %.2f s per document)\n", inPause, afterQuit, many, each);
     return 1;
   }
   std::printf("export: print road, next Word started in the pause: %.2f s per document; started after Quit: %.2f s "

@@ -292,7 +292,9 @@ TEST_F(CommandLine, ViaWordIntoAFolderGivesPdfsWithBookmarksLinksTagsAndPdfA) {
   const auto exports = testbed::CallsOf(log, L"ExportAsFixedFormat");
   ASSERT_EQ(2u, exports.size());
   for (const auto& arg : exports[0].args) {
-    if (arg.name == L"ExportFormat") EXPECT_TRUE(arg.vt == VT_I4 && arg.value == L"17") << arg.value;
+    if (arg.name == L"ExportFormat") {
+      EXPECT_TRUE(arg.vt == VT_I4 && arg.value == L"17") << arg.value;
+    }
   }
   EXPECT_TRUE(testbed::CallsOf(log, L"PrintOut").empty());
   EXPECT_TRUE(testbed::CallsOf(log, L"ActivePrinter").empty()) << "no printer read or put";
@@ -303,6 +305,14 @@ TEST_F(CommandLine, ViaWordIntoAFolderGivesPdfsWithBookmarksLinksTagsAndPdfA) {
 
   EXPECT_EQ(0, Export(L"/skip-existing " + switches));
   EXPECT_EQ(2u, LinesStarting(ReportLines(dir + L"\\" + report), L"skipped").size()) << "found below the folder";
+
+  // A Word without ExportAsFixedFormat saves as PDF once, and the line says so.
+  settings.unknownMembers = L"ExportAsFixedFormat";
+  EXPECT_EQ(0, Export(L"/via:word " + Quoted(b)));
+  const auto saved = LinesStarting(ReportLines(dir + L"\\" + report), L"exported");
+  ASSERT_EQ(1u, saved.size());
+  EXPECT_TRUE(Contains(saved[0], L"SaveAs2")) << saved[0];
+  EXPECT_TRUE(Contains(testbed::PdfText(dir + L"\\two\\b.pdf"), L"Text of two\\b.docx."));
 }
 
 // A document the user opens while our hidden Word runs can land in it: Quit would close it unsaved.
