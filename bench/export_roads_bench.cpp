@@ -9,49 +9,20 @@
 #include <cstdio>
 #include <string>
 
-#include "common/win/pump.h"
 #include "driver/driver.h"
-#include "driver/export_driver.h"
+#include "support/timed_export.h"
 #include "testbed/client/testbed_client.h"
 
 namespace testbed = tavrolin::testbed;
 
 namespace {
 
-double Now() { return tavrolin::win::UiPump().Now(); }
-
-// Seconds of `tavrolin.exe /export <switches> <documents>` to its exit code 0; negative on failure.
 double TimeRun(const std::wstring& dir, int count, const std::wstring& switches) {
   testbed::Settings settings;
   settings.dialogDelayMs = 0;
   settings.pdfDelayMs = 0;
   testbed::Apply(settings);
-  const std::wstring exe = e2e::BinDir() + L"\\tavrolin.exe";
-  std::wstring line = L"\"" + exe + L"\" /export " + switches;
-  for (int i = 1; i <= count; ++i) {
-    const std::wstring path = dir + L"\\doc" + std::to_wstring(i) + L".docx";
-    e2e::WriteFileBytes(path, "Document " + std::to_string(i) + "\r\n");
-    line += L" \"" + path + L"\"";
-  }
-  STARTUPINFOW startup{sizeof(startup)};
-  PROCESS_INFORMATION process{};
-  const double start = Now();
-  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
-                      &process)) {
-    return -1;
-  }
-  CloseHandle(process.hThread);
-  DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-  const double took = Now() - start;
-  if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hProcess);
-  testbed::WaitNoStandIns(std::chrono::seconds(30));
-  if (code != 0) {
-    std::printf("export: the run of %d with \"%ls\" ended with exit code %lu\n", count, switches.c_str(), code);
-    return -1;
-  }
-  return took;
+  return bench::TimeUnattendedExport(dir, count, switches);
 }
 
 // Seconds per document on a road, from runs of 1 and 4; negative on failure.

@@ -16,6 +16,7 @@
 #include "driver/doclist_driver.h"
 #include "driver/driver.h"
 #include "driver/export_driver.h"
+#include "support/timed_export.h"
 #include "testbed/client/testbed_client.h"
 
 namespace testbed = tavrolin::testbed;
@@ -71,36 +72,11 @@ double PerDocument(bool startInPause) {
   return (four - one) / 3;
 }
 
-// Seconds of `tavrolin.exe /export /via:word` over `count` documents to its exit code 0;
-// negative on failure.
 double TimeWordRoad(const std::wstring& dir, int count, bool onePerDocument) {
   testbed::Settings settings;
   settings.startupDelayMs = kWordStartMs;
   testbed::Apply(settings);
-  const std::wstring exe = e2e::BinDir() + L"\\tavrolin.exe";
-  std::wstring line = L"\"" + exe + L"\" /export /via:word";
-  for (int i = 1; i <= count; ++i) {
-    const std::wstring path = dir + L"\\doc" + std::to_wstring(i) + L".docx";
-    e2e::WriteFileBytes(path, "Document " + std::to_string(i) + "\r\n");
-    line += L" \"" + path + L"\"";
-  }
-  SetEnvironmentVariableW(e2e::kBoundsVariable, onePerDocument ? L"perword=1" : nullptr);
-  STARTUPINFOW startup{sizeof(startup)};
-  PROCESS_INFORMATION process{};
-  const double start = Now();
-  const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                                      &startup, &process);
-  SetEnvironmentVariableW(e2e::kBoundsVariable, nullptr);
-  if (!started) return -1;
-  CloseHandle(process.hThread);
-  DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-  const double took = Now() - start;
-  if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hProcess);
-  testbed::WaitNoStandIns(std::chrono::seconds(30));
-  if (code != 0) std::printf("export: Word's road over %d ended with exit code %lu\n", count, code);
-  return code == 0 ? took : -1;
+  return bench::TimeUnattendedExport(dir, count, L"/via:word", onePerDocument ? L"perword=1" : nullptr);
 }
 
 double WordRoadPerDocument(bool onePerDocument) {

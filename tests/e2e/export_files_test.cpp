@@ -170,16 +170,8 @@ TEST_F(ExportFiles, ADocumentWithAPathBeyondTheClassicLimitIsExportedBesideItsel
   PressKey(VK_RETURN);  // "doc"
   HWND picker = WaitForDialogWithText(app->Pid(), L"Please select folder to add:", 20);
   ASSERT_NE(picker, nullptr);
-  HWND tree = nullptr;
-  for (HWND child : Children(picker)) {
-    if (ClassName(child) == WC_TREEVIEWW) tree = child;
-  }
-  ASSERT_NE(tree, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return !TreeVisibleTexts(tree).empty(); }, 20));
   std::wstring trace;
-  ASSERT_TRUE(PickByKeyboard(tree, StepsOnDriveC({folderName}), trace))
-      << std::string(trace.begin(), trace.end());
-  PressKey(VK_RETURN);
+  ASSERT_TRUE(PickInPicker(picker, StepsOnDriveC({folderName}), trace)) << std::string(trace.begin(), trace.end());
   HWND list = app->Control(tavrolin::kIdListView1);
   ASSERT_TRUE(WaitForListTexts(list, {document})) << "the list holds the path whole";
   ASSERT_TRUE(WaitFor([&] { return MousePointerOf(app->Window()) == tavrolin::kPointerDefault; }, 60));

@@ -365,15 +365,8 @@ TEST_F(ExportRun, WordsOwnExportWhenThePrinterIsRefusedAndThroughTheMenu) {
   ASSERT_NO_FATAL_FAILURE(pick(6, nullptr));                     // "PDFs into a folder..."
   HWND picker = WaitForDialogWithText(app->Pid(), L"Choose the folder for the PDFs.", 20);
   ASSERT_NE(picker, nullptr);
-  HWND tree = nullptr;
-  for (HWND child : Children(picker)) {
-    if (ClassName(child) == WC_TREEVIEWW) tree = child;
-  }
-  ASSERT_NE(tree, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return !TreeVisibleTexts(tree).empty(); }, 20));
   std::wstring trace;
-  ASSERT_TRUE(PickByKeyboard(tree, StepsOnDriveC({outName}), trace)) << std::string(trace.begin(), trace.end());
-  PressKey(VK_RETURN);
+  ASSERT_TRUE(PickInPicker(picker, StepsOnDriveC({outName}), trace)) << std::string(trace.begin(), trace.end());
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }, 20));
 
   PressExport();

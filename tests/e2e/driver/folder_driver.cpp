@@ -166,4 +166,18 @@ bool PickByKeyboard(HWND tree, const std::vector<std::wstring>& steps, std::wstr
   return true;
 }
 
+bool PickInPicker(HWND picker, const std::vector<std::wstring>& steps, std::wstring& trace) {
+  HWND tree = nullptr;
+  for (HWND child : Children(picker)) {
+    if (ClassName(child) == WC_TREEVIEWW) tree = child;
+  }
+  if (!tree || !WaitFor([&] { return !TreeVisibleTexts(tree).empty(); }, 20)) {
+    trace = L"no tree with items in the picker";
+    return false;
+  }
+  if (!PickByKeyboard(tree, steps, trace)) return false;
+  PressKey(VK_RETURN);
+  return true;
+}
+
 }  // namespace e2e

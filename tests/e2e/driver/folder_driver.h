@@ -35,5 +35,7 @@ std::vector<std::wstring> StepsOnDriveC(const std::vector<std::wstring>& folders
 // is the step's item, for kTreeRoot and kDrivesItem). Gives
 // whether every step arrived; `trace` tells where it went.
 bool PickByKeyboard(HWND tree, const std::vector<std::wstring>& steps, std::wstring& trace);
+// The picker's tree, once it shows items, walked by PickByKeyboard; then Return chooses.
+bool PickInPicker(HWND picker, const std::vector<std::wstring>& steps, std::wstring& trace);
 
 }  // namespace e2e
