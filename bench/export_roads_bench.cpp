@@ -25,20 +25,15 @@ double TimeRun(const std::wstring& dir, int count, const std::wstring& switches)
   return bench::TimeUnattendedExport(dir, count, switches);
 }
 
-// Seconds per document on a road, from runs of 1 and 4; negative on failure.
-double PerDocument(const std::wstring& name, const std::wstring& switches) {
-  const double one = TimeRun(e2e::MakeWorkDir(name + L"_1"), 1, switches);
-  const double four = TimeRun(e2e::MakeWorkDir(name + L"_4"), 4, switches);
-  if (one < 0 || four < 0) return -1;
-  return (four - one) / 3;
-}
-
 }  // namespace
 
 int wmain() {
   testbed::KillStandIns();
-  const double printed = PerDocument(L"bench_road_printer", L"/via:printer");
-  const double exported = PerDocument(L"bench_road_word", L"/via:word");
+  const auto road = [](const wchar_t* via) {
+    return [via](const std::wstring& dir, int count) { return TimeRun(dir, count, via); };
+  };
+  const double printed = bench::PerDocument(L"bench_road_printer", road(L"/via:printer"));
+  const double exported = bench::PerDocument(L"bench_road_word", road(L"/via:word"));
   testbed::Reset();
   if (printed <= 0 || exported < 0) {
     std::printf("export: a timed run failed\n");

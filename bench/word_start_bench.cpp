@@ -63,15 +63,6 @@ double TimeRun(const std::wstring& dir, int count, bool startInPause) {
   return took;
 }
 
-// Seconds per document, from runs of 1 and 4; negative on failure.
-double PerDocument(bool startInPause) {
-  const std::wstring name = startInPause ? L"bench_word_start_pause" : L"bench_word_start_after";
-  const double one = TimeRun(e2e::MakeWorkDir(name + L"_1"), 1, startInPause);
-  const double four = TimeRun(e2e::MakeWorkDir(name + L"_4"), 4, startInPause);
-  if (one < 0 || four < 0) return -1;
-  return (four - one) / 3;
-}
-
 double TimeWordRoad(const std::wstring& dir, int count, bool onePerDocument) {
   testbed::Settings settings;
   settings.startupDelayMs = kWordStartMs;
@@ -79,22 +70,20 @@ double TimeWordRoad(const std::wstring& dir, int count, bool onePerDocument) {
   return bench::TimeUnattendedExport(dir, count, L"/via:word", onePerDocument ? L"perword=1" : nullptr);
 }
 
-double WordRoadPerDocument(bool onePerDocument) {
-  const std::wstring name = onePerDocument ? L"bench_word_road_each" : L"bench_word_road_many";
-  const double one = TimeWordRoad(e2e::MakeWorkDir(name + L"_1"), 1, onePerDocument);
-  const double four = TimeWordRoad(e2e::MakeWorkDir(name + L"_4"), 4, onePerDocument);
-  if (one < 0 || four < 0) return -1;
-  return (four - one) / 3;
-}
-
 }  // namespace
 
 int wmain() {
   testbed::KillStandIns();
-  const double inPause = PerDocument(true);
-  const double afterQuit = PerDocument(false);
-  const double many = WordRoadPerDocument(false);
-  const double each = WordRoadPerDocument(true);
+  const auto printRoad = [](bool startInPause) {
+    return [startInPause](const std::wstring& dir, int count) { return TimeRun(dir, count, startInPause); };
+  };
+  const auto wordRoad = [](bool onePerDocument) {
+    return [onePerDocument](const std::wstring& dir, int count) { return TimeWordRoad(dir, count, onePerDocument); };
+  };
+  const double inPause = bench::PerDocument(L"bench_word_start_pause", printRoad(true));
+  const double afterQuit = bench::PerDocument(L"bench_word_start_after", printRoad(false));
+  const double many = bench::PerDocument(L"bench_word_road_many", wordRoad(false));
+  const double each = bench::PerDocument(L"bench_word_road_each", wordRoad(true));
   testbed::Reset();
   if (inPause < 0 || afterQuit <= 0 || many < 0 || each <= 0) {
     std::printf("export: a timed run failed (%.2f, %.2f, %.2f, %.2f s per document)\n", inPause, afterQuit, many, each);

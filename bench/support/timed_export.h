@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "common/win/pump.h"
@@ -41,6 +42,16 @@ inline double TimeUnattendedExport(const std::wstring& dir, int count, const std
   tavrolin::testbed::WaitNoStandIns(std::chrono::seconds(30));
   if (code != 0) std::printf("export: /export %ls over %d ended with exit code %lu\n", switches.c_str(), count, code);
   return code == 0 ? took : -1;
+}
+
+// Seconds per document: the slope between runs of 1 and 4 documents, so that the program's start
+// and the look for a running Word do not count. `run(dir, count)` gives a run's seconds, negative
+// on failure; so does this.
+inline double PerDocument(const std::wstring& name, const std::function<double(const std::wstring&, int)>& run) {
+  const double one = run(e2e::MakeWorkDir(name + L"_1"), 1);
+  const double four = run(e2e::MakeWorkDir(name + L"_4"), 4);
+  if (one < 0 || four < 0) return -1;
+  return (four - one) / 3;
 }
 
 }  // namespace bench
