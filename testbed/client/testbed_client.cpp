@@ -660,16 +660,40 @@ std::vector<DWORD> StandInProcesses() {
   return pids;
 }
 
+namespace {
+
+// Each thread of the process told to end its message loop.
+void PostQuitToThreads(DWORD pid) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == pid) PostThreadMessageW(entry.th32ThreadID, WM_QUIT, 0, 0);
+  }
+  CloseHandle(snapshot);
+}
+
+}  // namespace
+
 std::size_t KillStandIns() {
-  std::size_t count = 0;
+  // Asked first to end on their own, so that each revokes its class: Wine keeps the class of a
+  // killed server registered, and the next CreateObject gets that dead server (0x800706BA).
+  // A stand-in hung in a call cannot answer and is killed after the shared second.
+  const auto running = StandInProcesses();
+  for (DWORD pid : running) PostQuitToThreads(pid);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (!StandInProcesses().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(kPollInterval);
+  }
   for (DWORD pid : StandInProcesses()) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (!process) continue;
-    if (TerminateProcess(process, 1)) ++count;
+    TerminateProcess(process, 1);
     WaitForSingleObject(process, 2000);
     CloseHandle(process);
   }
-  return count;
+  return running.size();
 }
 
 bool WaitNoStandIns(std::chrono::milliseconds timeout) {

@@ -154,6 +154,7 @@ int Run(HINSTANCE instance, bool embedded) {
       CoUninitialize();
       return 2;
     }
+    LogEvent(L"registered", L"");
   } else {
     window = CreateMainWindow(instance);
     runningApp = CreateApplication();

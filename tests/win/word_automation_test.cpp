@@ -208,6 +208,28 @@ TEST_F(WordAutomationTest, EveryDocumentGetsANewInstance) {
   EXPECT_NE(opens[0].pid, opens[1].pid);
 }
 
+// Wine keeps the class of a server ended before anyone took it (a Word given up while
+// starting); the next start must still get a Word of its own.
+TEST_F(WordAutomationTest, AWordEndedBeforeAnyoneTookItLeavesTheNextStartWorking) {
+  std::wstring commandLine = L"\"" + tb::ServerPath() + L"\" -Embedding";
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &started));
+  CloseHandle(started.hThread);
+  const auto registered = [](const auto& log) { return !tb::EventsOf(log, L"registered").empty(); };
+  EXPECT_TRUE(registered(tb::WaitForLog(settings_.logFile, registered, 20s)));
+  TerminateProcess(started.hProcess, 1);
+  WaitForSingleObject(started.hProcess, 5000);
+  CloseHandle(started.hProcess);
+
+  ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
+  std::unique_ptr<WordApplication> word;
+  parts.word().OpenWordDocument(document_, word);
+  parts.word().Quit(*word);
+  EXPECT_EQ(1u, tb::CallsOf(Log(), L"OpenNoRepairDialog").size());
+}
+
 TEST_F(WordAutomationTest, WordsOwnDescriptionReachesTheCaller) {
   ComWord parts(messages_, busy_, UiPump(), ShortBounds(), stop_);
   AutomatedWord& word = parts.word();

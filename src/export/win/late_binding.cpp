@@ -294,9 +294,11 @@ std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId
       clock.Start();
       hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
       // Wine can hand a single-use server's class object to two clients starting at once and
-      // the second gets E_NOINTERFACE; asking again starts a server of its own. Windows never
-      // answers so for Word's IDispatch, so there the retry cannot fire.
-      if (hr == E_NOINTERFACE) {
+      // the second gets E_NOINTERFACE; and it keeps the class of a server ended before anyone
+      // took it (a Word given up while starting), so the next creation reaches that dead one.
+      // Asking again starts a server of its own. Windows answers neither for Word's IDispatch,
+      // so there the retry cannot fire.
+      if (hr == E_NOINTERFACE || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) {
         object.Reset();
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
       }
