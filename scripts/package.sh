@@ -32,14 +32,19 @@ Tavrolin turns a batch of Word documents into PDF files. Collect documents in th
 its subfolders). Then press "Export to PDF": each document is opened in Word, printed on the
 printer "PDF Printer", and saved as a PDF beside itself, with the same name and ".pdf".
 Double-click a document to take it off the list; drag it to move it.
+Right-click "Export to PDF" for its options: Word's own PDF export instead of the printer
+(links, bookmarks from headings and tags for screen readers; PDF/A for archiving; comments
+and tracked changes shown), and the PDFs into a folder you choose instead of beside their
+documents (the folders below the documents' common folder are kept).
 
 What it needs
 - Windows 10 or 11, 64-bit.
 - Microsoft Word, installed on this computer.
-- A printer named exactly "PDF Printer" whose driver asks for the file name in a "Save As"
-  dialog (a virtual PDF printer). Rename the printer in Windows' printer settings if needed.
-- Write access to the folders of the documents: the PDFs are written there. An older PDF of
-  the same name is replaced.
+- For printing (the default): a printer named exactly "PDF Printer" whose driver asks for the
+  file name in a "Save As" dialog (a virtual PDF printer). Rename the printer in Windows'
+  printer settings if needed. Word's own PDF export needs no printer.
+- Write access to the folders the PDFs go to (beside the documents unless you choose a
+  folder). An older PDF of the same name is replaced.
 
 How to install
 With the installer: double-click tavrolin-$version-win64.msi (or, for all computers of an
@@ -68,12 +73,18 @@ From a batch file
   echo %ERRORLEVEL%
 /export exports the documents at once, shows no message, goes on after a document that fails,
 and ends by itself. Without "start /wait" the batch file does not wait for it.
-  /list:FILE       more paths, one a line, from a UTF-8 text file; a report of an earlier run
-                   gives the documents that failed in it: /list:report.txt
+  /list:FILE       more paths, one a line, from a text file (UTF-16 as PowerShell's ">" writes
+                   it, UTF-8, or else the ANSI code page as "dir /b >" writes it; quotes are
+                   removed; a relative path is taken from the list's own folder); a report of
+                   an earlier run gives the documents that failed in it: /list:report.txt
   /report:FILE     one line per document (exported, skipped or failed; seconds; the path; for
                    a failure the step and the reason) and a totals line, in UTF-8, tab-separated;
                    the same lines go to the console it was started from
-  /skip-existing   skips a document whose PDF exists and is newer than it
+  /skip-existing   skips a document whose complete PDF exists and is newer than it
+  /out:DIR         the PDFs into DIR, each below it as its document lies below the folder the
+                   documents share
+  /via:word        Word's own PDF export (no printer); with /pdfa PDF/A, with /markup the
+                   comments and tracked changes shown; /via:printer (the default) prints
   /?               the usage
 Exit codes: 0 every document exported or skipped; 1 some failed; 2 every one failed; 3 a bad
 command line, an unreadable list or report file, or no document; 4 Word not registered for
