@@ -399,8 +399,10 @@ std::wstring ExportRunner::PassOn(std::unique_ptr<WordApplication>& word, int po
       return {};
     } catch (...) {
       // Its PDF is in place either way: only this Word goes, and the next document starts its own.
+      // Said of an exported document only when that Word is left to the user.
       const std::unique_ptr<WordApplication> failed = std::move(word);
-      return ports_.word.Dismiss(*failed);
+      const std::wstring fate = ports_.word.Dismiss(*failed);
+      return fate == kWordLeftToUser ? fate : std::wstring();
     }
   }
   const std::unique_ptr<WordApplication> quitting = std::move(word);

@@ -102,12 +102,6 @@ inline constexpr std::int32_t kUnknownName = static_cast<std::int32_t>(0x8002000
 // and writes them when it quits, so one changed for a run is put back before Quit.
 inline constexpr wchar_t kUpdateFieldsAtPrint[] = L"UpdateFieldsAtPrint";
 
-// Word's members that tell whether the user has work in an instance: a document the user opens
-// while an invisible, automated Word runs can land in it (and show it).
-inline constexpr wchar_t kWordLeftToUser[] =
-    L"That Word instance also held a document of the user's or had been shown to the user: only "
-    L"this document was closed, without saving, and that Word was left running.";
-
 // What the user reads about the Word instance in hand once it is dealt with.
 inline constexpr wchar_t kWordEnded[] = L"That Word instance was ended.";
 inline constexpr wchar_t kWordClosed[] = L"That Word instance was closed.";

@@ -133,6 +133,7 @@ class FakeWord final : public Word {
   }
   void CloseDocument(WordApplication& word) override {
     journal_.push_back(L"close " + static_cast<FakeApplication&>(word).document);
+    if (static_cast<FakeApplication&>(word).document == closeFails) throw AutomationError(L"Close", L"The call timed out.");
   }
   // Word's own export writes the PDF before it returns.
   std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions&) override {
@@ -166,7 +167,7 @@ class FakeWord final : public Word {
   std::function<void()> whileStarting;
   double dialogSeconds = 0;
   double pdfDelay = 0.5;
-  std::wstring openFails, printFails, exportFails, quitFails, noPdf, printerStays, usersToo;
+  std::wstring openFails, printFails, exportFails, quitFails, closeFails, noPdf, printerStays, usersToo;
   std::wstring printFailsMember = L"PrintOut";
   std::wstring fate;  // what Dismiss says
   int live = 0;
@@ -618,6 +619,24 @@ TEST_F(ExportRunTest, WordsRoadKeepsOneWordUntilAFailureItsShareOrTheEnd) {
             words);
   EXPECT_EQ(1, word.maxLive);
   EXPECT_EQ(0, word.live);
+}
+
+// A Word whose close fails after its PDF is dismissed; the end message says it was left running
+// only when it was left to the user.
+TEST_F(ExportRunTest, WordsRoadCallsADismissedWordLeftRunningOnlyWhenLeftToTheUser) {
+  for (const std::wstring fate : {std::wstring(L"That Word instance was closed."), std::wstring(kWordLeftToUser)}) {
+    Rig t;
+    t.Add({L"C:\a.docx", L"C:\b.docx"});
+    t.word.closeFails = L"C:\a.docx";
+    t.word.fate = fate;
+    ExportRunner byWord{{t.documents, t.word, t.files, t.progress, t.messages, t.busy, t.pump, t.stop}, t.bounds,
+                        {ExportRoad::Word}};
+    byWord.Press();
+    bool said = false;
+    for (const auto& box : t.messages.shown) said = said || Contains(box.text, L"Word was left running");
+    EXPECT_EQ(said, fate == kWordLeftToUser);
+    EXPECT_EQ(t.LastMessage(), L"Done.");
+  }
 }
 
 // Word refuses "PDF Printer" (not installed) before any PDF: the window offers Word's own export
