@@ -83,6 +83,15 @@ class ExportRun : public ::testing::Test {
     return opened;
   }
 
+  // The stand-ins' own account of their lives and the calls that failed, for a failure's message.
+  std::string StandInEvents() {
+    std::string text;
+    for (const auto& e : testbed::ReadLog(settings.logFile)) {
+      if (e.kind == "event" || (e.kind == "call" && e.hr < 0)) text += "\n" + e.raw;
+    }
+    return text;
+  }
+
   std::wstring dir;
   testbed::Settings settings;
   std::unique_ptr<App> app;
@@ -110,7 +119,7 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   PressExport();
 
   const auto done = NextBox();
-  EXPECT_EQ(done.text, L"Done.");
+  EXPECT_EQ(done.text, L"Done.") << StandInEvents();
   EXPECT_EQ(done.caption, L"Tavrolin");
   EXPECT_EQ(done.buttons, std::vector<std::wstring>{L"OK"});
   EXPECT_EQ(Progress(), 0) << "the bar is back at 0 when Done. shows";
