@@ -164,6 +164,7 @@ void Form1::OnCreate() {
   addFolder_ = std::make_unique<AddFolderFeature>(Face(kIdCheck4), hwnd_, documents_, *this,
                                                   pointers_->Busy());
   unattended_ = std::make_unique<UnattendedRun>(hwnd_, documents_, *export_);
+  RunEnd::Watch(hwnd_);
 }
 
 void Form1::CreateControls() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/form1_export.h"
+#include "app/form1_unattended.h"
 #include "app/test_bounds.h"
 #include "common/win/pump.h"
 #include "doclist/win/folder_win.h"
@@ -52,6 +53,15 @@ void ExportFeature::Check2_Click() {
     runner_->Press();
     return;
   }
+  // Held by the session's end as an unattended run is: a restart at night unwinds it first.
+  RunEnd::Begin();
+  struct Unwound {
+    HWND form;
+    ~Unwound() {
+      ShutdownBlockReasonDestroy(form);
+      RunEnd::Unwound();
+    }
+  } unwound{GetParent(check2_.hwnd())};
   if (!StartRun(boxes_, nullptr, choices_)) {
     boxes_.Notify(L"The export could not start: Word's automation is not available.");
   }

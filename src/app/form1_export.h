@@ -36,6 +36,7 @@ class ExportFeature final {
   // The export of the whole list, unattended: `boxes` answer for the user and `observer` follows
   // each document, the way `choices` say. False when Word's automation could not be set up.
   bool RunUnattended(MessageBoxes& boxes, RunObserver& observer, const ExportChoices& choices);
+  bool Running() const { return runner_ != nullptr; }
 
  private:
   void Check2_Click();

@@ -60,7 +60,7 @@ void UnattendedRun::Start(ReportSink& report, const StartRequest& start) {
   report_ = &report;
   line_ = start.line;
   unreadLines_ = start.unreadLines;
-  RunEnd::Watch(form_);
+  RunEnd::Begin();
   PostMessageW(form_, kStartUnattendedMessage, 0, 0);
 }
 
@@ -72,16 +72,18 @@ std::optional<int> UnattendedRun::ExitCode() const {
 bool UnattendedRun::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_QUERYENDSESSION:
-      if (!running_) return false;
+      if (!running_ && !export_.Running()) return false;
       // Said by Windows beside the program while the session waits for it.
       ShutdownBlockReasonCreate(form_, L"Exporting documents to PDF");
       result = TRUE;
       return true;
-    case WM_ENDSESSION:
+    case WM_ENDSESSION: {
       // Only started here: the run unwinds in the frames below, held for by the hidden window.
-      if (wParam && running_) PostMessageW(form_, WM_CLOSE, 0, 0);
+      const bool running = running_ || export_.Running();
+      if (wParam && running) PostMessageW(form_, WM_CLOSE, 0, 0);
       result = 0;
-      return running_;
+      return running;
+    }
     case kStartUnattendedMessage:
       Run();
       result = 0;
@@ -130,8 +132,13 @@ LRESULT UnattendedRun::OnHandedPaths(const COPYDATASTRUCT& data) {
 
 void RunEnd::Watch(HWND form) {
   runWindow = form;
-  if (!unwoundEvent.load()) unwoundEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // Set while no run is under way: an end then waits for nothing.
+  if (!unwoundEvent.load()) unwoundEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
   if (HANDLE thread = CreateThread(nullptr, 0, SessionEndThread, nullptr, 0, nullptr)) CloseHandle(thread);
+}
+
+void RunEnd::Begin() {
+  if (HANDLE event = unwoundEvent.load()) ResetEvent(event);
 }
 
 void RunEnd::Close() {

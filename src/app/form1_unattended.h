@@ -54,14 +54,17 @@ class UnattendedRun final {
 // let the process end is held, bounded by what Windows allows, until the run has unwound.
 class RunEnd final {
  public:
-  // On the UI thread, as the run starts: the window whose close ends it, and a hidden window of
-  // a thread of its own that holds WM_ENDSESSION while the UI thread unwinds the run.
+  // Once, as the window is made: the window whose close ends a run, and a hidden window of a
+  // thread of its own that holds WM_ENDSESSION while the UI thread unwinds a run.
   static void Watch(HWND form);
+  // On the UI thread, as a run (unattended or the window's) starts.
+  static void Begin();
   // From any thread: closes the run's window.
   static void Close();
   // From any thread: false when the run had not unwound within the bound.
   static bool AwaitUnwound();
-  // On the UI thread, once the report's last line is written.
+  // On the UI thread, once the run has unwound (an unattended one: once the report's last line
+  // is written).
   static void Unwound();
 };
 
