@@ -42,18 +42,6 @@ POINT CentreOf(HWND control) {
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-// Now and then a single injected move never reaches the window here (seen with the program of
-// before as well): as a hand would, the pointer is moved on by a pixel and back until the window
-// shows that it took a move, within ten seconds.
-bool HoverUntil(POINT at, const std::function<bool()>& taken) {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    if (attempt > 0) MoveMouseTo(at.x + 1, at.y);
-    if (!MovePointerTo(at)) return false;
-    if (WaitFor(taken, 0.5)) return true;
-  }
-  return false;
-}
-
 class MainWindow : public ::testing::Test {
  protected:
   App app;

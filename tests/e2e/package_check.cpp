@@ -80,13 +80,13 @@ TEST(Package, TheWindowShowsTheHandOverAButton) {
   HWND form = app.Window();
   SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   const RECT client = ClientRectOnScreen(form);
-  ASSERT_TRUE(MovePointerTo({client.left + 461, client.top + 116}));  // the gap right of the list
-  ASSERT_TRUE(WaitFor([&] { return CurrentCursor() != nullptr && MousePointerOf(form) == 0; }, 10));
+  ASSERT_TRUE(HoverUntil({client.left + 461, client.top + 116},  // the gap right of the list
+                         [&] { return CurrentCursor() != nullptr && MousePointerOf(form) == 0; }));
   const HCURSOR arrow = CurrentCursor();
 
   const RECT button = WindowRectOnScreen(app.Control(tavrolin::kIdCheck1));
-  ASSERT_TRUE(MovePointerTo({(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
-  EXPECT_TRUE(WaitFor([&] { return MousePointerOf(form) == tavrolin::kPointerCustom; }, 10));
+  EXPECT_TRUE(HoverUntil({(button.left + button.right) / 2, (button.top + button.bottom) / 2},
+                         [&] { return MousePointerOf(form) == tavrolin::kPointerCustom; }));
   // Without the package's HAND-M.CUR the setting would show the arrow.
   EXPECT_TRUE(WaitFor([&] { return CurrentCursor() != arrow; }, 10)) << "the hand over the button";
   SaveScreenshot(nullptr, ScreenshotDir() + L"\\package_hand.bmp");

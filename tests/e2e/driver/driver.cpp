@@ -245,6 +245,15 @@ bool MovePointerTo(POINT p) {
       10);
 }
 
+bool HoverUntil(POINT at, const std::function<bool()>& taken) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (attempt > 0) MoveMouseTo(at.x + 1, at.y);
+    if (!MovePointerTo(at)) return false;
+    if (WaitFor(taken, 0.5)) return true;
+  }
+  return false;
+}
+
 void MouseButton(bool down, bool right) {
   INPUT input{};
   input.type = INPUT_MOUSE;

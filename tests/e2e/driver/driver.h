@@ -65,6 +65,9 @@ int ButtonValue(HWND button);
 void MoveMouseTo(int x, int y);
 // Moves it there and waits until the system reports it there; false after 10 s.
 bool MovePointerTo(POINT p);
+// Now and then a single injected move never reaches the window under Xvfb: as a hand would, the
+// pointer is moved on by a pixel and back until `taken` holds, within ten seconds.
+bool HoverUntil(POINT at, const std::function<bool()>& taken);
 void MouseButton(bool down, bool right = false);
 HCURSOR CurrentCursor();
 // The main window's pointer setting: 0 default, 11 hourglass, 99 the custom hand.
