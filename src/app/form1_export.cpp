@@ -56,12 +56,8 @@ void ExportFeature::Check2_Click() {
   // Held by the session's end as an unattended run is: a restart at night unwinds it first.
   RunEnd::Begin();
   struct Unwound {
-    HWND form;
-    ~Unwound() {
-      ShutdownBlockReasonDestroy(form);
-      RunEnd::Unwound();
-    }
-  } unwound{GetParent(check2_.hwnd())};
+    ~Unwound() { RunEnd::Unwound(); }
+  } unwound;
   if (!StartRun(boxes_, nullptr, choices_)) {
     boxes_.Notify(L"The export could not start: Word's automation is not available.");
   }

@@ -151,6 +151,8 @@ bool RunEnd::AwaitUnwound() {
 }
 
 void RunEnd::Unwound() {
+  // A window that stays open must not go on saying that it exports.
+  if (HWND window = runWindow.load()) ShutdownBlockReasonDestroy(window);
   if (HANDLE event = unwoundEvent.load()) SetEvent(event);
 }
 

@@ -42,13 +42,13 @@ struct PdfOptions {
   bool operator==(const PdfOptions&) const = default;
 };
 
-// One Word application object, started for one document. Released when destroyed.
 // What Quit and Dismiss say of a Word that also held work of the user's: a document the user
 // opens while an invisible, automated Word runs can land in it (and show it).
 inline constexpr wchar_t kWordLeftToUser[] =
     L"That Word instance also held a document of the user's or had been shown to the user: only "
     L"this document was closed, without saving, and that Word was left running.";
 
+// One Word application object, started for one document. Released when destroyed.
 class WordApplication {
  public:
   virtual ~WordApplication() = default;

@@ -64,18 +64,6 @@ class Started {
   PROCESS_INFORMATION process_{};
 };
 
-// The process's hidden windows of a class, which TopLevelWindows does not list.
-std::vector<HWND> HiddenWindows(DWORD pid, const wchar_t* className) {
-  std::vector<HWND> found;
-  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window;
-       window = FindWindowExW(nullptr, window, className, nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == pid) found.push_back(window);
-  }
-  return found;
-}
-
 // UTF-16 LE with its byte-order mark, as Windows PowerShell 5.1's ">" writes.
 std::string Utf16File(const std::wstring& text) {
   std::string bytes = "\xFF\xFE";

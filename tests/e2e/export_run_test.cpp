@@ -441,11 +441,9 @@ TEST_F(ExportRun, PressingExportDuringARunOffersToStopIt) {
   DWORD_PTR answer = FALSE;
   ASSERT_TRUE(SendMessageTimeoutW(app->Window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
   EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer);
-  const HWND holder = FindWindowW(tavrolin::kSessionEndClass, nullptr);
-  DWORD holderPid = 0;
-  GetWindowThreadProcessId(holder, &holderPid);
-  ASSERT_EQ(holderPid, app->Pid()) << "the window that holds the end";
-  for (HWND told : {app->Window(), holder}) SendMessageTimeoutW(told, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
+  const std::vector<HWND> holders = HiddenWindows(app->Pid(), tavrolin::kSessionEndClass);
+  ASSERT_EQ(1u, holders.size()) << "the window that holds the end";
+  for (HWND told : {app->Window(), holders.front()}) SendMessageTimeoutW(told, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
   EXPECT_TRUE(app->WaitExit(30));
   EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30)));
   EXPECT_EQ(testbed::DefaultPrinter(), printerBefore);

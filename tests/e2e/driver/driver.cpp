@@ -147,6 +147,17 @@ HWND WaitForTopLevel(DWORD pid, const wchar_t* className, const wchar_t* title, 
   return found;
 }
 
+std::vector<HWND> HiddenWindows(DWORD pid, const wchar_t* className) {
+  std::vector<HWND> found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) found.push_back(window);
+  }
+  return found;
+}
+
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> result;
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

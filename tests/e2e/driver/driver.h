@@ -34,6 +34,8 @@ RECT RectInParent(HWND child);
 // Visible top-level windows of a process, optionally of one class and title.
 std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* className = nullptr,
                                   const wchar_t* title = nullptr);
+// The process's windows of a class, hidden ones too (which TopLevelWindows does not list).
+std::vector<HWND> HiddenWindows(DWORD pid, const wchar_t* className);
 HWND WaitForTopLevel(DWORD pid, const wchar_t* className, const wchar_t* title, double seconds);
 // Direct children in z-order.
 std::vector<HWND> Children(HWND parent);
