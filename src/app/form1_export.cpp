@@ -38,7 +38,7 @@ ExportFeature::ExportFeature(FaceButton& check2, HWND progressBar1, const Docume
   const TestBounds test = ParseTestBounds(EnvironmentText(kTestBoundsVariable));
   if (test.pdf) bounds_.pdfSeconds = *test.pdf;
   if (test.dialog) wordBounds_.dialog.dialogSeconds = *test.dialog;
-  if (test.spare) wordBounds_.startInPause = *test.spare;
+  if (test.spare) wordBounds_.startAhead = *test.spare;
   if (test.perWord) bounds_.documentsPerWord = *test.perWord;
   if (test.call) {
     wordBounds_.callSeconds = *test.call;

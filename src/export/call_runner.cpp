@@ -163,6 +163,7 @@ std::shared_ptr<CallThread> CallRunner::Current() {
 }
 
 void CallRunner::LeaveThread(const std::shared_ptr<CallThread>& thread) {
+  thread->clock.GiveUp();
   thread->Finish(true);
   std::lock_guard lock(threadMutex_);
   if (thread_ == thread) thread_.reset();

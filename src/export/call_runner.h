@@ -43,10 +43,14 @@ class AttemptClock {
     return started >= 0 && clock_->Now() - started >= seconds;
   }
   double Now() const { return clock_->Now(); }
+  // The caller gave up on this thread's call: what it would still start (a second try) is not.
+  void GiveUp() { givenUp_ = true; }
+  bool GivenUp() const { return givenUp_; }
 
  private:
   std::shared_ptr<Clock> clock_;
   std::atomic<double> started_{-1};
+  std::atomic<bool> givenUp_{false};
 };
 
 // Repeats an attempt while the server refuses it as busy, for `bounds.busyRetrySeconds` in all,

@@ -318,15 +318,23 @@ DocumentResult ExportRunner::ExportOne(const std::wstring& document, const std::
     result.warning = InStep(L"printing on \"PDF Printer\"", [&] { return ports_.word.PrintToPdfPrinter(*word, printerPath); });
     ports_.busy.Refresh();
     ThrowIfStopped();
-    WaitForPdf(printerPath);
-    if (!printed.empty()) MoveIntoPlace(std::exchange(printed, std::wstring()), outputPath);
-    KeepPdf(oldPdf, result, position);
-    // The one second before Word is told to quit; a stop cuts it short, and the document still
-    // counts as exported (its PDF is in place): the run stops after it.
-    trace::Mark(L"pause");
-    const double pauseStart = ports_.pump.Now();
-    // Word's start, the longest wait of a document, is made meanwhile for the next one.
-    if (position < ports_.documents.Count()) ports_.word.PrepareNext();
+    double pauseStart = 0;
+    const auto finishPdf = [&] {
+      WaitForPdf(printerPath);
+      if (!printed.empty()) MoveIntoPlace(std::exchange(printed, std::wstring()), outputPath);
+      KeepPdf(oldPdf, result, position);
+      trace::Mark(L"pause");
+      pauseStart = ports_.pump.Now();
+    };
+    // Word's start, the longest wait of a document, is made for the next one meanwhile.
+    if (position < ports_.documents.Count()) {
+      ports_.word.PrepareNext(finishPdf);
+    } else {
+      finishPdf();
+    }
+    // The one second from the PDF's completion before Word is told to quit; a stop cuts it
+    // short, and the document still counts as exported (its PDF is in place): the run stops
+    // after it.
     WaitSeconds(ports_.pump, std::max(0.0, 1.0 - (ports_.pump.Now() - pauseStart)), ports_.stop.Test());
     trace::Mark(L"paused");
     // Out of hand first: the instance is done with, whatever Quit comes to.

@@ -90,10 +90,11 @@ class Word {
   // within a few seconds. Never throws; says what became of it (empty when it was dealt with
   // already).
   virtual std::wstring Dismiss(WordApplication& word) = 0;
-  // In the pause after a document's PDF, when another document follows: the next document's
-  // Word is started now, while nothing else is asked of Word. Never throws; a start that failed
-  // is the next OpenWordDocument's failure.
-  virtual void PrepareNext() {}
+  // Once a document's dialog is completed, when another document follows: the next document's
+  // Word is started while `pdf` (the wait for this document's PDF) runs beside it, since nothing
+  // else is asked of Word then. Throws only what `pdf` threw, once the start is settled; a start
+  // that failed is the next OpenWordDocument's failure.
+  virtual void PrepareNext(const std::function<void()>& pdf) { pdf(); }
   // Once at the end of a run, on every way out: a Word started for a document that never came,
   // and one still on its way out, are dealt with. Never throws.
   virtual void EndRun() {}

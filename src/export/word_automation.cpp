@@ -319,7 +319,7 @@ AutomatedWord::Turn AutomatedWord::TakeTurn(SessionLock* lock, const std::wstrin
   return turn;
 }
 
-void AutomatedWord::StartInstance(std::unique_ptr<Instance>& word) {
+void AutomatedWord::StartInstance(std::unique_ptr<Instance>& word, const std::function<void()>& meanwhile) {
   // The processes of Word's program just before and just after the creation: the one that is
   // new is this instance. Another export's start waits for this one's; a Word the user starts
   // meanwhile makes two, and then none is taken.
@@ -331,7 +331,8 @@ void AutomatedWord::StartInstance(std::unique_ptr<Instance>& word) {
   if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;
   try {
-    app = ports_.automation.CreateObject(kWordClass);
+    app = meanwhile ? ports_.automation.CreateObjectAlongside(kWordClass, meanwhile)
+                    : ports_.automation.CreateObject(kWordClass);
   } catch (const CallAbandoned& e) {
     // Given up while Word was starting: the one new process is its, and only ended.
     word = std::make_unique<Instance>(nullptr, Identify(program, before), ports_.printers, WordState::Hung);
@@ -404,20 +405,36 @@ void AutomatedWord::OpenIn(Instance& instance, const std::wstring& documentPath)
   ports_.busy.Refresh();
 }
 
-void AutomatedWord::PrepareNext() {
-  if (!bounds_.startInPause || spare_) return;
-  // The one that quit last is gone first: never more than two at once.
-  FinishDeparting();
-  if (ports_.stop.Requested()) return;
-  auto spare = std::make_unique<Spare>();
-  try {
-    StartInstance(spare->word);
-  } catch (...) {
-    spare->failure = std::current_exception();
+void AutomatedWord::PrepareNext(const std::function<void()>& pdf) {
+  // The PDF's wait runs once, whichever way the start goes; what it throws is this document's,
+  // and comes out only once the spare is settled.
+  bool waited = false;
+  std::exception_ptr pdfFailure;
+  const std::function<void()> waitForPdf = [&] {
+    waited = true;
+    try {
+      pdf();
+    } catch (...) {
+      pdfFailure = std::current_exception();
+    }
+  };
+  if (bounds_.startAhead && !spare_) {
+    // The one that quit last is gone first: never more than two at once.
+    FinishDeparting();
+    if (!ports_.stop.Requested()) {
+      auto spare = std::make_unique<Spare>();
+      try {
+        StartInstance(spare->word, waitForPdf);
+      } catch (...) {
+        spare->failure = std::current_exception();
+      }
+      spare_ = std::move(spare);
+    }
   }
-  spare_ = std::move(spare);
+  if (!waited) waitForPdf();
   // A stop meanwhile ends the run after this document: no document will take it.
   if (ports_.stop.Requested()) DropSpare();
+  if (pdfFailure) std::rethrow_exception(pdfFailure);
 }
 
 void AutomatedWord::DropSpare() {

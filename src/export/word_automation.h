@@ -68,6 +68,20 @@ class Automation {
   virtual ~Automation() = default;
   // A new instance of the class.
   virtual std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) = 0;
+  // The same, running `meanwhile` (which never throws) once on this thread while the server
+  // starts.
+  virtual std::unique_ptr<Dispatch> CreateObjectAlongside(const std::wstring& progId,
+                                                          const std::function<void()>& meanwhile) {
+    std::unique_ptr<Dispatch> made;
+    try {
+      made = CreateObject(progId);
+    } catch (...) {
+      meanwhile();
+      throw;
+    }
+    meanwhile();
+    return made;
+  }
   // The running instance registered for the class, its calls held to `bounds`; throws when
   // there is none.
   virtual std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds& bounds) = 0;
@@ -138,9 +152,9 @@ struct WordBounds {
   double printingSeconds = 30;
   double printingPollSeconds = 0.25;
   DialogBounds dialog;
-  // The next document's Word is started in the pause after a PDF; false (the tests' hook
-  // only) starts each one after the last has quit.
-  bool startInPause = true;
+  // The next document's Word is started while the printer finishes a PDF; false (the tests'
+  // hook only) starts each one after the last has quit.
+  bool startAhead = true;
 };
 
 // A lock shared by every Tavrolin of this desktop. One for the printer's dialog: another export
@@ -194,7 +208,7 @@ class AutomatedWord final : public Word {
   std::wstring ExportToPdf(WordApplication& word, const std::wstring& outputPath, const PdfOptions& options) override;
   std::wstring Quit(WordApplication& word) override;
   std::wstring Dismiss(WordApplication& word) override;
-  void PrepareNext() override;
+  void PrepareNext(const std::function<void()>& pdf) override;
   void EndRun() override;
 
   class Instance;
@@ -227,8 +241,9 @@ class AutomatedWord final : public Word {
   std::wstring EndNow(Instance& word);
   std::wstring Closed(Instance& word);
   // A new instance set up for a document, nothing opened. `word` holds it from the moment it
-  // exists, so that on a failure it is dismissed.
-  void StartInstance(std::unique_ptr<Instance>& word);
+  // exists, so that on a failure it is dismissed. `meanwhile`, when given, runs during its
+  // creation.
+  void StartInstance(std::unique_ptr<Instance>& word, const std::function<void()>& meanwhile = nullptr);
   // The instance that quit while the next one was up: waited for (pumped, within its quit
   // bound) and ended if it stays, then the user's printer back.
   void FinishDeparting();
@@ -236,7 +251,7 @@ class AutomatedWord final : public Word {
   void DropSpare();
 
   // At most two instances exist at once: the one with the document, and either the next one
-  // (started in the pause) or the last one on its way out.
+  // (started while the printer finishes) or the last one on its way out.
   struct Spare {
     std::unique_ptr<Instance> word;
     std::exception_ptr failure;  // its start's failure, for the next document

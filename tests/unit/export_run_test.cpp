@@ -155,10 +155,11 @@ class FakeWord final : public Word {
     return fate;
   }
   // Where in the journal each next Word was started, and the run's end; the start takes
-  // `startSeconds`, pumped.
-  void PrepareNext() override {
+  // `startSeconds`, pumped, with the PDF's wait beside it.
+  void PrepareNext(const std::function<void()>& pdf) override {
     prepared.push_back(journal_.size());
     const double start = pump_.Now();
+    pdf();
     while (pump_.Now() - start < startSeconds && !stop_.Requested()) pump_.Idle(kPollSeconds);
   }
   void EndRun() override { endedAt.push_back(journal_.size()); }
@@ -315,7 +316,8 @@ TEST_F(ExportRunTest, TheNextWordStartsInThePauseAndTheRunsEndIsToldOnce) {
   runner.Press();
   const double plain = pump.Now();
   ASSERT_EQ(word.prepared.size(), 2u) << "none after the last document";
-  EXPECT_LT(IndexOf(journal, L"progress"), word.prepared[0]) << "once the PDF is complete";
+  EXPECT_LT(IndexOf(journal, L"print C:\\a.docx -> C:\\a.pdf"), word.prepared[0]);
+  EXPECT_LE(word.prepared[0], IndexOf(journal, L"progress")) << "while the printer finishes the PDF";
   EXPECT_LE(word.prepared[0], IndexOf(journal, L"quit C:\\a.docx"));
   EXPECT_LE(word.prepared[1], IndexOf(journal, L"quit C:\\b.docx"));
   ASSERT_EQ(word.endedAt.size(), 1u);
@@ -324,9 +326,9 @@ TEST_F(ExportRunTest, TheNextWordStartsInThePauseAndTheRunsEndIsToldOnce) {
 
   Rig slow;
   slow.Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
-  slow.word.startSeconds = 0.8;
+  slow.word.startSeconds = 1.4;
   slow.runner.Press();
-  EXPECT_LT(slow.pump.Now() - plain, 0.2) << "a start shorter than the pause costs nothing";
+  EXPECT_LT(slow.pump.Now() - plain, 0.2) << "a start shorter than the PDF's wait and the pause costs nothing";
 
   const std::pair<const char*, std::function<void(Rig&)>> ways[] = {
       {"stopped in the pause", [](Rig& r) { r.pump.At(2.3, [&r] { r.stop.Ask(); }); }},

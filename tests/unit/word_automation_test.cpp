@@ -739,7 +739,9 @@ TEST_F(WordSequenceTest, TheNextWordStartsInThePauseAndTheNextOpenTakesIt) {
   word.PrintToPdfPrinter(*first, L"C:\\Docs\\a.pdf");
   log.calls.clear();
   automation.strings[L"UpdateFieldsAtPrint"] = L"-1";  // a new Word reads the user's value
-  word.PrepareNext();
+  int pdfWaits = 0;
+  word.PrepareNext([&] { pdfWaits += Count(L"create Word.Application") == 1 && log.calls.size() == 1; });
+  EXPECT_EQ(1, pdfWaits) << "the PDF is waited for once, while Word is created";
   EXPECT_EQ((std::vector<std::wstring>{L"create Word.Application", L"App.put AutomationSecurity",
                                        L"App.put DisplayAlerts", L"App.get Options", L"Options.get UpdateFieldsAtPrint",
                                        L"Options.put UpdateFieldsAtPrint"}),
@@ -752,7 +754,7 @@ TEST_F(WordSequenceTest, TheNextWordStartsInThePauseAndTheNextOpenTakesIt) {
   EXPECT_EQ(L"Documents.call OpenNoRepairDialog", log.calls.back().what);
   EXPECT_EQ(2, alive());
   word.PrintToPdfPrinter(*second, L"C:\\Docs\\b.pdf");
-  word.PrepareNext();
+  word.PrepareNext([] {});
   EXPECT_TRUE(processes.states[200].ended) << "ended after its quit bound, before the next start";
   EXPECT_GE(pump.now - before, 9.5);
   EXPECT_EQ(2, alive());
@@ -772,7 +774,7 @@ TEST_F(WordSequenceTest, TheNextWordStartsInThePauseAndTheNextOpenTakesIt) {
   {
     SCOPED_TRACE("the spare's start fails: the next document fails with it, and that Word goes");
     log.Fail(L"App.put DisplayAlerts", L"The server threw an exception.");
-    word.PrepareNext();
+    word.PrepareNext([] {});
     log.failures.clear();
     EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"The server threw an exception.", kWordClosed}),
               OpenFailing(L"C:\\Docs\\c.docx"));
@@ -781,10 +783,26 @@ TEST_F(WordSequenceTest, TheNextWordStartsInThePauseAndTheNextOpenTakesIt) {
   {
     SCOPED_TRACE("the order of before: no spare");
     AutomatedWord plain(WordPorts{automation, processes, printers, messages, busy, windows, pump, stop},
-                        WordBounds{.startInPause = false});
+                        WordBounds{.startAhead = false});
     const auto creations = Count(L"create Word.Application");
-    plain.PrepareNext();
+    pdfWaits = 0;
+    plain.PrepareNext([&] { ++pdfWaits; });
     EXPECT_EQ(creations, Count(L"create Word.Application"));
+    EXPECT_EQ(1, pdfWaits);
+  }
+  {
+    SCOPED_TRACE("stopped while the PDF is awaited: the stop comes out once the spare is gone");
+    auto third = Open(L"C:\\Docs\\d.docx");
+    const auto quits = Count(L"App.call Quit");
+    EXPECT_THROW(word.PrepareNext([&] {
+      stop.Ask();
+      throw StopRequested();
+    }),
+                 StopRequested);
+    EXPECT_EQ(quits + 1, Count(L"App.call Quit")) << "the spare is quit at once";
+    word.Dismiss(*third);
+    EXPECT_EQ(0, alive());
+    stop.Clear();
   }
 }
 

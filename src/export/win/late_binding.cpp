@@ -285,8 +285,13 @@ void LateBound::CallMethodAlongside(const std::wstring& member, const std::vecto
 }
 
 std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId) {
+  return CreateObjectAlongside(progId, nullptr);
+}
+
+std::unique_ptr<Dispatch> ComAutomation::CreateObjectAlongside(const std::wstring& progId,
+                                                               const std::function<void()>& meanwhile) {
   const CallBounds bounds = runner_->bounds();
-  auto created = runner_->Run<ComPtr<IDispatch>>(progId, bounds, [progId, bounds](AttemptClock& clock) {
+  std::function<ComPtr<IDispatch>(AttemptClock&)> create = [progId, bounds](AttemptClock& clock) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
     ComPtr<IDispatch> object;
@@ -297,8 +302,9 @@ std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId
       // the second gets E_NOINTERFACE; and it keeps the class of a server ended before anyone
       // took it (a Word given up while starting), so the next creation reaches that dead one.
       // Asking again starts a server of its own. Windows answers neither for Word's IDispatch,
-      // so there the retry cannot fire.
-      if (hr == E_NOINTERFACE || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) {
+      // so there the retry cannot fire. Never once the creation was given up (its Word ended):
+      // that server would be nobody's.
+      if ((hr == E_NOINTERFACE || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) && !clock.GivenUp()) {
         object.Reset();
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
       }
@@ -310,7 +316,10 @@ std::unique_ptr<Dispatch> ComAutomation::CreateObject(const std::wstring& progId
                                         : DescribeFailure(FAILED(hr) ? hr : E_NOINTERFACE, L"", bounds));
     }
     return object;
-  });
+  };
+  CallRunner::Meanwhile alongside;
+  if (meanwhile) alongside = [&meanwhile](const std::function<bool()>&) { meanwhile(); };
+  auto created = runner_->RunAlongside<ComPtr<IDispatch>>(progId, bounds, std::move(create), alongside);
   return std::make_unique<LateBound>(std::move(created), runner_, bounds);
 }
 

@@ -71,6 +71,8 @@ class ComAutomation final : public Automation {
  public:
   explicit ComAutomation(std::shared_ptr<CallRunner> runner) : runner_(std::move(runner)) {}
   std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) override;
+  std::unique_ptr<Dispatch> CreateObjectAlongside(const std::wstring& progId,
+                                                  const std::function<void()>& meanwhile) override;
   std::unique_ptr<Dispatch> RunningObject(const std::wstring& progId, const CallBounds& bounds) override;
 
  private:
