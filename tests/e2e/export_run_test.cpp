@@ -142,7 +142,7 @@ TEST_F(ExportRun, ExportsEveryDocumentBesideItselfInListOrderAndReplacesAnOldPdf
   }
   EXPECT_EQ(OpenedDocuments(), (std::vector<std::wstring>{offer, report, summary}));
   EXPECT_TRUE(testbed::WaitNoStandIns(seconds(30))) << "every Word instance was told to quit";
-  // The next Word starts in each pause: never more than two at once, and each one quit.
+  // The next Word starts while each PDF is finished: never more than two at once, each one quit.
   int alive = 0, most = 0;
   for (const auto& e : testbed::ReadLog(settings.logFile)) {
     if (e.kind == "event" && e.event == L"start" && e.detail == L"embedded") most = std::max(most, ++alive);

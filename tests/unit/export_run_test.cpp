@@ -309,9 +309,10 @@ TEST_F(ExportRunTest, ExportsInListOrderBesideEachDocumentOneWordAtATime) {
   EXPECT_EQ(pointer.value, kPointerDefault);
 }
 
-// The next document's Word starts in the pause, which it does not lengthen; none after the
-// last; the run's end is told once on every way out, before its message.
-TEST_F(ExportRunTest, TheNextWordStartsInThePauseAndTheRunsEndIsToldOnce) {
+// The next document's Word starts while the PDF is awaited, and a start shorter than that wait
+// and the pause lengthens neither; none after the last; the run's end is told once on every
+// way out, before its message.
+TEST_F(ExportRunTest, TheNextWordStartsBesideThePdfsWaitAndTheRunsEndIsToldOnce) {
   Add({L"C:\\a.docx", L"C:\\b.docx", L"C:\\c.docx"});
   runner.Press();
   const double plain = pump.Now();

@@ -717,10 +717,10 @@ TEST_F(WordSequenceTest, QuitEndsAWordThatStaysAfterItsBound) {
   EXPECT_LT(pump.now - before, 1.0);
 }
 
-// The next document's Word starts in the pause, set up as Open sets one up, and the next Open
-// takes it; the one that quit goes beside it. Never more than two of ours, and every way out
-// leaves none.
-TEST_F(WordSequenceTest, TheNextWordStartsInThePauseAndTheNextOpenTakesIt) {
+// The next document's Word starts beside the wait for the PDF, set up as Open sets one up, and
+// the next Open takes it; the one that quit goes beside it. Never more than two of ours, and
+// every way out leaves none.
+TEST_F(WordSequenceTest, TheNextWordStartsBesideThePdfsWaitAndTheNextOpenTakesIt) {
   automation.strings[L"UpdateFieldsAtPrint"] = L"-1";
   std::uint32_t lingers = 200;  // Quit answers, but this one's process stays
   log.effects[L"App.call Quit"] = [&] {
