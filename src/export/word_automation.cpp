@@ -331,8 +331,7 @@ void AutomatedWord::StartInstance(std::unique_ptr<Instance>& word, const std::fu
   if (!program.empty()) before = ports_.processes.List(program);
   std::unique_ptr<Dispatch> app;
   try {
-    app = meanwhile ? ports_.automation.CreateObjectAlongside(kWordClass, meanwhile)
-                    : ports_.automation.CreateObject(kWordClass);
+    app = ports_.automation.CreateObjectAlongside(kWordClass, meanwhile);
   } catch (const CallAbandoned& e) {
     // Given up while Word was starting: the one new process is its, and only ended.
     word = std::make_unique<Instance>(nullptr, Identify(program, before), ports_.printers, WordState::Hung);

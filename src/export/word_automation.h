@@ -68,18 +68,18 @@ class Automation {
   virtual ~Automation() = default;
   // A new instance of the class.
   virtual std::unique_ptr<Dispatch> CreateObject(const std::wstring& progId) = 0;
-  // The same, running `meanwhile` (which never throws) once on this thread while the server
-  // starts.
+  // The same, running `meanwhile` (which never throws), when given, once on this thread while
+  // the server starts.
   virtual std::unique_ptr<Dispatch> CreateObjectAlongside(const std::wstring& progId,
                                                           const std::function<void()>& meanwhile) {
     std::unique_ptr<Dispatch> made;
     try {
       made = CreateObject(progId);
     } catch (...) {
-      meanwhile();
+      if (meanwhile) meanwhile();
       throw;
     }
-    meanwhile();
+    if (meanwhile) meanwhile();
     return made;
   }
   // The running instance registered for the class, its calls held to `bounds`; throws when
