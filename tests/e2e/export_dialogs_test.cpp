@@ -53,7 +53,7 @@ std::vector<testbed::LogEntry> MessagesOf(const std::vector<testbed::LogEntry>& 
 
 class ExportDialogs : public ExportScenario<::testing::TestWithParam<Scenario>> {
  protected:
-  void SetUp() override { Arrange(L"export_dialogs", L"dialog=30;pdf=30;call=30"); }
+  void SetUp() override { Arrange(L"export_dialogs", kScenarioBounds); }
 };
 
 TEST_P(ExportDialogs, TheDocumentsPdfComesBesideItOrTheRefusalNamesIt) {

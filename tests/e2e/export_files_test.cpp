@@ -44,7 +44,7 @@ std::vector<std::wstring> AsideCopies(const std::wstring& folder) {
 
 class ExportFiles : public ExportScenario<> {
  protected:
-  void SetUp() override { Arrange(L"export_files_" + CurrentTestName(), L"dialog=30;pdf=30;call=30"); }
+  void SetUp() override { Arrange(L"export_files_" + CurrentTestName(), kScenarioBounds); }
 
   void Add(const std::wstring& path) {
     ASSERT_TRUE(AddFilesThroughDialog(*app, {path})) << path;

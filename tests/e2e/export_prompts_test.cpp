@@ -31,7 +31,7 @@ double SecondsSince(Clock::time_point start) {
 class ExportPrompts : public ExportScenario<> {
  protected:
   // Longer than any of these cases needs: a prompt waited on would show as a bound's message.
-  void SetUp() override { Arrange(L"prompts_" + CurrentTestName(), L"dialog=30;pdf=30;call=30"); }
+  void SetUp() override { Arrange(L"prompts_" + CurrentTestName(), kScenarioBounds); }
 
   void Export(const std::vector<std::wstring>& documents) {
     StartExport(documents);

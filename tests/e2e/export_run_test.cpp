@@ -36,13 +36,15 @@ class ExportRun : public ::testing::Test {
                                                            ->name()));
     settings.logFile = dir + L"\\calls.log";
     settings.dialogDelayMs = 100;
-    SetBounds(L"dialog=30;pdf=30;call=30");
+    SetBounds(kScenarioBounds);
+    SetEnvironmentVariableW(L"TAVROLIN_TRACE", (dir + L"\\trace.txt").c_str());
   }
   void TearDown() override {
     app.reset();
     testbed::Reset();
     testbed::KillStandIns();
     SetEnvironmentVariableW(kBoundsVariable, nullptr);
+    SetEnvironmentVariableW(L"TAVROLIN_TRACE", nullptr);
   }
 
   static std::wstring Widen(const char* text) {
@@ -89,7 +91,8 @@ class ExportRun : public ::testing::Test {
     for (const auto& e : testbed::ReadLog(settings.logFile)) {
       if (e.kind == "event" || (e.kind == "call" && e.hr < 0)) text += "\n" + e.raw;
     }
-    return text;
+    const std::string trace = ReadFileBytes(dir + L"\\trace.txt");
+    return text + "\nthe program's trace:\n" + trace.substr(trace.size() > 6000 ? trace.size() - 6000 : 0);
   }
 
   std::wstring dir;
@@ -360,7 +363,7 @@ TEST_F(ExportRun, WordsOwnExportWhenThePrinterIsRefusedAndThroughTheMenu) {
   ASSERT_TRUE(Contains(box.text, L"Word cannot print on \"PDF Printer\"")) << box.text;
   ASSERT_TRUE(AnswerMessageBox(box, L"&Yes"));
   box = NextBox();
-  EXPECT_EQ(L"Done.", box.text);
+  EXPECT_EQ(L"Done.", box.text) << StandInEvents();
   ASSERT_TRUE(AnswerMessageBox(box, L"OK"));
   EXPECT_TRUE(testbed::PdfInfoAccepts(one + L"\\a.pdf"));
   EXPECT_TRUE(testbed::PdfInfoAccepts(two + L"\\b.pdf"));

@@ -35,7 +35,7 @@ class WithStandIns : public ::testing::Test {
     dir = MakeWorkDir(L"keyboard_" + name);
     settings.logFile = dir + L"\\calls.log";
     settings.dialogDelayMs = 100;
-    SetEnvironmentVariableW(L"TAVROLIN_TEST_BOUNDS", L"dialog=30;pdf=30;call=30");
+    SetEnvironmentVariableW(L"TAVROLIN_TEST_BOUNDS", kScenarioBounds);
   }
   void TearDown() override {
     app.reset();
