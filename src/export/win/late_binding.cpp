@@ -300,7 +300,8 @@ std::unique_ptr<Dispatch> ComAutomation::CreateObjectAlongside(const std::wstrin
       hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.Out()));
       // Wine can hand a single-use server's class object to two clients starting at once and
       // the second gets E_NOINTERFACE; and it keeps the class of a server ended before anyone
-      // took it (a Word given up while starting), so the next creation reaches that dead one.
+      // took it (a Word given up while starting), so the next creation reaches that dead one;
+      // and it answers E_NOINTERFACE after 30 one-second looks for a class not yet registered.
       // Asking again starts a server of its own. Windows answers neither for Word's IDispatch,
       // so there the retry cannot fire. Never once the creation was given up (its Word ended):
       // that server would be nobody's.
