@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/win/pump.h"
+#include "common/win/trace_file.h"
 #include "driver/doclist_driver.h"
 #include "driver/driver.h"
 #include "driver/export_driver.h"
@@ -248,7 +249,7 @@ double TimeRun(const std::wstring& dir, int count, Stages* stages = nullptr, con
   if (stages) settings.logFile = dir + L"\\calls.log";
   // The program writes its trace only when asked.
   const std::wstring trace = dir + L"\\trace.log";
-  SetEnvironmentVariableW(L"TAVROLIN_TRACE", stages ? trace.c_str() : nullptr);
+  SetEnvironmentVariableW(tavrolin::win::kTraceVariable, stages ? trace.c_str() : nullptr);
   settings.dialogDelayMs = 0;
   settings.pdfDelayMs = 0;
   testbed::Apply(settings);
@@ -275,7 +276,7 @@ double TimeRun(const std::wstring& dir, int count, Stages* stages = nullptr, con
   }
   e2e::AnswerMessageBox(*box, L"OK");
   testbed::WaitNoStandIns(std::chrono::seconds(30));
-  SetEnvironmentVariableW(L"TAVROLIN_TRACE", nullptr);
+  SetEnvironmentVariableW(tavrolin::win::kTraceVariable, nullptr);
   if (stages) {
     stages->Read(settings.logFile);
     stages->Print();

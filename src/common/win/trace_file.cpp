@@ -39,7 +39,7 @@ void WriteMark(const wchar_t* what, const std::wstring& detail) {
 
 void StartTraceIfAsked() {
   wchar_t path[4096];
-  const DWORD n = GetEnvironmentVariableW(L"TAVROLIN_TRACE", path, static_cast<DWORD>(std::size(path)));
+  const DWORD n = GetEnvironmentVariableW(kTraceVariable, path, static_cast<DWORD>(std::size(path)));
   if (n == 0 || n >= std::size(path)) return;
   traceFile = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
